@@ -1,0 +1,270 @@
+#include "common/StrUtils.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "common/Exception.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Parses into a magnitude bounded by `limit` (for the negative side one more than the positive).
+std::optional<int64_t> ParseInteger(std::string_view s, int64_t minValue, int64_t maxValue) {
+    size_t i = 0;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < s.size() && s[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i < s.size() && (s[i] == 'x' || s[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= s.size())
+        return std::nullopt;
+    uint64_t limit =
+        negative ? static_cast<uint64_t>(-(minValue + 1)) + 1 : static_cast<uint64_t>(maxValue);
+    uint64_t value = 0;
+    for (; i < s.size(); ++i) {
+        int d = base == 16 ? HexDigit(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+        if (d < 0)
+            return std::nullopt;
+        if (value > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base)) {
+            return std::nullopt;
+        }
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    }
+    if (negative) {
+        return value == 0 ? 0 : -static_cast<int64_t>(value - 1) - 1;
+    }
+    return static_cast<int64_t>(value);
+}
+
+std::string NotAnInteger(std::string_view s) {
+    return "'" + std::string(s) + "' is not a valid integer value";
+}
+
+}  // namespace
+
+std::string TrimLeft(std::string_view s) {
+    size_t b = 0;
+    while (b < s.size() && IsBlank(s[b]))
+        ++b;
+    return std::string(s.substr(b));
+}
+
+std::string TrimRight(std::string_view s) {
+    size_t e = s.size();
+    while (e > 0 && IsBlank(s[e - 1]))
+        --e;
+    return std::string(s.substr(0, e));
+}
+
+std::string Trim(std::string_view s) {
+    return TrimLeft(TrimRight(s));
+}
+
+std::string UpperCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return r;
+}
+
+std::string LowerCase(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return r;
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+bool Contains(std::string_view s, std::string_view part) {
+    return s.find(part) != std::string_view::npos;
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    size_t pos = path.find_last_of('/');
+    return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
+}
+
+std::vector<std::string> SplitString(std::string_view text, char delimiter) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t pos = text.find(delimiter, start);
+        if (pos == std::string_view::npos) {
+            parts.emplace_back(text.substr(start));
+            return parts;
+        }
+        parts.emplace_back(text.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+std::optional<int32_t> TryStrToInt(std::string_view s) {
+    auto v =
+        ParseInteger(s, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+    if (!v)
+        return std::nullopt;
+    return static_cast<int32_t>(*v);
+}
+
+std::optional<int64_t> TryStrToInt64(std::string_view s) {
+    return ParseInteger(s, std::numeric_limits<int64_t>::min(),
+                        std::numeric_limits<int64_t>::max());
+}
+
+int32_t StrToInt(std::string_view s) {
+    auto v = TryStrToInt(s);
+    if (!v)
+        throw EConvertError(NotAnInteger(s));
+    return *v;
+}
+
+int64_t StrToInt64(std::string_view s) {
+    auto v = TryStrToInt64(s);
+    if (!v)
+        throw EConvertError(NotAnInteger(s));
+    return *v;
+}
+
+int32_t StrToIntClamp(std::string_view s, int32_t min, int32_t max, int32_t fallback) {
+    auto v = TryStrToInt(s);
+    if (!v)
+        return fallback;
+    if (*v < min)
+        return min;
+    if (*v > max)
+        return max;
+    return *v;
+}
+
+std::string IntToHex(int64_t value, int digits) {
+    uint64_t u = static_cast<uint64_t>(value);
+    if (value < 0 && value >= std::numeric_limits<int32_t>::min()) {
+        u = static_cast<uint32_t>(value);
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*llX", digits, static_cast<unsigned long long>(u));
+    return buf;
+}
+
+int32_t HexToInt(std::string_view slice) {
+    return StrToInt("$" + std::string(slice));
+}
+
+std::optional<int64_t> TryHexToInt64(std::string_view slice) {
+    return TryStrToInt64("$" + std::string(slice));
+}
+
+std::optional<double> TryStrToFloat(std::string_view s, const FormatSettings& fs) {
+    std::string t = Trim(s);
+    if (t.empty())
+        return std::nullopt;
+    std::string normal;
+    size_t i = 0;
+    if (t[i] == '+' || t[i] == '-') {
+        if (t[i] == '-')
+            normal += '-';
+        ++i;
+    }
+    bool digits = false;
+    bool separator = false;
+    for (; i < t.size(); ++i) {
+        char c = t[i];
+        if (c >= '0' && c <= '9') {
+            normal += c;
+            digits = true;
+        } else if (c == fs.DecimalSeparator && !separator) {
+            normal += '.';
+            separator = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return std::nullopt;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        normal += 'e';
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            normal += t[i++];
+        bool expDigits = false;
+        for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+            normal += t[i];
+            expDigits = true;
+        }
+        if (!expDigits)
+            return std::nullopt;
+    }
+    if (i != t.size())
+        return std::nullopt;
+    double value = 0;
+    auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+    if (ec != std::errc() || end != normal.data() + normal.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+namespace {
+std::string WithSeparator(std::string text, const FormatSettings& fs) {
+    for (char& c : text) {
+        if (c == '.')
+            c = fs.DecimalSeparator;
+    }
+    return text;
+}
+}  // namespace
+
+std::string FormatFixed(double value, int decimals, const FormatSettings& fs) {
+    char buf[64];
+    // Round to 15 significant digits first, as the displayed figure never carries more.
+    char sig[64];
+    std::snprintf(sig, sizeof sig, "%.14e", value);
+    double rounded = std::strtod(sig, nullptr);
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
+    return WithSeparator(buf, fs);
+}
+
+std::string FormatGeneral(double value, const FormatSettings& fs) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", value);
+    return WithSeparator(buf, fs);
+}

@@ -1,0 +1,84 @@
+#include "platform/PortNames.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/UserFolders.h"
+
+namespace fs = std::filesystem;
+
+std::string ComPortName(uint32_t n) {
+    return "COM" + std::to_string(n);
+}
+
+std::string DefaultComPortPath(uint32_t n) {
+    if (n >= 1 && n <= 32)
+        return "/dev/ttyS" + std::to_string(n - 1);
+    if (n >= 33 && n <= 64)
+        return "/dev/ttyUSB" + std::to_string(n - 33);
+    if (n >= 65 && n <= 96)
+        return "/dev/ttyACM" + std::to_string(n - 65);
+    return "";
+}
+
+std::string ResolveComPort(const std::string& name) {
+    if (name.size() < 4 || name.compare(0, 3, "COM") != 0)
+        return "";
+    uint32_t n = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 100000)
+            return "";
+        n = n * 10 + static_cast<uint32_t>(name[i] - '0');
+    }
+    std::string link = PortsFolder() + "/" + name;
+    struct stat st {};
+    if (::lstat(link.c_str(), &st) == 0)
+        return link;
+    return DefaultComPortPath(n);
+}
+
+std::string ResolveComPort(uint32_t n) {
+    return ResolveComPort(ComPortName(n));
+}
+
+bool AttachComPort(uint32_t n, const std::string& target) {
+    std::error_code ec;
+    fs::create_directories(PortsFolder(), ec);
+    std::string link = PortsFolder() + "/" + ComPortName(n);
+    // A link made beside and renamed over the old one, so a reader never sees no link.
+    std::string temp = link + ".new" + std::to_string(::getpid());
+    fs::remove(temp, ec);
+    fs::create_symlink(target, temp, ec);
+    if (ec)
+        return false;
+    fs::rename(temp, link, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+void DetachComPort(uint32_t n, const std::string& target) {
+    std::error_code ec;
+    std::string link = PortsFolder() + "/" + ComPortName(n);
+    if (fs::read_symlink(link, ec) == fs::path(target) && !ec)
+        fs::remove(link, ec);
+}
+
+uint32_t FreeComPortNumber(uint32_t first) {
+    for (uint32_t n = first; n <= 256; ++n) {
+        struct stat st {};
+        std::string link = PortsFolder() + "/" + ComPortName(n);
+        if (::lstat(link.c_str(), &st) == 0)
+            continue;
+        std::string def = DefaultComPortPath(n);
+        if (!def.empty() && ::stat(def.c_str(), &st) == 0)
+            continue;
+        return n;
+    }
+    return 0;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// "COM" + n on Linux. A link COMn in the ports folder wins (ln -s /dev/ttyUSB0 COM7); otherwise
+// COM1-32 are /dev/ttyS0-31, COM33-64 /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31, and higher
+// numbers name no device.
+
+#include <cstdint>
+#include <string>
+
+std::string ComPortName(uint32_t n);  // "COM7"
+// The path to open for a "COMn" name, or "" when the name maps to no device.
+std::string ResolveComPort(const std::string& name);
+std::string ResolveComPort(uint32_t n);
+// The path a port number maps to by default, without the ports folder ("" above COM96).
+std::string DefaultComPortPath(uint32_t n);
+// Makes or replaces the link COMn -> target in the ports folder; false on failure.
+bool AttachComPort(uint32_t n, const std::string& target);
+// Removes COMn from the ports folder when it still points at target.
+void DetachComPort(uint32_t n, const std::string& target);
+// The lowest n from `first` on that has no link in the ports folder and no default device.
+uint32_t FreeComPortNumber(uint32_t first = 100);

@@ -1,0 +1,25 @@
+#pragma once
+// A pseudo-terminal pair: the device side (the master) is held by whoever plays the radio; the
+// port side (the slave path, e.g. /dev/pts/7) is what the serial link opens.
+
+#include <string>
+
+class PseudoTerminal {
+  public:
+    PseudoTerminal();  // throws std::runtime_error when no pty can be had
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    int MasterFd() const { return master_; }
+    const std::string& SlavePath() const { return slavePath_; }
+    // Closes the device side: the port side then reads as hung up (EIO).
+    void HangUp();
+
+  private:
+    int master_ = -1;
+    // Kept open so that the port side's closing does not hang the device side up, and so the
+    // line is raw before the first byte, whoever opens it.
+    int slaveKeeper_ = -1;
+    std::string slavePath_;
+};

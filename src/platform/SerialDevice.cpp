@@ -1,0 +1,297 @@
+#include "platform/SerialDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct SpeedEntry {
+    uint32_t Baud;
+    speed_t Code;
+};
+
+constexpr SpeedEntry kSpeeds[] = {
+    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+};
+
+// Waits until the descriptor is ready or the deadline passes. Returns the poll events, 0 on
+// time-out. No deadline (nullptr) waits as long as it takes.
+short WaitReady(int fd, short events, const Clock::time_point* deadline) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        timespec ts{};
+        timespec* tsp = nullptr;
+        if (deadline != nullptr) {
+            auto left = *deadline - Clock::now();
+            if (left <= Clock::duration::zero())
+                return 0;
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+            ts.tv_nsec = static_cast<long>(ns % 1000000000);
+            tsp = &ts;
+        }
+        int r = ppoll(&p, 1, tsp, nullptr);
+        if (r > 0)
+            return p.revents;
+        if (r == 0)
+            return 0;
+        if (errno != EINTR)
+            return POLLERR;
+    }
+}
+
+void SetModemLine(int fd, int line, bool on) {
+    ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+}  // namespace
+
+SerialDevice::~SerialDevice() {
+    Close();
+}
+
+bool SerialDevice::Open(const std::string& path) {
+    Close();
+    openError_ = SerialOpenError::None;
+    lastErrno_ = 0;
+    if (path.empty()) {
+        openError_ = SerialOpenError::NoSuchDevice;
+        lastErrno_ = ENOENT;
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastErrno_ = errno;
+        openError_ = lastErrno_ == ENOENT || lastErrno_ == ENXIO || lastErrno_ == ENODEV
+                         ? SerialOpenError::NoSuchDevice
+                     : lastErrno_ == EACCES || lastErrno_ == EPERM
+                         ? SerialOpenError::PermissionDenied
+                     : lastErrno_ == EBUSY ? SerialOpenError::Busy
+                                           : SerialOpenError::Other;
+        return false;
+    }
+    // flock holds for root too, where TIOCEXCL does not.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        lastErrno_ = errno;
+        openError_ = lastErrno_ == EWOULDBLOCK ? SerialOpenError::Busy : SerialOpenError::Other;
+        ::close(fd);
+        return false;
+    }
+    if (::isatty(fd))
+        ioctl(fd, TIOCEXCL);
+    fd_ = fd;
+    return true;
+}
+
+bool SerialDevice::IsCharacterDevice() const {
+    return fd_ >= 0 && ::isatty(fd_) == 1;
+}
+
+void SerialDevice::Close() {
+    if (fd_ < 0)
+        return;
+    if (::isatty(fd_))
+        ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+bool SerialDevice::GetLineSettings(LineSettings& s) const {
+    termios t{};
+    if (fd_ < 0 || tcgetattr(fd_, &t) != 0)
+        return false;
+    speed_t code = cfgetospeed(&t);
+    for (const auto& e : kSpeeds) {
+        if (e.Code == code)
+            s.BaudRate = e.Baud;
+    }
+    switch (t.c_cflag & CSIZE) {
+        case CS5:
+            s.DataBits = 5;
+            break;
+        case CS6:
+            s.DataBits = 6;
+            break;
+        case CS7:
+            s.DataBits = 7;
+            break;
+        default:
+            s.DataBits = 8;
+            break;
+    }
+    if ((t.c_cflag & PARENB) == 0) {
+        s.Parity = 0;
+    } else if (t.c_cflag & CMSPAR) {
+        s.Parity = (t.c_cflag & PARODD) ? 3 : 4;
+    } else {
+        s.Parity = (t.c_cflag & PARODD) ? 1 : 2;
+    }
+    s.StopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
+    s.OutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    int lines = 0;
+    if (ioctl(fd_, TIOCMGET, &lines) == 0) {
+        s.DtrControl = (lines & TIOCM_DTR) ? 1 : 0;
+        if (!s.OutxCtsFlow)
+            s.RtsControl = (lines & TIOCM_RTS) ? 1 : 0;
+    }
+    if (s.OutxCtsFlow)
+        s.RtsControl = 2;
+    return true;
+}
+
+bool SerialDevice::SetLineSettings(const LineSettings& s) {
+    termios t{};
+    if (fd_ < 0 || tcgetattr(fd_, &t) != 0)
+        return false;
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    bool arbitrary = true;
+    for (const auto& e : kSpeeds) {
+        if (e.Baud == s.BaudRate) {
+            cfsetspeed(&t, e.Code);
+            arbitrary = false;
+        }
+    }
+    if (s.DataBits >= 5 && s.DataBits <= 8) {
+        static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+        t.c_cflag = (t.c_cflag & ~CSIZE) | kSizes[s.DataBits - 5];
+    }
+    t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+    switch (s.Parity) {
+        case 1:
+            t.c_cflag |= PARENB | PARODD;
+            break;
+        case 2:
+            t.c_cflag |= PARENB;
+            break;
+        case 3:
+            t.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case 4:
+            t.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
+    }
+    if (s.StopBits == 0)
+        t.c_cflag &= ~CSTOPB;
+    if (s.StopBits == 2)
+        t.c_cflag |= CSTOPB;
+    if (s.OutxCtsFlow || s.RtsControl == 2) {
+        t.c_cflag |= CRTSCTS;
+    } else {
+        t.c_cflag &= ~CRTSCTS;
+    }
+    bool ok = tcsetattr(fd_, TCSANOW, &t) == 0;
+    if (arbitrary)
+        SetArbitrarySpeed(fd_, s.BaudRate);
+    // Lines a pseudo-terminal does not have are simply not there to set.
+    SetModemLine(fd_, TIOCM_DTR, s.DtrControl != 0);
+    if (s.RtsControl != 2)
+        SetModemLine(fd_, TIOCM_RTS, s.RtsControl != 0);
+    return ok;
+}
+
+long SerialDevice::Read(char* buffer, size_t n) {
+    if (fd_ < 0)
+        return -1;
+    if (n == 0)
+        return 0;
+    const SerialTimeouts t = timeouts_;
+    if (t.IsImmediate()) {
+        ssize_t r = ::read(fd_, buffer, n);
+        if (r > 0)
+            return r;
+        if (r < 0 && (errno == EAGAIN || errno == EINTR))
+            return 0;
+        lastErrno_ = r < 0 ? errno : EIO;
+        return -1;
+    }
+    // Total time-out: C + M x N from the call; with both 0 the read waits for all N bytes.
+    uint64_t totalMs =
+        uint64_t{t.ReadTotalTimeoutConstant} + uint64_t{t.ReadTotalTimeoutMultiplier} * n;
+    bool hasTotal = totalMs > 0;
+    Clock::time_point totalDeadline = Clock::now() + std::chrono::milliseconds(totalMs);
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::read(fd_, buffer + got, n - got);
+        if (r > 0) {
+            got += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r == 0 || errno != EAGAIN) {
+            // Hung up or broken: what arrived counts, otherwise the read failed.
+            lastErrno_ = r < 0 ? errno : EIO;
+            return got > 0 ? static_cast<long>(got) : -1;
+        }
+        Clock::time_point deadline = totalDeadline;
+        bool hasDeadline = hasTotal;
+        if (t.ReadIntervalTimeout > 0 && got > 0) {
+            auto gapDeadline = Clock::now() + std::chrono::milliseconds(t.ReadIntervalTimeout);
+            if (!hasDeadline || gapDeadline < deadline)
+                deadline = gapDeadline;
+            hasDeadline = true;
+        }
+        short ev = WaitReady(fd_, POLLIN, hasDeadline ? &deadline : nullptr);
+        if (ev == 0)
+            break;
+        if ((ev & POLLIN) == 0) {
+            lastErrno_ = EIO;
+            return got > 0 ? static_cast<long>(got) : -1;
+        }
+    }
+    return static_cast<long>(got);
+}
+
+bool SerialDevice::Write(const char* data, size_t n) {
+    if (fd_ < 0)
+        return false;
+    size_t done = 0;
+    // Writes have no time-out of their own; a device that takes nothing at all for this long is
+    // treated as gone, so a stuck line can never hang the program.
+    constexpr auto kStall = std::chrono::seconds(5);
+    while (done < n) {
+        ssize_t r = ::write(fd_, data + done, n - done);
+        if (r > 0) {
+            done += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0 && errno == EAGAIN) {
+            Clock::time_point deadline = Clock::now() + kStall;
+            short ev = WaitReady(fd_, POLLOUT, &deadline);
+            if (ev & POLLOUT)
+                continue;
+            lastErrno_ = ev == 0 ? ETIMEDOUT : EIO;
+            return false;
+        }
+        lastErrno_ = r < 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool SerialDevice::Purge(bool output, bool input) {
+    if (fd_ < 0)
+        return false;
+    int which = output && input ? TCIOFLUSH : output ? TCOFLUSH : TCIFLUSH;
+    if (!output && !input)
+        return true;
+    return tcflush(fd_, which) == 0;
+}
