@@ -1,0 +1,64 @@
+#pragma once
+// Access to the compiled help file: the Help button, and the help key on any control that
+// carries a help context (the "helpContext" property of it or of its nearest ancestor).
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+// Command numbers as the help requests carry them.
+constexpr unsigned HH_DISPLAY_TOPIC = 0;  // the file's default topic
+constexpr unsigned HELP_CONTEXT = 1;      // data is a help context number
+
+// What actually shows help: returns the viewer's result (non-zero when it started), 0 on
+// failure. Empty when no viewer is available.
+using THtmlHelpFunction = std::function<std::intptr_t(QWidget* owner, const std::string& file,
+                                                      unsigned command, std::uintptr_t data)>;
+
+// Finds the viewer (once; later calls do nothing). Done at program start.
+void LoadHtmlHelp();
+// Forgets the viewer.
+void UnloadHtmlHelp();
+// Replaces the viewer entry (tests pass a stub; an empty function means no viewer).
+void SetHtmlHelpFunction(THtmlHelpFunction function);
+
+// Calls the viewer with the arguments unchanged; 0 when there is none.
+std::intptr_t CallHtmlHelp(QWidget* owner, const std::string& file, unsigned command,
+                           std::uintptr_t data);
+
+// The application's help file: "HELP/CFG_RM7UX_Radio.chm" at start, relative.
+constexpr const char* kRelativeHelpFile = "HELP/CFG_RM7UX_Radio.chm";
+std::string ApplicationHelpFile();
+void SetApplicationHelpFile(const std::string& file);
+
+// The application's help-request handler. Leaves the request to the framework (callHelp true)
+// unless the help file ends in ".CHM" (any case); otherwise calls the viewer with the
+// upper-cased path. Always returns true.
+bool ApplicationHelp(unsigned command, std::uintptr_t data, bool& callHelp);
+
+// Window set-up: `mainWindow` becomes the help owner, the help key is routed to
+// ApplicationHelp, and the help file is made absolute beside the executable.
+void SetupApplicationHelp(QWidget* mainWindow);
+
+// The Help button: the file's default topic.
+void Button_HelpClick();
+
+// Help contexts carried by controls (0: none).
+void SetHelpContext(QWidget* widget, int context);
+int HelpContext(const QWidget* widget);
+// The context of `widget` or of its nearest ancestor that has one; 0 when none has.
+int EffectiveHelpContext(const QWidget* widget);
+
+// Turns the help key (F1) on a control into a context request; installed on the application by
+// SetupApplicationHelp, public so tests and other windows can install it.
+class THelpKeyFilter : public QObject {
+    Q_OBJECT
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
