@@ -156,7 +156,9 @@ bool SerialDevice::SetLineSettings(const LineSettings& s) {
         return false;
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
-    t.c_cc[VMIN] = 0;
+    // VMIN 1: a non-blocking read with nothing there says EAGAIN; with VMIN 0 it would return 0,
+    // which cannot be told from a hung-up line.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     bool arbitrary = true;
     for (const auto& e : kSpeeds) {
@@ -294,4 +296,17 @@ bool SerialDevice::Purge(bool output, bool input) {
     if (!output && !input)
         return true;
     return tcflush(fd_, which) == 0;
+}
+
+bool SerialDevice::WaitReadable(int ms) {
+    if (fd_ < 0)
+        return false;
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    short ev = WaitReady(fd_, POLLIN, &deadline);
+    if ((ev & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        // A hung-up line is "ready" at once, forever: let the time pass instead of spinning.
+        WaitReady(-1, 0, &deadline);
+        return false;
+    }
+    return (ev & POLLIN) != 0;
 }

@@ -64,6 +64,8 @@ class SerialDevice {
     // Every byte, or false on a real error (or when the device takes nothing for a long time).
     bool Write(const char* data, size_t n);
     bool Purge(bool output, bool input);
+    // Waits up to ms milliseconds for input to arrive (or the device to fail); true when there is.
+    bool WaitReadable(int ms);
 
     SerialOpenError LastOpenError() const { return openError_; }
     int LastErrno() const { return lastErrno_; }

@@ -1,0 +1,384 @@
+#include "link/VVCOMM2.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/PortNames.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kBaudRates[] = {1200,  2400,  4800,  9600,  14400, 19200,
+                                   28800, 31250, 38400, 57600, 76800, 115200};
+
+Clock::time_point After(int ms) {
+    return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+}  // namespace
+
+uint32_t BaudRateValue(TBaudRate rate) {
+    return kBaudRates[static_cast<int>(rate)];
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCommsDebugger
+
+TCommsDebugger::TCommsDebugger(const std::string& path, const FormatSettings& fs)
+    : path_(path), fs_(fs) {
+    if (path_.empty())
+        return;
+    file_ = std::fopen(path_.c_str(), "w");
+    if (file_ == nullptr)
+        throw EOpeningLogFileError("Unable to open log file " + path_);
+    enabled_ = true;
+}
+
+TCommsDebugger::~TCommsDebugger() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+void TCommsDebugger::LogLine(const std::string& text) {
+    if (!enabled_)
+        return;
+    auto now = std::chrono::system_clock::now();
+    std::string line = fs_.FormatShortDate(now) + "  " + fs_.FormatLongTime(now) + " - " + text;
+    std::fprintf(file_, "%s\n", line.c_str());
+}
+
+void TCommsDebugger::LogError(uint32_t code, const std::string& text) {
+    LogLine(text + " GetLastError returned: \"" + std::to_string(code) + "\"");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TVVComm2
+
+TVVComm2::TVVComm2() {
+    storedTimeouts_ = {0, 100, 200, 0, 0};
+    SetHandshakeBits(hsCtsOutput | hsDsrOutput, false);
+}
+
+TVVComm2::~TVVComm2() {
+    // The owner closes the port first; this only makes sure nothing leaks if it did not.
+    device_.Close();
+}
+
+bool TVVComm2::IsOpen() const {
+    return device_.IsOpen() && log_ != nullptr;
+}
+
+void TVVComm2::Log(const std::string& text) {
+    if (log_)
+        log_->LogLine(text);
+}
+
+bool TVVComm2::Open() {
+    if (IsOpen())
+        return true;
+    const std::string name = ComPortName(CommPort);
+    // A new log every time, replacing the last one.
+    log_.reset();
+    log_ = std::make_unique<TCommsDebugger>(CommsLogFileName, LogFormat);
+    Log("Preparing to open port : " + name);
+    if (device_.IsOpen()) {
+        Log(name + " : Port is already open.");
+        throw EPortAlreadyOpen(name + "- The port is already open.");
+    }
+    Log(name + " : Creating comms file handle.");
+    lastOpenPath_ = ResolveComPort(name);
+    if (!device_.Open(lastOpenPath_)) {
+        lastOpenError_ = device_.LastOpenError();
+        lastOpenErrno_ = device_.LastErrno();
+        Log(name + " : Invalid handle returned. Port could already be in use.");
+        throw EOpeningPortError(name + "- This port may be already in use or not present.");
+    }
+    lastOpenError_ = SerialOpenError::None;
+    lastOpenErrno_ = 0;
+    if (!device_.IsCharacterDevice()) {
+        Log(name + " : Handle returned does not point a a comms file.");
+        // Not a port: let go of it rather than leave it held and locked.
+        device_.Close();
+        throw ECommsError(name + "- Handle is not a communications port handle.");
+    }
+
+    LineSettings line;
+    Log(name + " : Getting comm state.");
+    device_.GetLineSettings(line);
+    Log(name + " : Getting comm properties.");
+    Log(name + " : Getting comm mask.");
+    Log(name + " : Getting comm timeouts.");
+    Log(name + " : Setting comm timeouts.");
+    device_.SetTimeouts(storedTimeouts_);
+
+    const int dataBits = 4 + static_cast<int>(DataBits);
+    Log(name + " : Setting data bits = " + std::to_string(dataBits));
+    line.BaudRate = BaudRateValue(BaudRate);
+    Log(name + " : Setting baud rate = " + std::to_string(line.BaudRate));
+    line.Parity = static_cast<int>(Parity);
+    Log(name + " : Setting parity = " + std::to_string(line.Parity) +
+        " (0=none, 1=odd, 2=even, 3=mark, 4=space).");
+    line.DataBits = dataBits;
+    line.StopBits = static_cast<int>(StopBits);
+    Log(name + " : Setting stop bits = " + std::to_string(line.StopBits) +
+        " (0=1sb, 1=1.5sb, 2=2sb).");
+
+    Log(name + " : Setting com state");
+    line.OutxCtsFlow = lineTemplate_.OutxCtsFlow;
+    line.OutxDsrFlow = lineTemplate_.OutxDsrFlow;
+    line.DtrControl = lineTemplate_.DtrControl;
+    line.DsrSensitivity = lineTemplate_.DsrSensitivity;
+    line.RtsControl = lineTemplate_.RtsControl;
+    // A setting the driver refuses leaves the port open with what it had.
+    device_.SetLineSettings(line);
+    currentLine_ = line;
+    device_.GetLineSettings(currentLine_);
+    Log(name + " : Opening Port");
+    return true;
+}
+
+void TVVComm2::Close() {
+    if (!IsOpen())
+        return;
+    Log("Closing the communications port.");
+    device_.Close();
+    log_.reset();
+}
+
+void TVVComm2::SetControlLines(int rtsMode, int dtrMode) {
+    lineTemplate_.RtsControl = rtsMode & 3;
+    lineTemplate_.DtrControl = dtrMode & 3;
+}
+
+void TVVComm2::SetHandshakeBits(unsigned options, bool on) {
+    if (options & hsCtsOutput)
+        lineTemplate_.OutxCtsFlow = on;
+    if (options & hsDsrOutput)
+        lineTemplate_.OutxDsrFlow = on;
+    if (options & hsDsrSensitivity)
+        lineTemplate_.DsrSensitivity = on;
+}
+
+void TVVComm2::SetTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
+                           uint32_t writeMultiplier, uint32_t writeConstant) {
+    storedTimeouts_ = {readInterval, readMultiplier, readConstant, writeMultiplier, writeConstant};
+}
+
+void TVVComm2::RestoreTimeouts() {
+    device_.SetTimeouts(storedTimeouts_);
+}
+
+void TVVComm2::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
+                             uint32_t writeMultiplier, uint32_t writeConstant) {
+    device_.SetTimeouts(
+        {readInterval, readMultiplier, readConstant, writeMultiplier, writeConstant});
+}
+
+TCommTimeouts TVVComm2::GetPortTimeouts() const {
+    return device_.GetTimeouts();
+}
+
+void TVVComm2::SetPortTimeouts(const TCommTimeouts& t) {
+    device_.SetTimeouts(t);
+}
+
+void TVVComm2::SetImmediateTimeouts() {
+    ApplyTimeouts(UINT32_MAX, 0, 0, 0, 0);
+}
+
+void TVVComm2::PurgeAll() {
+    device_.Purge(true, false);
+    device_.Purge(false, true);
+}
+
+void TVVComm2::PurgeInput() {
+    device_.Purge(false, true);
+}
+
+bool TVVComm2::WriteChar(char b) {
+    bool ok = device_.Write(&b, 1);
+    if (ok)
+        ++bytesWritten_;
+    return ok;
+}
+
+bool TVVComm2::WriteText(const std::string& s) {
+    if (log_)
+        Log("Writing to communications port - " + s);
+    // Every byte or a failure: a short write would silently lose the end of a command.
+    if (!device_.Write(s.data(), s.size())) {
+        if (log_)
+            log_->LogError(static_cast<uint32_t>(device_.LastErrno()),
+                           "Error to writing to CommFile");
+        return false;
+    }
+    bytesWritten_ += s.size();
+    return true;
+}
+
+bool TVVComm2::WriteEchoed(const std::string& s) {
+    bool result = true;
+    for (size_t i = 0; i < s.size() && result; ++i) {
+        if (!WriteChar(s[i])) {
+            result = false;
+            break;
+        }
+        std::string echo;
+        int n = ReadCount(echo, 1);
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+        result = n == 1 && echo.size() == 1 && lower(echo[0]) == lower(s[i]);
+    }
+    return result;
+}
+
+int TVVComm2::ReadCount(std::string& s, int n) {
+    if (n < 0)
+        n = 0;
+    std::string buffer(static_cast<size_t>(n), '\0');
+    long got = device_.Read(buffer.data(), buffer.size());
+    if (got < 0)
+        return 0;
+    buffer.resize(static_cast<size_t>(got));
+    bytesRead_ += static_cast<uint64_t>(got);
+    s = buffer;
+    DataReceived(s);
+    return static_cast<int>(got);
+}
+
+int TVVComm2::ReadByteNow(char& b) {
+    TCommTimeouts kept = device_.GetTimeouts();
+    device_.SetTimeouts({UINT32_MAX, 0, 0, 0, 0});
+    char c = 0;
+    long got = device_.Read(&c, 1);
+    device_.SetTimeouts(kept);
+    if (got < 0)
+        return 0;
+    if (got == 0) {
+        b = ' ';
+        return 0;
+    }
+    ++bytesRead_;
+    b = c;
+    return 1;
+}
+
+void TVVComm2::LetWindowWork() {
+    if (AllowAppProcessMessages && ProcessMessages)
+        ProcessMessages();
+}
+
+int TVVComm2::ReadReply(std::string& s, int maxLen, int firstCharTimeout, int gapTimeout) {
+    struct RestoreOnExit {
+        TVVComm2& c;
+        TCommTimeouts kept;
+        ~RestoreOnExit() { c.device_.SetTimeouts(kept); }
+    } restore{*this, device_.GetTimeouts()};
+    SetImmediateTimeouts();
+    if (maxLen < 1)
+        return 0;
+
+    s.clear();
+    int count = 0;
+    // Waiting for the first character: the 1 ms pause is a wait for input, so a byte that
+    // arrives during it is taken at once.
+    Clock::time_point deadline = After(firstCharTimeout);
+    for (;;) {
+        WaitReadable(1);
+        LetWindowWork();
+        char b = 0;
+        if (ReadByteNow(b) == 1) {
+            s.assign(1, b);
+            count = 1;
+            break;
+        }
+        if (Clock::now() >= deadline)
+            break;
+    }
+    std::string pending = s;
+    if (s.empty())
+        return 0;
+    if (maxLen == 1) {
+        DataReceived(pending);
+        return 1;
+    }
+    deadline = After(gapTimeout);
+    int polls = 0;
+    while (Clock::now() < deadline && static_cast<int>(s.size()) < maxLen) {
+        char b = 0;
+        if (ReadByteNow(b) == 1) {
+            s += b;
+            pending += b;
+            deadline = After(gapTimeout);
+            count = static_cast<int>(s.size());
+            polls = 0;
+            continue;
+        }
+        ++polls;
+        if (!pending.empty()) {
+            DataReceived(pending);
+            pending.clear();
+        }
+        if (polls > 5) {
+            LetWindowWork();
+            polls = 0;
+        }
+        // Instead of spinning until the gap runs out, wait (briefly) for the next byte.
+        WaitReadable(1);
+    }
+    if (!pending.empty())
+        DataReceived(pending);
+    return count;
+}
+
+bool TVVComm2::ReadUntil(std::string& s, const std::string& terminator, int maxLen, int timeout) {
+    s.clear();
+    Clock::time_point deadline = After(timeout);
+    for (;;) {
+        std::string c;
+        if (ReadCount(c, 1) != 1)
+            return false;
+        if (c == terminator)
+            return true;
+        s += c;
+        if (maxLen > 0 && static_cast<int>(s.size()) >= maxLen)
+            return false;
+        if (timeout > 0 && Clock::now() >= deadline)
+            return false;
+    }
+}
+
+bool TVVComm2::WaitForChar(const std::string& target, int timeout, int maxChars) {
+    if (target.empty())
+        return false;
+    Clock::time_point deadline = After(timeout);
+    int count = 0;
+    for (;;) {
+        std::string c;
+        if (ReadCount(c, 1) != 1)
+            return false;
+        ++count;
+        if (c[0] == target[0])
+            return true;
+        if (maxChars > 0 && count >= maxChars)
+            return false;
+        if (timeout > 0 && Clock::now() >= deadline)
+            return false;
+    }
+}
+
+void TVVComm2::DrainInput() {
+    std::string c;
+    while (ReadCount(c, 1) == 1) {
+    }
+}
+
+void TVVComm2::DataReceived(const std::string& t) {
+    if (!OnReceiveData)
+        return;
+    OnReceiveData(t, static_cast<uint16_t>(t.size()));
+    Log("Data received from read thread : " + t);
+}

@@ -1,0 +1,162 @@
+#pragma once
+// TVVComm2: the serial port component. It opens one port by number, sets its line, and offers
+// blocking byte-level reads and writes with time-outs chosen per call. There is no background
+// reader: every byte is fetched by one of the read operations, on the caller's thread.
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/Exception.h"
+#include "common/FormatSettings.h"
+#include "platform/SerialDevice.h"
+
+enum class TBaudRate {
+    ___1200,
+    ___2400,
+    ___4800,
+    ___9600,
+    __14400,
+    __19200,
+    __28800,
+    __31250,
+    __38400,
+    __57600,
+    __76800,
+    _115200
+};
+enum class TParity { None, Odd, Even, Mark, Space };
+enum class TDataBits { _4, _5, _6, _7, _8 };
+enum class TStopBits { _1, _1_5, _2 };
+
+// Handshake options of the line template, for SetHandshakeBits.
+enum THandshakeOption : unsigned {
+    hsCtsOutput = 1u << 0,
+    hsDsrOutput = 1u << 1,
+    hsDsrSensitivity = 1u << 2,
+};
+
+using TReceiveDataEvent = std::function<void(const std::string& Buffer, uint16_t BufferLength)>;
+using TCommTimeouts = SerialTimeouts;
+
+uint32_t BaudRateValue(TBaudRate rate);
+
+class EOpeningLogFileError : public Exception {
+  public:
+    using Exception::Exception;
+};
+class EPortAlreadyOpen : public Exception {
+  public:
+    using Exception::Exception;
+};
+class EOpeningPortError : public Exception {
+  public:
+    using Exception::Exception;
+};
+class ECommsError : public Exception {
+  public:
+    using Exception::Exception;
+};
+
+// A time-stamped text log of the port's traffic; silent when created with an empty path.
+class TCommsDebugger {
+  public:
+    // Creates (replacing) the file; raises EOpeningLogFileError when it cannot.
+    explicit TCommsDebugger(const std::string& path,
+                            const FormatSettings& fs = DefaultFormatSettings());
+    ~TCommsDebugger();
+    TCommsDebugger(const TCommsDebugger&) = delete;
+    TCommsDebugger& operator=(const TCommsDebugger&) = delete;
+
+    void LogLine(const std::string& text);
+    void LogError(uint32_t code, const std::string& text);
+    bool Enabled() const { return enabled_; }
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+    FormatSettings fs_;
+    std::FILE* file_ = nullptr;
+    bool enabled_ = false;
+};
+
+class TVVComm2 {
+  public:
+    TVVComm2();
+    ~TVVComm2();
+    TVVComm2(const TVVComm2&) = delete;
+    TVVComm2& operator=(const TVVComm2&) = delete;
+
+    // Published properties.
+    uint32_t CommPort = 1;
+    TBaudRate BaudRate = TBaudRate::___1200;
+    TParity Parity = TParity::None;
+    TDataBits DataBits = TDataBits::_4;
+    TStopBits StopBits = TStopBits::_1;
+    TReceiveDataEvent OnReceiveData;
+    std::string CommsLogFileName;
+    bool AllowAppProcessMessages = true;
+    // Lets the window handle its pending events while ReadReply waits.
+    std::function<void()> ProcessMessages;
+    // Log lines' date and time formats.
+    FormatSettings LogFormat = DefaultFormatSettings();
+
+    bool Open();
+    void Close();
+    bool IsOpen() const;
+
+    void SetControlLines(int rtsMode, int dtrMode);
+    void SetHandshakeBits(unsigned options, bool on);
+    void SetTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
+                     uint32_t writeMultiplier, uint32_t writeConstant);
+    void RestoreTimeouts();
+    void ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
+                       uint32_t writeMultiplier, uint32_t writeConstant);
+    TCommTimeouts GetPortTimeouts() const;
+    void SetPortTimeouts(const TCommTimeouts& t);
+    void SetImmediateTimeouts();
+    const TCommTimeouts& StoredTimeouts() const { return storedTimeouts_; }
+    const LineSettings& LineControlTemplate() const { return lineTemplate_; }
+    // The line settings as last read back from the driver.
+    const LineSettings& CurrentLineSettings() const { return currentLine_; }
+
+    void PurgeAll();
+    void PurgeInput();
+
+    bool WriteChar(char b);
+    bool WriteText(const std::string& s);
+    bool WriteEchoed(const std::string& s);
+    int ReadCount(std::string& s, int n);
+    int ReadByteNow(char& b);
+    int ReadReply(std::string& s, int maxLen, int firstCharTimeout, int gapTimeout);
+    bool ReadUntil(std::string& s, const std::string& terminator, int maxLen, int timeout);
+    bool WaitForChar(const std::string& target, int timeout, int maxChars);
+    void DrainInput();
+
+    // Why the last Open could not have the device, and the path it tried.
+    SerialOpenError LastOpenError() const { return lastOpenError_; }
+    int LastOpenErrno() const { return lastOpenErrno_; }
+    const std::string& LastOpenPath() const { return lastOpenPath_; }
+    // Bytes that crossed the port since construction (for wire-time measurements).
+    uint64_t BytesWritten() const { return bytesWritten_; }
+    uint64_t BytesRead() const { return bytesRead_; }
+
+  private:
+    void DataReceived(const std::string& t);
+    void Log(const std::string& text);
+    void LetWindowWork();
+    void WaitReadable(int ms) { device_.WaitReadable(ms); }
+
+    SerialDevice device_;
+    std::unique_ptr<TCommsDebugger> log_;
+    TCommTimeouts storedTimeouts_;
+    LineSettings lineTemplate_;
+    LineSettings currentLine_;
+    SerialOpenError lastOpenError_ = SerialOpenError::None;
+    int lastOpenErrno_ = 0;
+    std::string lastOpenPath_;
+    uint64_t bytesWritten_ = 0;
+    uint64_t bytesRead_ = 0;
+};
