@@ -1,0 +1,264 @@
+#include "emulator/RadioEmulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <stdexcept>
+
+#include "emulator/RadioMachine.h"
+#include "platform/PortNames.h"
+#include "platform/PseudoTerminal.h"
+
+using Clock = std::chrono::steady_clock;
+
+RadioEmulator::RadioEmulator(EmulatorOptions options) : options_(std::move(options)) {
+    machine_ = std::make_unique<RadioMachine>(options_.Radio, options_.Modem,
+                                              options_.ModemPassword);
+    machine_->OnEvent = options_.OnEvent;
+}
+
+RadioEmulator::~RadioEmulator() {
+    Stop();
+}
+
+std::string RadioEmulator::ComName() const {
+    return ComPortName(comPort_);
+}
+
+void RadioEmulator::Start() {
+    if (Running())
+        return;
+    auto pty = std::make_unique<PseudoTerminal>();
+    int flags = ::fcntl(pty->MasterFd(), F_GETFL);
+    // Output to a port nobody reads is lost, as on a real line: never block on a full pty.
+    ::fcntl(pty->MasterFd(), F_SETFL, flags | O_NONBLOCK);
+    uint32_t port = options_.ComPort != 0 ? options_.ComPort : FreeComPortNumber();
+    if (port == 0)
+        throw std::runtime_error("no free COM port number");
+    if (!AttachComPort(port, pty->SlavePath()))
+        throw std::runtime_error("cannot attach " + ComPortName(port));
+    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        DetachComPort(port, pty->SlavePath());
+        throw std::runtime_error("no eventfd");
+    }
+    pty_ = std::move(pty);
+    comPort_ = port;
+    slavePath_ = pty_->SlavePath();
+    wakeFd_ = wake;
+    {
+        std::lock_guard lock(stopMutex_);
+        stopping_ = false;
+    }
+    hangUpRequested_ = false;
+    hungUp_ = false;
+    rxFree_ = txFree_ = Clock::now();
+    thread_ = std::thread([this] { Run(); });
+}
+
+void RadioEmulator::Stop() {
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopCv_.notify_all();
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    thread_.join();
+    DetachComPort(comPort_, slavePath_);
+    pty_.reset();
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+void RadioEmulator::SetFaults(const RadioFaults& faults) {
+    std::lock_guard lock(stateMutex_);
+    faults_ = faults;
+}
+
+RadioFaults RadioEmulator::Faults() const {
+    std::lock_guard lock(stateMutex_);
+    return faults_;
+}
+
+void RadioEmulator::HangUp() {
+    hangUpRequested_ = true;
+    uint64_t one = 1;
+    if (wakeFd_ >= 0) {
+        [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    }
+    std::unique_lock lock(stateMutex_);
+    if (Running())
+        eventsChanged_.wait_for(lock, std::chrono::seconds(5), [this] { return hungUp_.load(); });
+}
+
+void RadioEmulator::SwapRadio(const RadioPersonality& radio) {
+    std::lock_guard lock(stateMutex_);
+    machine_->SwapRadio(radio);
+}
+
+RadioPersonality RadioEmulator::Radio() const {
+    std::lock_guard lock(stateMutex_);
+    return machine_->Radio();
+}
+
+uint32_t RadioEmulator::Field(const std::string& code) const {
+    std::lock_guard lock(stateMutex_);
+    return machine_->Radio().Fields.Get(code);
+}
+
+uint32_t RadioEmulator::FlashField(const std::string& code) const {
+    std::lock_guard lock(stateMutex_);
+    return machine_->Radio().Flash.Get(code);
+}
+
+void RadioEmulator::SetField(const std::string& code, uint32_t value) {
+    std::lock_guard lock(stateMutex_);
+    machine_->Radio().Fields.Set(code, value);
+}
+
+bool RadioEmulator::Transmitting() const {
+    std::lock_guard lock(stateMutex_);
+    return machine_->Transmitting();
+}
+
+bool RadioEmulator::ModemInRadioMode() const {
+    std::lock_guard lock(stateMutex_);
+    return options_.Modem && machine_->InRadioMode();
+}
+
+std::vector<RadioEvent> RadioEmulator::Events() const {
+    std::lock_guard lock(stateMutex_);
+    return machine_->Events;
+}
+
+std::vector<std::string> RadioEmulator::EventTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& e : Events())
+        texts.push_back(e.Text());
+    return texts;
+}
+
+void RadioEmulator::ClearEvents() {
+    std::lock_guard lock(stateMutex_);
+    machine_->Events.clear();
+}
+
+bool RadioEmulator::WaitForEvent(const std::string& text,
+                                 std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(stateMutex_);
+    return eventsChanged_.wait_for(lock, timeout, [&] {
+        return std::any_of(machine_->Events.begin(), machine_->Events.end(),
+                           [&](const RadioEvent& e) { return e.Text() == text; });
+    });
+}
+
+void RadioEmulator::ResetCounters() {
+    bytesReceived_ = 0;
+    bytesSent_ = 0;
+}
+
+bool RadioEmulator::SleepUntil(Clock::time_point t) {
+    std::unique_lock lock(stopMutex_);
+    return !stopCv_.wait_until(lock, t, [this] { return stopping_; });
+}
+
+void RadioEmulator::DoHangUp() {
+    pty_->HangUp();
+    std::lock_guard lock(stateMutex_);
+    hungUp_ = true;
+    machine_->Record("hangup");
+    eventsChanged_.notify_all();
+}
+
+// Each character leaves on its own deadline on one absolute timeline (start + k x 1.0417 ms),
+// so sleeping late for one character does not push back the ones after it.
+void RadioEmulator::Transmit(const std::string& text, int charDelayMs) {
+    int fd = pty_->MasterFd();
+    if (!options_.Pace && charDelayMs <= 0) {
+        ssize_t n = ::write(fd, text.data(), text.size());
+        if (n > 0)
+            bytesSent_ += static_cast<uint64_t>(n);
+        return;
+    }
+    auto perChar = (options_.Pace ? CharTime : std::chrono::nanoseconds(0)) +
+                   std::chrono::milliseconds(std::max(charDelayMs, 0));
+    for (char c : text) {
+        txFree_ = std::max(txFree_, Clock::now()) + perChar;
+        if (!SleepUntil(txFree_))
+            return;
+        if (::write(fd, &c, 1) == 1)
+            ++bytesSent_;
+    }
+}
+
+void RadioEmulator::Run() {
+    char buf[256];
+    std::vector<RadioOutput> out;
+    for (;;) {
+        {
+            std::lock_guard lock(stopMutex_);
+            if (stopping_)
+                return;
+        }
+        if (hangUpRequested_ && !hungUp_)
+            DoHangUp();
+        if (hungUp_) {
+            SleepUntil(Clock::time_point::max());
+            return;
+        }
+        pollfd fds[2] = {{pty_->MasterFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents & POLLIN) {
+            uint64_t v;
+            [[maybe_unused]] ssize_t n = ::read(wakeFd_, &v, sizeof v);
+            continue;
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // Only while nobody holds the port side; the pty keeps it open, so rarely.
+            SleepUntil(Clock::now() + std::chrono::milliseconds(10));
+            continue;
+        }
+        ssize_t n = ::read(pty_->MasterFd(), buf, sizeof buf);
+        if (n <= 0)
+            continue;
+        auto arrived = Clock::now();
+        for (ssize_t i = 0; i < n; ++i) {
+            ++bytesReceived_;
+            RadioFaults faults;
+            {
+                std::lock_guard lock(stateMutex_);
+                faults = faults_;
+                if (faults.HangUpAfterCommands >= 0 &&
+                    machine_->CommandsAnswered() >= faults.HangUpAfterCommands)
+                    hangUpRequested_ = true;
+            }
+            if (hangUpRequested_)
+                break;
+            if (options_.Pace) {
+                // The character is ours only once its ten bits have crossed the wire.
+                rxFree_ = std::max(rxFree_, arrived) + CharTime;
+                if (!SleepUntil(rxFree_))
+                    return;
+            }
+            out.clear();
+            {
+                std::lock_guard lock(stateMutex_);
+                machine_->Receive(buf[i], faults, out);
+                eventsChanged_.notify_all();
+            }
+            for (const auto& piece : out) {
+                if (piece.Pause.count() > 0 && !SleepUntil(Clock::now() + piece.Pause))
+                    return;
+                Transmit(piece.Text, faults.CharDelayMs);
+            }
+        }
+    }
+}
