@@ -1,0 +1,376 @@
+#include "link/RM7UXcomms.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/StrUtils.h"
+#include "common/UserDialogs.h"
+
+namespace {
+
+const char kCR = '\r';
+const std::string kPrompt = ">";
+const std::string kNotAModem = "The connected device is not a M82KD modem";
+
+struct CommsModule {
+    TVVComm2* Link = nullptr;
+    TDisplayCommsError Display;
+    TComsStateQuery State;
+    std::string VersionText;
+    bool IsRM7UX = false;
+};
+
+CommsModule& Module() {
+    static CommsModule m;
+    return m;
+}
+
+TVVComm2& Port() {
+    // Used before registration only by a programming error; a link of our own keeps it safe.
+    static TVVComm2 unregistered;
+    return Module().Link != nullptr ? *Module().Link : unregistered;
+}
+
+void Report(uint8_t code) {
+    if (Module().Display)
+        Module().Display(code);
+}
+
+uint8_t CurrentState() {
+    return Module().State ? Module().State() : 0;
+}
+
+// The prompt ends every command; waiting for it keeps the next command in step.
+bool WaitForPrompt() {
+    return Port().WaitForChar(kPrompt, 4000, 200);
+}
+bool WaitForSpace() {
+    return Port().WaitForChar(" ", 4000, 200);
+}
+
+// Reads From + Count - 1 characters and keeps the Count of them that start at From.
+bool ReadSlice(std::string& Reply, int From, int Count) {
+    int wanted = From + Count - 1;
+    if (Port().ReadCount(Reply, wanted) != wanted)
+        return false;
+    Reply = Reply.substr(static_cast<size_t>(From - 1), static_cast<size_t>(Count));
+    return true;
+}
+
+int ReadModemReply(std::string& reply, int first, int gap) {
+    return Port().ReadReply(reply, 1000, first, gap);
+}
+
+void Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
+                        TComsStateQuery comsState) {
+    Module().Link = link;
+    Module().Display = std::move(displayCommsError);
+    Module().State = std::move(comsState);
+}
+
+TVVComm2* RM7UXLink() {
+    return Module().Link;
+}
+
+const std::string& RM7UXVersionText() {
+    return Module().VersionText;
+}
+
+bool RM7UXIsRM7UX() {
+    return Module().IsRM7UX;
+}
+
+bool OpenRadioPort() {
+    TVVComm2& port = Port();
+    port.Close();
+    port.BaudRate = TBaudRate::___9600;
+    try {
+        port.Open();
+    } catch (const std::exception&) {
+        Report(csPortNotAvailable);
+        return false;
+    }
+    Report(csPortOpen);
+    return true;
+}
+
+bool CloseRadioPort() {
+    uint8_t state = CurrentState();
+    if (state == csPortOpen || state == csConnected)
+        Report(csIdle);
+    try {
+        Port().Close();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+bool IdentifyRadio(std::string& Version, bool& IsRM7UX) {
+    try {
+        TVVComm2& port = Port();
+        if (!port.WriteChar(kCR) || !WaitForPrompt()) {
+            Report(csNoConnection);
+            return false;
+        }
+        std::string reply;
+        if (!QueryUntilPrompt("RV", reply, kPrompt)) {
+            Report(csTimeOut);
+            return false;
+        }
+        reply = Trim(reply);
+        size_t pos = reply.find("RM7U");
+        bool rm7ux = pos != std::string::npos;
+        if (!rm7ux)
+            pos = reply.find("RM7V");
+        IsRM7UX = rm7ux;
+        if (pos == std::string::npos) {
+            Report(csInvalidDevice);
+            return false;
+        }
+        Version = Trim(reply.substr(pos));
+        Report(csConnected);
+        return true;
+    } catch (const std::exception&) {
+        Report(csNoConnection);
+        return false;
+    }
+}
+
+bool EnsureRadioIdentified() {
+    return IdentifyRadio(Module().VersionText, Module().IsRM7UX);
+}
+
+bool QueryField(const std::string& Command, std::string& Reply, int From, int Count) {
+    bool result = Port().WriteEchoed(Command) && ReadSlice(Reply, From, Count);
+    if (!result) {
+        Report(csTimeOut);
+        Port().WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool ReadField(const std::string& Command, std::string& Reply, int From, int Count) {
+    TVVComm2& port = Port();
+    bool result = false;
+    if (port.WriteEchoed(Command))
+        result = ReadSlice(Reply, From, Count);
+    // Ends the radio's wait for a new value, whether or not the value came.
+    port.WriteChar(kCR);
+    if (!result) {
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool QueryFieldWithArgument(const std::string& Command, const std::string& Argument,
+                            std::string& Reply, int From, int Count) {
+    TVVComm2& port = Port();
+    bool result = false;
+    if (port.WriteEchoed(Command)) {
+        if (WaitForSpace())
+            port.WriteEchoed(Argument);
+        if (ReadSlice(Reply, From, Count)) {
+            port.WriteChar(kCR);
+            result = true;
+        }
+    }
+    if (!result) {
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool QueryUntilPrompt(const std::string& Command, std::string& Reply,
+                      const std::string& Terminator) {
+    TVVComm2& port = Port();
+    bool result = port.WriteEchoed(Command) && port.ReadUntil(Reply, Terminator, 80, 3000);
+    if (!result) {
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    return result;
+}
+
+bool SetField(const std::string& Command, const std::string& Value) {
+    TVVComm2& port = Port();
+    bool result = false;
+    if (!port.WriteEchoed(Command)) {
+        port.WriteChar(kCR);
+    } else {
+        // The radio shows the current value between two spaces, then waits for the new one.
+        result = WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
+    }
+    if (!result) {
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool SetFieldPair(const std::string& Command, const std::string& Argument,
+                  const std::string& Value) {
+    TVVComm2& port = Port();
+    port.PurgeInput();
+    FlushRadioLink();
+    bool result = port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
+                  WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
+    if (!result) {
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
+                       int From, int Count) {
+    bool result = SetField(Command, Value) && ReadField(Command, Reply, From, Count);
+    if (!result) {
+        Report(csTimeOut);
+        Port().WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool SaveToFlashSilently() {
+    TVVComm2& port = Port();
+    return port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt();
+}
+
+bool SaveToFlash() {
+    bool result = SaveToFlashSilently();
+    if (!result) {
+        Report(csTimeOut);
+        Port().WriteChar(kCR);
+    }
+    WaitForPrompt();
+    return result;
+}
+
+bool ResetRadio() {
+    TVVComm2& port = Port();
+    bool wasOpen = port.IsOpen();
+    if (!wasOpen)
+        OpenRadioPort();
+    if (!port.IsOpen())
+        return false;
+    bool result =
+        port.WriteEchoed("O") && port.WriteText("Z") && port.WaitForChar(kPrompt, 2000, 300);
+    if (result) {
+        // The radio has restarted: whatever was identified before no longer stands.
+        Report(csTimeOut);
+        port.WriteChar(kCR);
+    }
+    if (!wasOpen)
+        CloseRadioPort();
+    return result;
+}
+
+int64_t ReadSerialNumber() {
+    std::string reply;
+    if (!ReadField("PN", reply, 2, 8))
+        return -1;
+    auto value = TryHexToInt64(reply);
+    return value ? *value : -1;
+}
+
+bool ReadBandWidth(double& Bandwidth) {
+    std::string reply;
+    if (!ReadField("PB", reply, 2, 2))
+        return false;
+    auto value = TryHexToInt64(reply);
+    if (!value)
+        return false;
+    Bandwidth = *value == 0 ? 25000.0 : *value == 1 ? 12500.0 : -1.0;
+    return true;
+}
+
+void FlushRadioLink() {
+    TVVComm2& port = Port();
+    port.ApplyTimeouts(0, 100, 100, 0, 0);
+    port.DrainInput();
+    port.RestoreTimeouts();
+}
+
+bool EnterModemConfigMode(const std::string& Password) {
+    if (!OpenRadioPort())
+        return false;
+    TVVComm2& port = Port();
+    auto attempt = [&]() -> bool {
+        std::string reply;
+        if (!port.WriteText("\r") || ReadModemReply(reply, 2000, 100) == 0)
+            return false;
+        if (!Contains(reply, "OK")) {
+            ShowErrorBox(kNotAModem);
+            return false;
+        }
+        if (!port.WriteText("ATI\r") || ReadModemReply(reply, 2000, 100) == 0)
+            return false;
+        if (!Contains(reply, "M82")) {
+            ReadModemReply(reply, 2000, 100);
+            if (!reply.empty() && !Contains(reply, "M82")) {
+                ShowErrorBox(kNotAModem);
+                return false;
+            }
+        }
+        if (!port.WriteText("AT#R\r") || ReadModemReply(reply, 2000, 100) == 0)
+            return false;
+        if (!Contains(UpperCase(reply), "PASSWORD"))
+            ReadModemReply(reply, 3000, 100);
+        if (!Contains(UpperCase(reply), "PASSWORD"))
+            return false;
+        if (!port.WriteText(Password + "\r"))
+            return false;
+        ReadModemReply(reply, 200, 50);
+        if (!port.WriteText("AT#C9\r"))
+            return false;
+        return ReadModemReply(reply, 200, 50) > 0;
+    };
+    bool result = attempt();
+    CloseRadioPort();
+    return result;
+}
+
+bool ExitModemConfigMode(bool& ConfigLoaded) {
+    ConfigLoaded = false;
+    if (!OpenRadioPort())
+        return false;
+    TVVComm2& port = Port();
+    port.SetImmediateTimeouts();
+    auto attempt = [&]() -> bool {
+        std::string reply;
+        if (!port.WriteText(std::string(1, '\x03')))
+            return false;
+        if (ReadModemReply(reply, 200, 10) == 0)
+            return false;
+        if (!port.WriteText("\r"))
+            return false;
+        Pause(100);
+        if (!port.WriteText("ATZ\r"))
+            return false;
+        ReadModemReply(reply, 200, 10);
+        Pause(200);
+        if (ReadModemReply(reply, 200, 10) == 0)
+            return false;
+        ConfigLoaded = Contains(LowerCase(reply), "config loaded ok");
+        return true;
+    };
+    bool result = attempt();
+    port.RestoreTimeouts();
+    CloseRadioPort();
+    return result;
+}

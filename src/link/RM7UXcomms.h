@@ -1,0 +1,58 @@
+#pragma once
+// The radio's command protocol over the one link the window owns. Every operation is one
+// exchange: OpenRadioPort, identification, its commands, CloseRadioPort. Each function reports
+// its outcome itself as a comms-state code through the registered display hook, and none raises.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/VVCOMM2.h"
+
+// Comms-state codes.
+enum : uint8_t {
+    csIdle = 0,
+    csPortNotAvailable = 1,
+    csNoConnection = 2,
+    csTimeOut = 3,
+    csInvalidDevice = 4,
+    csPortOpen = 5,
+    csConnected = 6,
+};
+
+using TDisplayCommsError = std::function<void(uint8_t code)>;
+using TComsStateQuery = std::function<uint8_t()>;
+
+// The window hands over its link and its two state operations before any use.
+void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
+                        TComsStateQuery comsState);
+TVVComm2* RM7UXLink();
+
+// What the last EnsureRadioIdentified found.
+const std::string& RM7UXVersionText();
+bool RM7UXIsRM7UX();
+
+bool OpenRadioPort();
+bool CloseRadioPort();
+bool EnsureRadioIdentified();
+bool IdentifyRadio(std::string& Version, bool& IsRM7UX);
+
+bool QueryField(const std::string& Command, std::string& Reply, int From, int Count);
+bool ReadField(const std::string& Command, std::string& Reply, int From, int Count);
+bool QueryFieldWithArgument(const std::string& Command, const std::string& Argument,
+                            std::string& Reply, int From, int Count);
+bool QueryUntilPrompt(const std::string& Command, std::string& Reply,
+                      const std::string& Terminator);
+bool SetField(const std::string& Command, const std::string& Value);
+bool SetFieldPair(const std::string& Command, const std::string& Argument,
+                  const std::string& Value);
+bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
+                       int From, int Count);
+bool SaveToFlash();
+bool SaveToFlashSilently();
+bool ResetRadio();
+int64_t ReadSerialNumber();
+bool ReadBandWidth(double& Bandwidth);
+void FlushRadioLink();
+bool EnterModemConfigMode(const std::string& Password);
+bool ExitModemConfigMode(bool& ConfigLoaded);
