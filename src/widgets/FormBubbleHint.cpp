@@ -162,6 +162,8 @@ void TForm_BubbleHint::SetHintText(const QString& text, int width, int height) {
     Label_Hint->resize(width, height);
     Shape_Bubble->resize(width + 55, height + 35);
     resize(Shape_Bubble->size());
+    // A hidden window gets its resize event only when shown.
+    LayoutCloseImage();
 }
 
 void TForm_BubbleHint::PlaceBeside(const QRect& mainFrame, int top, int screenRight) {

@@ -78,12 +78,14 @@ void SetApplicationHelpFile(const std::string& file) {
 }
 
 bool ApplicationHelp(unsigned command, std::uintptr_t data, bool& callHelp) {
-    const std::string file = UpperCase(Trim(State().HelpFile));
-    if (file.size() < 5 || !EndsWith(file, ".CHM")) {
+    const std::string file = Trim(State().HelpFile);
+    if (file.size() < 5 || !EndsWith(UpperCase(file), ".CHM")) {
         callHelp = true;
         return true;
     }
     callHelp = false;
+    // The extension is compared in upper case, but the path keeps its case: file names here
+    // are case-sensitive, and an upper-cased path would name a file that does not exist.
     CallHtmlHelp(State().Owner, file, command, data);
     return true;
 }

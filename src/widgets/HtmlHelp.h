@@ -35,8 +35,8 @@ std::string ApplicationHelpFile();
 void SetApplicationHelpFile(const std::string& file);
 
 // The application's help-request handler. Leaves the request to the framework (callHelp true)
-// unless the help file ends in ".CHM" (any case); otherwise calls the viewer with the
-// upper-cased path. Always returns true.
+// unless the help file ends in ".CHM" (any case); otherwise calls the viewer with the trimmed
+// path. Always returns true.
 bool ApplicationHelp(unsigned command, std::uintptr_t data, bool& callHelp);
 
 // Window set-up: `mainWindow` becomes the help owner, the help key is routed to
