@@ -1,0 +1,194 @@
+#include <sys/stat.h>
+
+#include <QLineEdit>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "TempDir.h"
+#include "WaitFor.h"
+#include "platform/HelpViewer.h"
+#include "platform/UserFolders.h"
+#include "widgets/HtmlHelp.h"
+
+namespace {
+
+struct Call {
+    std::string File;
+    unsigned Command;
+    std::uintptr_t Data;
+};
+
+// A stub viewer that records every request.
+struct StubViewer {
+    std::vector<Call> Calls;
+    void Install() {
+        SetHtmlHelpFunction([this](QWidget*, const std::string& file, unsigned command,
+                                   std::uintptr_t data) -> std::intptr_t {
+            Calls.push_back({file, command, data});
+            return 42;
+        });
+    }
+};
+
+void WriteScript(const std::string& path, const std::string& body, bool executable = true) {
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    chmod(path.c_str(), executable ? 0755 : 0644);
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+class TestHtmlHelp : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { SetApplicationHelpFile(kRelativeHelpFile); }
+    void cleanupTestCase() { UnloadHtmlHelp(); }
+    void applicationHelp_data();
+    void applicationHelp();
+    void noViewerDoesNothing();
+    void helpButtonOpensDefaultTopic();
+    void helpKeyUsesNearestContext();
+    void findsViewerOnPath();
+    void startsViewerDetached_data();
+    void startsViewerDetached();
+};
+
+void TestHtmlHelp::applicationHelp_data() {
+    QTest::addColumn<QString>("helpFile");
+    QTest::addColumn<bool>("toViewer");
+    QTest::addColumn<QString>("fileSent");
+    QTest::newRow("lower-case extension")
+        << "/opt/rm7ux/HELP/CFG_RM7UX_Radio.chm" << true << "/opt/rm7ux/HELP/CFG_RM7UX_Radio.chm";
+    QTest::newRow("upper-case extension") << "/opt/Help.CHM" << true << "/opt/Help.CHM";
+    QTest::newRow("blanks trimmed") << "  /opt/h.Chm \t" << true << "/opt/h.Chm";
+    QTest::newRow("five characters") << "a.chm" << true << "a.chm";
+    QTest::newRow("only the extension") << ".chm" << false << "";
+    QTest::newRow("other help format") << "/opt/help.hlp" << false << "";
+    QTest::newRow("chm not at the end") << "/opt/help.chm.txt" << false << "";
+    QTest::newRow("empty") << "" << false << "";
+}
+
+void TestHtmlHelp::applicationHelp() {
+    QFETCH(QString, helpFile);
+    QFETCH(bool, toViewer);
+    QFETCH(QString, fileSent);
+    StubViewer stub;
+    stub.Install();
+    SetApplicationHelpFile(helpFile.toStdString());
+    bool callHelp = !toViewer;  // the handler must set it either way
+    QVERIFY(ApplicationHelp(HELP_CONTEXT, 1015, callHelp));
+    QCOMPARE(callHelp, !toViewer);
+    QCOMPARE(stub.Calls.size(), toViewer ? size_t(1) : size_t(0));
+    if (toViewer) {
+        QCOMPARE(QString::fromStdString(stub.Calls[0].File), fileSent);
+        QCOMPARE(stub.Calls[0].Command, HELP_CONTEXT);
+        QCOMPARE(stub.Calls[0].Data, std::uintptr_t(1015));
+    }
+}
+
+void TestHtmlHelp::noViewerDoesNothing() {
+    SetHtmlHelpFunction({});
+    SetApplicationHelpFile("/opt/help.chm");
+    QCOMPARE(CallHtmlHelp(nullptr, "/opt/help.chm", HH_DISPLAY_TOPIC, 0), std::intptr_t(0));
+    bool callHelp = true;
+    QVERIFY(ApplicationHelp(HELP_CONTEXT, 12, callHelp));
+    QVERIFY(!callHelp);
+    Button_HelpClick();
+}
+
+void TestHtmlHelp::helpButtonOpensDefaultTopic() {
+    StubViewer stub;
+    stub.Install();
+    QWidget main;
+    SetupApplicationHelp(&main);
+    QCOMPARE(ApplicationHelpFile(), ExecutableFolder() + "HELP/CFG_RM7UX_Radio.chm");
+    Button_HelpClick();
+    QCOMPARE(stub.Calls.size(), size_t(1));
+    QCOMPARE(stub.Calls[0].File, ExecutableFolder() + "HELP/CFG_RM7UX_Radio.chm");
+    QCOMPARE(stub.Calls[0].Command, HH_DISPLAY_TOPIC);
+    QCOMPARE(stub.Calls[0].Data, std::uintptr_t(0));
+}
+
+void TestHtmlHelp::helpKeyUsesNearestContext() {
+    StubViewer stub;
+    stub.Install();
+    QWidget main;
+    SetHelpContext(&main, 1);
+    auto* panel = new QWidget(&main);
+    auto* edit = new QLineEdit(panel);
+    auto* plain = new QLineEdit(panel);
+    SetHelpContext(edit, 1008);
+    SetupApplicationHelp(&main);
+
+    QTest::keyClick(edit, Qt::Key_F1);
+    QTest::keyClick(plain, Qt::Key_F1);
+    QTest::keyClick(plain, Qt::Key_F1, Qt::ShiftModifier);  // not the help key
+    QTest::keyClick(plain, Qt::Key_F2);
+    QCOMPARE(stub.Calls.size(), size_t(2));
+    QCOMPARE(stub.Calls[0].Command, HELP_CONTEXT);
+    QCOMPARE(stub.Calls[0].Data, std::uintptr_t(1008));
+    QCOMPARE(stub.Calls[1].Data, std::uintptr_t(1));
+
+    // With a help file the viewer cannot show, the key goes on to the control.
+    SetApplicationHelpFile("/opt/help.hlp");
+    QTest::keyClick(edit, Qt::Key_F1);
+    QCOMPARE(stub.Calls.size(), size_t(2));
+}
+
+void TestHtmlHelp::findsViewerOnPath() {
+    TempDir a, b;
+    WriteScript(a.File("kchmviewer"), "exit 0\n");
+    WriteScript(b.File("xchm"), "exit 0\n");
+    WriteScript(a.File("xchm"), "exit 0\n", false);  // not executable: skipped
+
+    THelpViewer v = FindHelpViewer(a.Path() + ":" + b.Path());
+    QCOMPARE(int(v.Kind), int(THelpViewerKind::XChm));
+    QCOMPARE(v.Program, b.File("xchm"));
+    v = FindHelpViewer(a.Path() + "::relative/dir");
+    QCOMPARE(int(v.Kind), int(THelpViewerKind::KChmViewer));
+    QCOMPARE(v.Program, a.File("kchmviewer"));
+    QVERIFY(!FindHelpViewer("").Found());
+    QVERIFY(!FindHelpViewer("::relative").Found());
+}
+
+void TestHtmlHelp::startsViewerDetached_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("expectedArgs");
+    QTest::newRow("xchm at a context")
+        << int(THelpViewerKind::XChm) << int(HELP_CONTEXT) << "--contextid|1015|/h/a b.chm|";
+    QTest::newRow("xchm default topic")
+        << int(THelpViewerKind::XChm) << int(HH_DISPLAY_TOPIC) << "/h/a b.chm|";
+    QTest::newRow("kchmviewer has no contexts")
+        << int(THelpViewerKind::KChmViewer) << int(HELP_CONTEXT) << "/h/a b.chm|";
+}
+
+void TestHtmlHelp::startsViewerDetached() {
+    QFETCH(int, kind);
+    QFETCH(int, command);
+    QFETCH(QString, expectedArgs);
+    TempDir dir;
+    const std::string out = dir.File("args");
+    // Written to a side file and renamed, so the test never reads it half written.
+    WriteScript(dir.File("viewer"), "for a in \"$@\"; do printf '%s|' \"$a\"; done > '" + out +
+                                        ".tmp'\nmv '" + out + ".tmp' '" + out + "'\n");
+    const THelpViewer viewer{THelpViewerKind(kind), dir.File("viewer")};
+    const std::optional<long> context =
+        command == int(HELP_CONTEXT) ? std::optional<long>(1015) : std::nullopt;
+    QVERIFY(StartHelpViewer(viewer, "/h/a b.chm", context) > 0);
+    QVERIFY(WaitFor([&] { return std::ifstream(out).good(); }));
+    QCOMPARE(QString::fromStdString(ReadAll(out)), expectedArgs);
+
+    QCOMPARE(StartHelpViewer({THelpViewerKind::XChm, dir.File("missing")}, "/h/a.chm", {}), 0L);
+    QCOMPARE(StartHelpViewer({}, "/h/a.chm", {}), 0L);
+}
+
+QTEST_MAIN(TestHtmlHelp)
+#include "tst_HtmlHelp.moc"
