@@ -165,8 +165,22 @@ void RadioEmulator::ResetCounters() {
 }
 
 bool RadioEmulator::SleepUntil(Clock::time_point t) {
-    std::unique_lock lock(stopMutex_);
-    return !stopCv_.wait_until(lock, t, [this] { return stopping_; });
+    // A real UART puts its bytes out on time; a thread woken by the scheduler is often late by
+    // a tenth of a millisecond, so the last stretch before a paced byte is spun.
+    constexpr auto kSpin = std::chrono::microseconds(250);
+    {
+        std::unique_lock lock(stopMutex_);
+        if (t == Clock::time_point::max() || t - Clock::now() > kSpin) {
+            auto wakeAt = t == Clock::time_point::max() ? t : t - kSpin;
+            if (stopCv_.wait_until(lock, wakeAt, [this] { return stopping_; }))
+                return false;
+        }
+        if (stopping_)
+            return false;
+    }
+    while (Clock::now() < t) {
+    }
+    return true;
 }
 
 void RadioEmulator::DoHangUp() {
