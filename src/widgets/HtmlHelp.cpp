@@ -20,7 +20,7 @@ struct THelpState {
     THtmlHelpFunction Entry;
     std::string HelpFile = kRelativeHelpFile;
     QPointer<QWidget> Owner;
-    THelpKeyFilter* KeyFilter = nullptr;
+    QPointer<THelpKeyFilter> KeyFilter;
 };
 
 THelpState& State() {
@@ -91,9 +91,10 @@ bool ApplicationHelp(unsigned command, std::uintptr_t data, bool& callHelp) {
 }
 
 void SetupApplicationHelp(QWidget* mainWindow) {
+    LoadHtmlHelp();
     THelpState& state = State();
     state.Owner = mainWindow;
-    if (state.KeyFilter == nullptr && qApp != nullptr) {
+    if (state.KeyFilter.isNull() && qApp != nullptr) {
         state.KeyFilter = new THelpKeyFilter(qApp);
         qApp->installEventFilter(state.KeyFilter);
     }

@@ -40,7 +40,8 @@ void SetApplicationHelpFile(const std::string& file);
 bool ApplicationHelp(unsigned command, std::uintptr_t data, bool& callHelp);
 
 // Window set-up: `mainWindow` becomes the help owner, the help key is routed to
-// ApplicationHelp, and the help file is made absolute beside the executable.
+// ApplicationHelp, and the help file is made absolute beside the executable. Finds the viewer
+// if LoadHtmlHelp has not run.
 void SetupApplicationHelp(QWidget* mainWindow);
 
 // The Help button: the file's default topic.
