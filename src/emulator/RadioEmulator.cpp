@@ -16,8 +16,8 @@
 using Clock = std::chrono::steady_clock;
 
 RadioEmulator::RadioEmulator(EmulatorOptions options) : options_(std::move(options)) {
-    machine_ = std::make_unique<RadioMachine>(options_.Radio, options_.Modem,
-                                              options_.ModemPassword);
+    machine_ =
+        std::make_unique<RadioMachine>(options_.Radio, options_.Modem, options_.ModemPassword);
     machine_->OnEvent = options_.OnEvent;
 }
 
@@ -56,6 +56,7 @@ void RadioEmulator::Start() {
     }
     hangUpRequested_ = false;
     hungUp_ = false;
+    hangUpDone_ = false;
     rxFree_ = txFree_ = Clock::now();
     thread_ = std::thread([this] { Run(); });
 }
@@ -95,7 +96,7 @@ void RadioEmulator::HangUp() {
     }
     std::unique_lock lock(stateMutex_);
     if (Running())
-        eventsChanged_.wait_for(lock, std::chrono::seconds(5), [this] { return hungUp_.load(); });
+        eventsChanged_.wait_for(lock, std::chrono::seconds(5), [this] { return hangUpDone_; });
 }
 
 void RadioEmulator::SwapRadio(const RadioPersonality& radio) {
@@ -150,8 +151,7 @@ void RadioEmulator::ClearEvents() {
     machine_->Events.clear();
 }
 
-bool RadioEmulator::WaitForEvent(const std::string& text,
-                                 std::chrono::milliseconds timeout) const {
+bool RadioEmulator::WaitForEvent(const std::string& text, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(stateMutex_);
     return eventsChanged_.wait_for(lock, timeout, [&] {
         return std::any_of(machine_->Events.begin(), machine_->Events.end(),
@@ -183,11 +183,16 @@ bool RadioEmulator::SleepUntil(Clock::time_point t) {
     return true;
 }
 
+// Recorded before the line goes dead, so whoever sees the hang-up also sees the event.
 void RadioEmulator::DoHangUp() {
+    {
+        std::lock_guard lock(stateMutex_);
+        machine_->Record("hangup");
+        hungUp_ = true;
+    }
     pty_->HangUp();
     std::lock_guard lock(stateMutex_);
-    hungUp_ = true;
-    machine_->Record("hangup");
+    hangUpDone_ = true;
     eventsChanged_.notify_all();
 }
 
@@ -195,10 +200,11 @@ void RadioEmulator::DoHangUp() {
 // so sleeping late for one character does not push back the ones after it.
 void RadioEmulator::Transmit(const std::string& text, int charDelayMs) {
     int fd = pty_->MasterFd();
+    // Counted before the write, so that whoever has read a byte also sees it counted.
     if (!options_.Pace && charDelayMs <= 0) {
+        bytesSent_ += text.size();
         ssize_t n = ::write(fd, text.data(), text.size());
-        if (n > 0)
-            bytesSent_ += static_cast<uint64_t>(n);
+        bytesSent_ -= text.size() - static_cast<size_t>(std::max<ssize_t>(n, 0));
         return;
     }
     auto perChar = (options_.Pace ? CharTime : std::chrono::nanoseconds(0)) +
@@ -207,8 +213,9 @@ void RadioEmulator::Transmit(const std::string& text, int charDelayMs) {
         txFree_ = std::max(txFree_, Clock::now()) + perChar;
         if (!SleepUntil(txFree_))
             return;
-        if (::write(fd, &c, 1) == 1)
-            ++bytesSent_;
+        ++bytesSent_;
+        if (::write(fd, &c, 1) != 1)
+            --bytesSent_;
     }
 }
 

@@ -122,8 +122,8 @@ struct RadioEvent {
 
 struct EmulatorOptions {
     RadioPersonality Radio = RadioPersonality::RM7UH();
-    bool Modem = false;   // the radio sits inside an M82KD modem, which starts in AT mode
-    bool Pace = false;    // 9600 baud: every character takes 10 bits = 1.0417 ms each way
+    bool Modem = false;    // the radio sits inside an M82KD modem, which starts in AT mode
+    bool Pace = false;     // 9600 baud: every character takes 10 bits = 1.0417 ms each way
     uint32_t ComPort = 0;  // 0: the first free number from 100 (FreeComPortNumber)
     std::string ModemPassword = "TIDEWAter";
     // Called on the radio's thread for every event, while the radio's state is locked: it must
@@ -135,7 +135,7 @@ class RadioMachine;
 class PseudoTerminal;
 
 class RadioEmulator {
-public:
+  public:
     explicit RadioEmulator(EmulatorOptions options = {});
     ~RadioEmulator();
     RadioEmulator(const RadioEmulator&) = delete;
@@ -150,7 +150,7 @@ public:
     bool Running() const { return thread_.joinable(); }
 
     uint32_t ComPort() const { return comPort_; }
-    std::string ComName() const;  // "COM101"
+    std::string ComName() const;                          // "COM101"
     std::string SlavePath() const { return slavePath_; }  // "/dev/pts/7"
 
     void SetFaults(const RadioFaults& faults);
@@ -184,7 +184,7 @@ public:
 
     static constexpr std::chrono::nanoseconds CharTime{1041667};  // 10 bits at 9600 baud
 
-private:
+  private:
     void Run();
     void Transmit(const std::string& text, int charDelayMs);
     bool SleepUntil(std::chrono::steady_clock::time_point t);  // false when stopping
@@ -194,7 +194,8 @@ private:
     std::unique_ptr<RadioMachine> machine_;  // guarded by stateMutex_
     mutable std::mutex stateMutex_;
     mutable std::condition_variable eventsChanged_;
-    RadioFaults faults_;  // guarded by stateMutex_
+    RadioFaults faults_;       // guarded by stateMutex_
+    bool hangUpDone_ = false;  // guarded by stateMutex_
 
     std::unique_ptr<PseudoTerminal> pty_;
     uint32_t comPort_ = 0;

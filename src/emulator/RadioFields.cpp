@@ -10,7 +10,7 @@ struct FieldInfo {
     const char* Code;
     int Width;
     bool Editable;
-    uint32_t RadioFields::* Member;
+    uint32_t RadioFields::*Member;
 };
 
 constexpr FieldInfo kFields[] = {

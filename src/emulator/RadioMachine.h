@@ -19,7 +19,7 @@ struct RadioOutput {
 bool FirmwareKnowsPV(const std::string& versionText);
 
 class RadioMachine {
-public:
+  public:
     RadioMachine(RadioPersonality radio, bool modem, std::string modemPassword);
 
     void Receive(char c, const RadioFaults& faults, std::vector<RadioOutput>& out);
@@ -38,7 +38,7 @@ public:
     static constexpr std::chrono::milliseconds ResetPause{50};
     static constexpr std::chrono::milliseconds ConfigLoadPause{100};
 
-private:
+  private:
     enum class State { Idle, Command, Value, PlLevel };
 
     void RadioByte(char c, const RadioFaults& f, std::vector<RadioOutput>& out);
