@@ -1,6 +1,7 @@
 #include "config/INIObj.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
@@ -65,9 +66,12 @@ bool TINIObj::FileExists() const {
 
 bool TINIObj::OpenFile() {
     CloseFile();
-    // A name that is not a file (none at all, a folder) cannot be read or written as one.
+    // A name that is not a readable file (none at all, a folder, a file without read access)
+    // would read as a file without keys; an absent file is fine, the first write creates it.
     struct stat st {};
-    bool usable = !fileName_.empty() && (stat(fileName_.c_str(), &st) != 0 || S_ISREG(st.st_mode));
+    bool usable =
+        !fileName_.empty() && (stat(fileName_.c_str(), &st) != 0 ||
+                               (S_ISREG(st.st_mode) && access(fileName_.c_str(), R_OK) == 0));
     if (!usable) {
         ShowErrorBox("Error opening " + fileName_);
         return false;
