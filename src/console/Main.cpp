@@ -1,0 +1,784 @@
+// The main window: construction, port choice, the Connect switch and refresh timer, the
+// comms-state lamp, the working controls, unsaved changes and the prompts on closing.
+
+#include "console/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTimer>
+#include <algorithm>
+
+#include "common/UserDialogs.h"
+#include "config/INIunit.h"
+#include "config/RM7UXFlashConfigObj.h"
+#include "config/Unit_Registry.h"
+#include "config/Version.h"
+#include "console/Advanced.h"
+#include "frequency/CountryFrequency.h"
+#include "link/RM7UXcomms.h"
+#include "widgets/HtmlHelp.h"
+#include "widgets/PowerButton.h"
+
+namespace {
+
+constexpr int kClientWidth = 364;
+constexpr int kNumberOfPorts = 256;
+
+const QColor kRed(0xFF, 0x00, 0x00);
+const QColor kMaroon(0x80, 0x00, 0x00);
+const QColor kOlive(0x80, 0x80, 0x00);
+const QColor kYellow(0xFF, 0xFF, 0x00);
+const QColor kGreen(0x00, 0x80, 0x00);
+const QColor kLime(0x00, 0xFF, 0x00);
+
+QColor WindowTextColour() {
+    return QApplication::palette().color(QPalette::WindowText);
+}
+
+void SetTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17,
+                  const char* name = nullptr) {
+    auto* label = new QLabel(text, parent);
+    if (name != nullptr)
+        label->setObjectName(name);
+    if (w < 0)
+        w = label->sizeHint().width();
+    label->setGeometry(x, y, w, h);
+    return label;
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+// The maker's mark: three arcs of radio waves over a mast.
+QPixmap LogoPixmap() {
+    QPixmap pm(48, 48);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0x40, 0x80), 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(24, 22, 24, 44);
+    p.drawLine(16, 44, 32, 44);
+    for (int r = 7; r <= 19; r += 6) {
+        p.drawArc(QRectF(24 - r, 18 - r, 2 * r, 2 * r), 30 * 16, 120 * 16);
+    }
+    p.setBrush(QColor(0xC0, 0, 0));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(24, 18), 3, 3);
+    return pm;
+}
+
+// "RM7VX|*.RM7VX|RM7UX|*.RM7UX" -> "RM7VX (*.RM7VX);;RM7UX (*.RM7UX)"
+QString QtFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        out << parts[i] + " (" + parts[i + 1] + ")";
+    return out.join(";;");
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+    setObjectName("MainForm");
+    setWindowTitle("RM7VX / RM7UX Radio Config");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+
+    // The link as designed: port 1, 9600 8N1, the window's events handled while it waits.
+    RM7UXport.CommPort = 1;
+    RM7UXport.BaudRate = TBaudRate::___9600;
+    RM7UXport.Parity = TParity::None;
+    RM7UXport.DataBits = TDataBits::_8;
+    RM7UXport.StopBits = TStopBits::_1;
+    RM7UXport.AllowAppProcessMessages = true;
+    RM7UXport.ProcessMessages = [] { QCoreApplication::processEvents(); };
+
+    SaveDialog.Save = true;
+    SaveDialog.DefaultExt = "RM7UX";
+    SaveDialog.Filter = "RM7VX|*.RM7VX|RM7UX|*.RM7UX";
+    OpenDialog.Save = false;
+    OpenDialog.DefaultExt = "RM7VX";
+    OpenDialog.Filter = "RM7VX|*.RM7VX|RM7UX|*.RM7UX";
+
+    CreateControls();
+    SetHelpContexts();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    FormDestroy();
+}
+
+void TMainForm::CreateControls() {
+    // ---- Head ----
+    Image2 = Named(new QLabel(this), "Image2");
+    Image2->setPixmap(LogoPixmap());
+    Image2->setGeometry(4, 4, 48, 48);
+    Label14 = MakeLabel(this, "KORVA Technologies", 58, 6, 200, 18, "Label14");
+    QFont bold = Label14->font();
+    bold.setBold(true);
+    bold.setPixelSize(14);
+    Label14->setFont(bold);
+    Label13 = MakeLabel(this, "Radio Config", 58, 24, 200, 16, "Label13");
+    QFont product = Label13->font();
+    product.setPixelSize(12);
+    Label13->setFont(product);
+    Label_VersionNO = MakeLabel(this, "V", 58, 40, 150, 14, "Label_VersionNO");
+    Button_Help = Named(new QPushButton("&Help", this), "Button_Help");
+    Button_Help->setGeometry(290, 8, 64, 24);
+    Button_Help->setEnabled(false);
+
+    // ---- Link row ----
+    Label41 = MakeLabel(this, "Com Port", 4, 58, 48, 17, "Label41");
+    ComboBox_PortNumber = Named(new QComboBox(this), "ComboBox_PortNumber");
+    ComboBox_PortNumber->setGeometry(52, 55, 58, 22);
+    ComboBox_PortNumber->setMaxVisibleItems(16);
+    CheckBox_Connect = Named(new QCheckBox("Connect", this), "CheckBox_Connect");
+    CheckBox_Connect->setGeometry(118, 57, 68, 18);
+    Shape_ComportState = Named(new TShape(this), "Shape_ComportState");
+    Shape_ComportState->setGeometry(190, 59, 13, 13);
+    Shape_ComportState->SetBrushColor(QApplication::palette().color(QPalette::Window));
+    Label_ComportState = MakeLabel(this, "Inactive", 208, 58, 86, 17, "Label_ComportState");
+    PowerButton_M82KDModem = Named(new TPowerButton(this), "PowerButton_M82KDModem");
+    PowerButton_M82KDModem->setGeometry(301, 55, 53, 21);
+    PowerButton_M82KDModem->SetCaption("Modem");
+    PowerButton_M82KDModem->SetToggleChars("\\n ");
+    PowerButton_M82KDModem->SetLED(false);
+    PowerButton_M82KDModem->SetBevelWidth(2);
+    PowerButton_M82KDModem->SetGlowText(true);
+    PowerButton_M82KDModem->SetTextGlowColour(Qt::green);
+    PowerButton_M82KDModem->SetLedOnClour(Qt::red);
+    PowerButton_M82KDModem->SetLedOffColour(Qt::black);
+    PowerButton_M82KDModem->setEnabled(false);
+
+    RadioGroup_FreqStep =
+        new TRadioGroup("Frequency Step - DO NOT DELETE", {"6.25kHz", "5kHz"}, this);
+    RadioGroup_FreqStep->setObjectName("RadioGroup_FreqStep");
+    RadioGroup_FreqStep->setGeometry(200, 0, 150, 60);
+    RadioGroup_FreqStep->SetItemIndex(0);
+    RadioGroup_FreqStep->hide();
+
+    // ---- Panel_Normal ----
+    Panel_Normal = Named(new QFrame(this), "Panel_Normal");
+    Panel_Normal->setGeometry(4, 80, 357, 289);
+    Panel_Normal->setFrameShape(QFrame::Panel);
+    Panel_Normal->setFrameShadow(QFrame::Raised);
+    QWidget* pn = Panel_Normal;
+
+    MakeLabel(pn, "Radio Firmware", 6, 4, 100);
+    Label_VersionString = MakeLabel(pn, "", 108, 4, 240, 17, "Label_VersionString");
+    MakeLabel(pn, "Serial Number", 6, 21, 100);
+    Label_SerialNO = MakeLabel(pn, "", 108, 21, 80, 17, "Label_SerialNO");
+    MakeLabel(pn, "Hardware Revision", 196, 21, 100);
+    Label_HWVer = MakeLabel(pn, "", 300, 21, 50, 17, "Label_HWVer");
+    MakeLabel(pn, "Temperature :", 6, 38, 100);
+    Label_Temp = MakeLabel(pn, "", 108, 38, 30, 17, "Label_Temp");
+    MakeLabel(pn, "o", 139, 34, 8, 12);
+    MakeLabel(pn, "C", 146, 38, 12);
+    MakeLabel(pn, "Raw RSSI :", 196, 38, 100);
+    Label_RawRSSI = MakeLabel(pn, "", 300, 38, 50, 17, "Label_RawRSSI");
+    MakeLabel(pn, "Alarms", 6, 55, 100);
+    Label_Alarms = MakeLabel(pn, "No Alarms", 108, 55, 240, 17, "Label_Alarms");
+
+    MakeLabel(pn, "TX Frequency (MHz)", 6, 80, 104);
+    Label_TxFreq = MakeLabel(pn, "", 112, 80, 74, 17, "Label_TxFreq");
+    BitBtn_TxFreqCopy = Named(new QPushButton("-->", pn), "BitBtn_TxFreqCopy");
+    BitBtn_TxFreqCopy->setGeometry(190, 77, 30, 22);
+    SetTag(BitBtn_TxFreqCopy, 1);
+    Edit_TXFreq = Named(new QLineEdit(pn), "Edit_TXFreq");
+    Edit_TXFreq->setGeometry(226, 77, 90, 22);
+    SetTag(Edit_TXFreq, 1);
+    MakeLabel(pn, "RX Frequency (MHz)", 6, 106, 104);
+    Label_RxFreq = MakeLabel(pn, "", 112, 106, 74, 17, "Label_RxFreq");
+    BitBtn_RxFreqCopy = Named(new QPushButton("-->", pn), "BitBtn_RxFreqCopy");
+    BitBtn_RxFreqCopy->setGeometry(190, 103, 30, 22);
+    SetTag(BitBtn_RxFreqCopy, 2);
+    Edit_RXFreq = Named(new QLineEdit(pn), "Edit_RXFreq");
+    Edit_RXFreq->setGeometry(226, 103, 90, 22);
+    SetTag(Edit_RXFreq, 2);
+    for (QLineEdit* e : {Edit_TXFreq, Edit_RXFreq})
+        e->setToolTip("Press Enter to select closest valid frequency");
+
+    MakeLabel(pn, "TX Band", 6, 132, 60);
+    Label_TXLow = MakeLabel(pn, "", 70, 132, 70, 17, "Label_TXLow");
+    MakeLabel(pn, "to", 142, 132, 16);
+    Label_TxHigh = MakeLabel(pn, "", 160, 132, 70, 17, "Label_TxHigh");
+    MakeLabel(pn, "MHz", 232, 132, 30);
+    MakeLabel(pn, "RX Band", 6, 150, 60);
+    Label_RxLow = MakeLabel(pn, "", 70, 150, 70, 17, "Label_RxLow");
+    MakeLabel(pn, "to", 142, 150, 16);
+    Label_RxHigh = MakeLabel(pn, "", 160, 150, 70, 17, "Label_RxHigh");
+    MakeLabel(pn, "MHz", 232, 150, 30);
+
+    MakeLabel(pn, "Channel Spacing", 6, 174, 100);
+    Label_Bandwidth = MakeLabel(pn, "", 6, 191, 100, 17, "Label_Bandwidth");
+    GroupBox_FrequencyStep = Named(new QGroupBox("Frequency Step", pn), "GroupBox_FrequencyStep");
+    GroupBox_FrequencyStep->setGeometry(150, 168, 166, 42);
+    RadioButton_FS6250 =
+        Named(new QRadioButton("6.25KHz", GroupBox_FrequencyStep), "RadioButton_FS6250");
+    RadioButton_FS6250->setGeometry(8, 18, 72, 18);
+    SetTag(RadioButton_FS6250, 0);
+    RadioButton_FS6250->setChecked(true);
+    RadioButton_FS5000 =
+        Named(new QRadioButton("5KHz", GroupBox_FrequencyStep), "RadioButton_FS5000");
+    RadioButton_FS5000->setGeometry(90, 18, 64, 18);
+    SetTag(RadioButton_FS5000, 1);
+
+    MakeLabel(pn, "PTT Timeout :", 6, 222, 76);
+    Edit_PTTTimeout = Named(new QLineEdit("60", pn), "Edit_PTTTimeout");
+    Edit_PTTTimeout->setGeometry(84, 219, 44, 22);
+    Edit_PTTTimeout->setToolTip("0 .. 255 (sec)");
+    MakeLabel(pn, "CTCSS Tone", 150, 222, 66);
+    SpinEdit_CTCSS = Named(new QSpinBox(pn), "SpinEdit_CTCSS");
+    SpinEdit_CTCSS->setGeometry(218, 219, 52, 22);
+    SpinEdit_CTCSS->setRange(0, 38);
+    SpinEdit_CTCSS->setValue(0);
+    MakeLabel(pn, "RF Level", 6, 250, 76);
+    ComboBox_RFLevel = Named(new QComboBox(pn), "ComboBox_RFLevel");
+    ComboBox_RFLevel->setGeometry(84, 247, 72, 22);
+    ComboBox_RFLevel->addItems({"500mW", "1W", "2W", "5W"});
+    PowerButton_TxOn = Named(new TPowerButton(pn), "PowerButton_TxOn");
+    PowerButton_TxOn->setGeometry(281, 214, 69, 33);
+    PowerButton_TxOn->SetCaption("TX ON");
+    PowerButton_TxOn->SetToggleChars(" \\n");
+    PowerButton_TxOn->SetLED(true);
+    PowerButton_TxOn->SetBevelWidth(3);
+    PowerButton_TxOn->SetGlowText(true);
+    PowerButton_TxOn->SetTextGlowColour(Qt::green);
+    PowerButton_TxOn->SetLedOnClour(Qt::red);
+    PowerButton_TxOn->SetLedOffColour(Qt::black);
+    PowerButton_TxOn->SetLedHeight(5);
+    PowerButton_TxOn->SetLedWidth(8);
+    PowerButton_TxOn->setToolTip("Press space bar to toggle");
+    Button_WriteRadioSettings =
+        Named(new QPushButton("&Save to Flash", pn), "Button_WriteRadioSettings");
+    Button_WriteRadioSettings->setGeometry(166, 254, 106, 26);
+    Button_WriteRadioSettings->setToolTip("Write configuration to flash");
+    // As designed: red and not bold until the first change of state.
+    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, kRed);
+
+    // ---- Panel_Advanced ----
+    Panel_Advanced = Named(new QFrame(this), "Panel_Advanced");
+    Panel_Advanced->setGeometry(3, 369, 346, 188);
+    Panel_Advanced->setFrameShape(QFrame::Panel);
+    Panel_Advanced->setFrameShadow(QFrame::Raised);
+    QWidget* pa = Panel_Advanced;
+    struct ScrollRow {
+        QScrollBar** bar;
+        QLabel** label;
+        const char* caption;
+        const char* barName;
+        const char* labelName;
+    };
+    const ScrollRow rows[] = {
+        {&ScrollBar_Deviation, &Label_DevLev, "Deviation", "ScrollBar_Deviation", "Label_DevLev"},
+        {&ScrollBar_ModBalance, &Label_ModLev, "Modulation Balance", "ScrollBar_ModBalance",
+         "Label_ModLev"},
+        {&ScrollBar_RfPwm, &Label_PwLev, "RF Power Calibration", "ScrollBar_RfPwm", "Label_PwLev"},
+        {&ScrollBar_RfOffset, &Label_OsLev, "RF Offset", "ScrollBar_RfOffset", "Label_OsLev"},
+    };
+    int y = 6;
+    for (const ScrollRow& r : rows) {
+        MakeLabel(pa, r.caption, 6, y, 116);
+        auto* bar = Named(new QScrollBar(Qt::Horizontal, pa), r.barName);
+        bar->setGeometry(124, y, 170, 17);
+        bar->setRange(0, 255);
+        bar->setSingleStep(1);
+        bar->setPageStep(15);
+        // Focus on click too, so the enter handlers run as they did with the original bars.
+        bar->setFocusPolicy(Qt::StrongFocus);
+        *r.bar = bar;
+        *r.label = MakeLabel(pa, "0", 302, y, 36, 17, r.labelName);
+        y += 23;
+    }
+    MakeLabel(pa, "Cutout Temp", 6, 100, 116);
+    Edit_CutoutTemp = Named(new QLineEdit("65", pa), "Edit_CutoutTemp");
+    Edit_CutoutTemp->setGeometry(124, 97, 50, 22);
+    Edit_CutoutTemp->setToolTip("-40 .. 215");
+    Label_FreqBand = MakeLabel(pa, "Counrty/Band", 6, 129, 116, 17, "Label_FreqBand");
+    ComboBox_FreqBand = Named(new QComboBox(pa), "ComboBox_FreqBand");
+    ComboBox_FreqBand->setGeometry(124, 126, 214, 22);
+    ComboBox_FreqBand->setEnabled(false);
+    BitBtn_SaveConfig = Named(new QPushButton("Save To File", pa), "BitBtn_SaveConfig");
+    BitBtn_SaveConfig->setGeometry(6, 156, 120, 26);
+    BitBtn_WriteConfig = Named(new QPushButton("Program From File", pa), "BitBtn_WriteConfig");
+    BitBtn_WriteConfig->setGeometry(134, 156, 130, 26);
+
+    // Bottom left, over the corner the normal panel leaves free.
+    Button_Advanced = Named(new QPushButton("&Advanced", this), "Button_Advanced");
+    Button_Advanced->setGeometry(10, 80 + 254, 76, 26);
+    Button_Advanced->setToolTip("Advanced Setup");
+    Button_Advanced->raise();
+
+    // ---- Non-visual ----
+    PopupMenu_TxFreqCopy = Named(new QMenu(this), "PopupMenu_TxFreqCopy");
+    MenuItem_TxFreqCopy = PopupMenu_TxFreqCopy->addAction("Set To Current Frequency");
+    MenuItem_TxFreqCopy->setObjectName("MenuItem_TxFreqCopy");
+    PopupMenu_RxFreqCopy = Named(new QMenu(this), "PopupMenu_RxFreqCopy");
+    MenuItem_RxFreqCopy = PopupMenu_RxFreqCopy->addAction("Set To Current Frequency");
+    MenuItem_RxFreqCopy->setObjectName("MenuItem_RxFreqCopy");
+    PopupMenu_SendFrequencyStep = Named(new QMenu(this), "PopupMenu_SendFrequencyStep");
+    pm_Send = PopupMenu_SendFrequencyStep->addAction("Send");
+    pm_Send->setObjectName("pm_Send");
+    Timer_ReadRadio = Named(new QTimer(this), "Timer_ReadRadio");
+}
+
+void TMainForm::SetHelpContexts() {
+    SetHelpContext(this, 1);
+    SetHelpContext(Edit_TXFreq, 1008);
+    SetHelpContext(Edit_RXFreq, 1008);
+    SetHelpContext(Button_WriteRadioSettings, 1010);
+    SetHelpContext(RadioGroup_FreqStep, 1011);
+    SetHelpContext(SpinEdit_CTCSS, 12);
+    SetHelpContext(Edit_PTTTimeout, 13);
+    SetHelpContext(PowerButton_TxOn, 1015);
+    SetHelpContext(Button_Advanced, 1016);
+}
+
+void TMainForm::ConnectHandlers() {
+    // Head and link row.
+    connect(Button_Help, &QPushButton::clicked, this, [this] { Button_HelpClick(); });
+    connect(ComboBox_PortNumber, &QComboBox::activated, this,
+            [this] { ComboBox_PortNumberChange(); });
+    // The original box ran its click handler also when checked from code.
+    connect(CheckBox_Connect, &QCheckBox::toggled, this, [this] { CheckBox_ConnectClick(); });
+    connect(Timer_ReadRadio, &QTimer::timeout, this, [this] { Timer_ReadRadioTimer(); });
+    connect(Button_Advanced, &QPushButton::clicked, this, [this] { Button_AdvancedClick(); });
+    PowerButton_M82KDModem->OnBeforeClick = [this](TPowerButton* s, bool& cancel) {
+        PowerButton_M82KDModemBeforeClick(s, cancel);
+    };
+
+    // Frequencies and step.
+    connect(BitBtn_TxFreqCopy, &QPushButton::clicked, this,
+            [this] { BitBtn_XxFreqCopyClick(BitBtn_TxFreqCopy); });
+    connect(BitBtn_RxFreqCopy, &QPushButton::clicked, this,
+            [this] { BitBtn_XxFreqCopyClick(BitBtn_RxFreqCopy); });
+    connect(MenuItem_TxFreqCopy, &QAction::triggered, this, [this] { MenuItem_TxFreqCopyClick(); });
+    connect(MenuItem_RxFreqCopy, &QAction::triggered, this, [this] { MenuItem_RxFreqCopyClick(); });
+    connect(pm_Send, &QAction::triggered, this, [this] { pm_SendClick(); });
+    auto popup = [](QWidget* w, QMenu* menu) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(w, &QWidget::customContextMenuRequested, menu,
+                         [w, menu](const QPoint& pos) { menu->popup(w->mapToGlobal(pos)); });
+    };
+    popup(Edit_TXFreq, PopupMenu_TxFreqCopy);
+    popup(Edit_RXFreq, PopupMenu_RxFreqCopy);
+    popup(GroupBox_FrequencyStep, PopupMenu_SendFrequencyStep);
+    popup(RadioButton_FS6250, PopupMenu_SendFrequencyStep);
+    popup(RadioButton_FS5000, PopupMenu_SendFrequencyStep);
+    connect(RadioGroup_FreqStep, &TRadioGroup::clicked, this,
+            [this] { RadioGroup_FreqStepClick(); });
+    // Checking a button, also from code, was a click in the original toolkit.
+    for (QRadioButton* b : {RadioButton_FS6250, RadioButton_FS5000}) {
+        connect(b, &QRadioButton::toggled, this, [this, b](bool on) {
+            if (on)
+                RadioButton_FSxxxxClick(b);
+        });
+    }
+    connect(ComboBox_FreqBand, &QComboBox::activated, this, [this] { ComboBox_FreqBandChange(); });
+
+    // Adjustments.
+    PowerButton_TxOn->OnBeforeClick = [this](TPowerButton* s, bool& cancel) {
+        PowerButton_TxOnBeforeClick(s, cancel);
+    };
+    PowerButton_TxOn->OnClick = [this](TPowerButton* s) { PowerButton_TxOnClick(s); };
+    PowerButton_TxOn->OnEnter = [this](TPowerButton* s) { PowerButton_TxOnEnter(s); };
+    connect(ComboBox_RFLevel, &QComboBox::activated, this, [this] { ComboBox_RFLevelChange(); });
+    connect(ScrollBar_RfPwm, &QScrollBar::valueChanged, this, [this] { ScrollBar_RfPwmChange(); });
+    connect(ScrollBar_Deviation, &QScrollBar::valueChanged, this,
+            [this] { ScrollBar_DeviationChange(); });
+    connect(ScrollBar_ModBalance, &QScrollBar::valueChanged, this,
+            [this] { ScrollBar_ModBalanceChange(); });
+    connect(ScrollBar_RfOffset, &QScrollBar::valueChanged, this,
+            [this] { ScrollBar_RfOffsetChange(); });
+    connect(SpinEdit_CTCSS, &QSpinBox::valueChanged, this, [this] { SpinEdit_CTCSSChange(); });
+    connect(Button_WriteRadioSettings, &QPushButton::clicked, this,
+            [this] { Button_WriteRadioSettingsClick(); });
+
+    // Files.
+    connect(BitBtn_SaveConfig, &QPushButton::clicked, this, [this] { BitBtn_SaveConfigClick(); });
+    connect(BitBtn_WriteConfig, &QPushButton::clicked, this, [this] { BitBtn_WriteConfigClick(); });
+
+    // Focus, key and mouse events without a signal.
+    for (QObject* o : std::initializer_list<QObject*>{
+             Edit_TXFreq, Edit_RXFreq, Edit_PTTTimeout, Edit_CutoutTemp, ScrollBar_Deviation,
+             ScrollBar_ModBalance, ScrollBar_RfOffset, RadioButton_FS6250, RadioButton_FS5000,
+             GroupBox_FrequencyStep})
+        o->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    const bool isEdit = watched == Edit_TXFreq || watched == Edit_RXFreq ||
+                        watched == Edit_PTTTimeout || watched == Edit_CutoutTemp;
+    switch (event->type()) {
+        case QEvent::FocusIn: {
+            // Coming back from another window is no entering of the control.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break;
+            if (isEdit)
+                Edit_Enter(watched);
+            else if (watched == ScrollBar_Deviation)
+                ScrollBar_DeviationEnter();
+            else if (watched == ScrollBar_ModBalance)
+                ScrollBar_ModBalanceEnter();
+            else if (watched == ScrollBar_RfOffset)
+                ScrollBar_RfOffsetEnter();
+            break;
+        }
+        case QEvent::FocusOut: {
+            // A message box or menu taking the focus is no leaving of the control.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break;
+            if (watched == Edit_TXFreq)
+                Edit_TXFreqExit();
+            else if (watched == Edit_RXFreq)
+                Edit_RXFreqExit();
+            else if (watched == Edit_PTTTimeout)
+                Edit_PTTTimeoutExit();
+            else if (watched == Edit_CutoutTemp)
+                Edit_CutoutTempExit();
+            break;
+        }
+        case QEvent::KeyPress: {
+            auto* ke = static_cast<QKeyEvent*>(event);
+            if (isEdit) {
+                const std::optional<char> c = KeyEventChar(*ke);
+                if (!c)
+                    break;
+                char key = *c;
+                if (watched == Edit_TXFreq)
+                    Edit_TXFreqKeyPress(watched, key);
+                else if (watched == Edit_RXFreq)
+                    Edit_RXFreqKeyPress(watched, key);
+                else if (watched == Edit_PTTTimeout)
+                    Edit_PTTTimeoutKeyPress(watched, key);
+                else
+                    Edit_CutoutTempKeyPress(watched, key);
+                if (key == 0)
+                    return true;
+            } else if (watched == RadioButton_FS6250 || watched == RadioButton_FS5000) {
+                int key = ke->key();
+                if (key == Qt::Key_Return || key == Qt::Key_Enter)
+                    key = 13;
+                else if (key == Qt::Key_Space)
+                    key = 32;
+                RadioButton_FSxxxxKeyDown(watched, key);
+            }
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            if (watched == GroupBox_FrequencyStep &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+                GroupBox_FrequencyStepClick();
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::FormCreate() {
+    RM7UXport.SetControlLines(0, 1);
+    try {
+        Registry = std::make_unique<TRadioConfigRegistry>();
+        Registry->ReadSettings();
+    } catch (const std::exception&) {
+        Registry.reset();
+    }
+    FillPortList();
+    int index = 0;
+    if (Registry)
+        index = std::clamp(static_cast<int>(Registry->CommPort) - 1, 0, kNumberOfPorts - 1);
+    ComboBox_PortNumber->setCurrentIndex(index);
+    ApplyPortSelection();
+    Panel_Normal->setFrameShape(QFrame::NoFrame);
+    Panel_Advanced->setFrameShape(QFrame::NoFrame);
+    RegisterRM7UXComms(
+        &RM7UXport, [this](uint8_t code) { RM7UXDisplayCommsError(code); },
+        [this] { return RM7UXComsState(); });
+    EnteredControl = nullptr;
+    SetupApplicationHelp(this);
+    RM7UXport.SetTimeouts(0, 100, 200, 0, 0);
+    ForgetRadio();
+    LoadSettings();
+    LoadDevelopmentSettings();
+    Button_Help->setEnabled(true);
+    Button_Help->setVisible(true);
+
+    TransmitterOn = 0;
+    Updating = true;
+    ChangesMade = false;
+    AdvancedMode = false;
+    AdvancedAll = false;
+    Panel_Advanced->hide();
+    Button_Advanced->setText("Advanced");
+    FitClientHeight();
+    Updating = false;
+
+    Label_VersionNO->setText("V " + QString::fromStdString(GetVersionText()));
+    CommsState = 0;
+    LoadSettings();
+    Timer_ReadRadio->setInterval(ProgramSettings.TimerInterval);
+    const bool hide = ProgramSettings.ConnectHide;
+    CheckBox_Connect->setVisible(!hide);
+    CheckBox_Connect->setChecked(hide);
+    if (CheckBox_Connect->isChecked())
+        Timer_ReadRadio->start();
+    else
+        Timer_ReadRadio->stop();
+    CutoutTempMinimum = ProgramSettings.MinCutoutTemp;
+    Label_RxFreq->clear();
+    Label_TxFreq->clear();
+    ConsoleEnabled = true;
+    EnableConsoleControls(false);
+    FlashRecord = std::make_unique<TRM7UXFlashRecordClass>();
+}
+
+void TMainForm::FormShow() {
+    ComboBox_PortNumber->setFocus();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+        FormShow();
+    }
+    QWidget::showEvent(event);
+}
+
+bool TMainForm::FormClose() {
+    Timer_ReadRadio->stop();
+    std::string prompt;
+    if (TransmitterOn == 1) {
+        prompt = "Exiting while transmitter is ON may cause loss of PTT time out Value\r\n";
+        prompt += "\r\n";
+        if (ChangesMade)
+            prompt += std::string("Changes have not been saved to flash!") + "\r\n\r\n";
+        prompt += "Press OK to exit.";
+    } else if (ChangesMade) {
+        prompt = "Changes have not been Saved to Flash.\r\n\r\nPress OK to exit without saving.";
+    }
+    if (!prompt.empty() && ShowWarningBox(prompt, MsgButtons::OKCancel) != MsgResult::OK) {
+        Timer_ReadRadio->start();
+        return false;
+    }
+    return true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (FormClose())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TMainForm::FormDestroy() {
+    Timer_ReadRadio->stop();
+    RM7UXport.Close();
+    // The command layer must not outlive the link it was given.
+    if (RM7UXLink() == &RM7UXport)
+        RegisterRM7UXComms(nullptr, {}, {});
+}
+
+void TMainForm::FillPortList() {
+    ComboBox_PortNumber->clear();
+    for (int n = 1; n <= kNumberOfPorts; ++n)
+        ComboBox_PortNumber->addItem(QString::number(n));
+}
+
+void TMainForm::ApplyPortSelection() {
+    const int number = ComboBox_PortNumber->currentIndex() + 1;
+    RM7UXport.CommPort = static_cast<uint32_t>(number);
+    if (Registry) {
+        Registry->CommPort = static_cast<uint32_t>(number);
+        Registry->WriteSettings();
+    }
+}
+
+void TMainForm::ComboBox_PortNumberChange() {
+    ApplyPortSelection();
+}
+
+void TMainForm::CheckBox_ConnectClick() {
+    const bool on = CheckBox_Connect->isChecked();
+    if (!on) {
+        RM7UXDisplayCommsErrorClear();
+        ForgetRadio();
+    }
+    if (on)
+        Timer_ReadRadio->start();
+    else
+        Timer_ReadRadio->stop();
+    Panel_Normal->setEnabled(on);
+    Panel_Advanced->setEnabled(on);
+    PowerButton_M82KDModem->setEnabled(on);
+}
+
+void TMainForm::Timer_ReadRadioTimer() {
+    if (CheckBox_Connect->isChecked())
+        RM7UXLoadradioData();
+}
+
+void TMainForm::ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp) {
+    Label_ComportState->setText(text);
+    SetTextColour(Label_ComportState, QPalette::WindowText, textColour);
+    Shape_ComportState->SetBrushColor(lamp);
+    // Shown now, not after the exchange that is blocking the thread.
+    Shape_ComportState->repaint();
+    Label_ComportState->repaint();
+    if (OnCommsStateText)
+        OnCommsStateText(text);
+}
+
+void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
+    switch (code) {
+        case csPortNotAvailable:
+            ShowCommsState("Not Available", kRed, kRed);
+            EnableConsoleControls(false);
+            break;
+        case csNoConnection:
+            ShowCommsState("No Connection", kRed, kMaroon);
+            EnableConsoleControls(false);
+            break;
+        case csTimeOut:
+            ShowCommsState("Time out", kRed, kMaroon);
+            EnableConsoleControls(false);
+            break;
+        case csInvalidDevice:
+            ShowCommsState("Invalid Device", kRed, kMaroon);
+            EnableConsoleControls(false);
+            break;
+        case csPortOpen:
+            ShowCommsState("Connect...", kOlive, kYellow);
+            break;
+        case csConnected:
+            ShowCommsState("Connected", kGreen, kLime);
+            EnableConsoleControls(true);
+            break;
+        default:  // idle and unknown codes leave the display as it is
+            break;
+    }
+    CommsState = code;
+}
+
+void TMainForm::RM7UXDisplayCommsErrorClear() {
+    ShowCommsState("Inactive", WindowTextColour(), QApplication::palette().color(QPalette::Window));
+    EnableConsoleControls(false);
+}
+
+uint8_t TMainForm::RM7UXComsState() const {
+    return CommsState;
+}
+
+void TMainForm::EnableConsoleControls(bool on) {
+    if (on == ConsoleEnabled)
+        return;
+    // Recorded first so that a failing step leaves the state requested.
+    ConsoleEnabled = on;
+    for (QWidget* parent :
+         {static_cast<QWidget*>(Panel_Normal), static_cast<QWidget*>(Panel_Advanced),
+          static_cast<QWidget*>(GroupBox_FrequencyStep)}) {
+        for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->setEnabled(on);
+    }
+    PowerButton_TxOn->setEnabled(on);
+    if (on) {
+        // These two follow the radio, not the connection: the 5 kHz step only for an RM7UX, the
+        // plan selector only when the last band read has plans.
+        EnableFiveKHzStep();
+        ComboBox_FreqBand->setEnabled(ComboBox_FreqBand->count() > 0 && PlanStart() >= 0);
+    }
+}
+
+void TMainForm::ForgetRadio() {
+    SerialNumber = -1;
+    LastBandCode = -1;
+}
+
+void TMainForm::SetChangesMadeState(bool value) {
+    ChangesMade = value;
+    QFont f = Button_WriteRadioSettings->font();
+    f.setBold(value);
+    Button_WriteRadioSettings->setFont(f);
+    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText,
+                  value ? kRed : QApplication::palette().color(QPalette::ButtonText));
+}
+
+void TMainForm::Edit_Enter(QObject* Sender) {
+    EnteredControl = qobject_cast<QWidget*>(Sender);
+    const auto* edit = qobject_cast<const QLineEdit*>(Sender);
+    EnteredText = edit != nullptr ? edit->text() : QString();
+}
+
+bool TMainForm::TEditChangesMade(QObject* Sender) const {
+    if (Sender != EnteredControl)
+        return true;
+    const auto* edit = qobject_cast<const QLineEdit*>(Sender);
+    return edit != nullptr && edit->text() != EnteredText;
+}
+
+void TMainForm::Button_HelpClick() {
+    ::Button_HelpClick();
+}
+
+void TMainForm::FitClientHeight() {
+    const QWidget* last = Panel_Advanced->isHidden() ? Panel_Normal : Panel_Advanced;
+    setFixedSize(kClientWidth, last->geometry().bottom() + 1 + 10);
+}
+
+bool TMainForm::ExecuteFileDialog(TFileDialog& dialog) {
+    if (FileDialogHook)
+        return FileDialogHook(dialog);
+    const QString filter = QtFilter(dialog.Filter);
+    const QString start = QString::fromStdString(dialog.FileName);
+    QString chosen = dialog.Save
+                         ? QFileDialog::getSaveFileName(this, QString(), start, filter, nullptr,
+                                                        QFileDialog::DontConfirmOverwrite)
+                         : QFileDialog::getOpenFileName(this, QString(), start, filter);
+    if (chosen.isEmpty())
+        return false;
+    // A name typed without an extension gets the default one, as the original dialogs did.
+    if (dialog.Save && !dialog.DefaultExt.empty() && QFileInfo(chosen).suffix().isEmpty())
+        chosen += "." + QString::fromStdString(dialog.DefaultExt);
+    dialog.FileName = chosen.toStdString();
+    return true;
+}

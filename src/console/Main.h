@@ -1,0 +1,288 @@
+#pragma once
+// TMainForm: the tool's one window. It owns the serial link, the remembered port, the flash
+// record and the refresh timer; every exchange with the radio runs on its thread from an event
+// handler or a timer tick.
+//
+// The operations are spread over several files, one per job, each section below names its file:
+//   Main.cpp            construction, port choice, Connect, comms-state display, closing
+//   MainRead.cpp        the periodic refresh and the full read of a radio
+//   MainFrequency.cpp   (src/frequency) frequency entry, step, band limits and country plans
+//   MainAdjust.cpp      live adjustments, transmitter switch, save to flash, balloon hints
+//   MainFile.cpp        save to file and program from file
+//   Advanced.cpp        advanced mode and the modem button
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/Controls.h"
+#include "link/VVCOMM2.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSpinBox;
+class QTimer;
+class TForm_BubbleHint;
+class TForm_Password;
+class TPowerButton;
+class TRM7UXFlashRecordClass;
+class TRadioConfigRegistry;
+
+// What the window keeps of a file dialog between showings; the dialog itself is shown by
+// TMainForm::ExecuteFileDialog.
+struct TFileDialog {
+    bool Save = false;       // a save dialog (else an open dialog)
+    std::string DefaultExt;  // without the dot, added to a name typed without extension
+    std::string Filter;      // "RM7VX|*.RM7VX|RM7UX|*.RM7UX": pairs of description and pattern
+    std::string FileName;    // the chosen path after a successful showing
+};
+// Shows a file dialog; true with dialog.FileName set, false when the operator cancelled.
+using TFileDialogHook = std::function<bool(TFileDialog& dialog)>;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+  public:
+    // The settings folder (SetSettingsFolder) must be set before construction.
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // ---- Controls: head and link row ----
+    QLabel* Image2;
+    QLabel* Label14;
+    QLabel* Label13;
+    QLabel* Label_VersionNO;
+    QPushButton* Button_Help;
+    QLabel* Label41;
+    QComboBox* ComboBox_PortNumber;
+    QCheckBox* CheckBox_Connect;
+    TShape* Shape_ComportState;
+    QLabel* Label_ComportState;
+    TPowerButton* PowerButton_M82KDModem;
+    QPushButton* Button_Advanced;
+    TRadioGroup* RadioGroup_FreqStep;  // never visible
+
+    // ---- Controls: Panel_Normal ----
+    QFrame* Panel_Normal;
+    QLabel* Label_VersionString;
+    QLabel* Label_SerialNO;
+    QLabel* Label_HWVer;
+    QLabel* Label_Temp;
+    QLabel* Label_RawRSSI;
+    QLabel* Label_Alarms;
+    QLabel* Label_TxFreq;
+    QLabel* Label_RxFreq;
+    QPushButton* BitBtn_TxFreqCopy;  // Tag 1
+    QPushButton* BitBtn_RxFreqCopy;  // Tag 2
+    QLineEdit* Edit_TXFreq;          // Tag 1
+    QLineEdit* Edit_RXFreq;          // Tag 2
+    QLabel* Label_TXLow;
+    QLabel* Label_TxHigh;
+    QLabel* Label_RxLow;
+    QLabel* Label_RxHigh;
+    QLabel* Label_Bandwidth;
+    QGroupBox* GroupBox_FrequencyStep;
+    QRadioButton* RadioButton_FS6250;  // Tag 0
+    QRadioButton* RadioButton_FS5000;  // Tag 1
+    QPushButton* Button_WriteRadioSettings;
+    QLineEdit* Edit_PTTTimeout;
+    QSpinBox* SpinEdit_CTCSS;
+    QComboBox* ComboBox_RFLevel;
+    TPowerButton* PowerButton_TxOn;
+
+    // ---- Controls: Panel_Advanced ----
+    QFrame* Panel_Advanced;
+    QScrollBar* ScrollBar_Deviation;
+    QLabel* Label_DevLev;
+    QScrollBar* ScrollBar_ModBalance;
+    QLabel* Label_ModLev;
+    QScrollBar* ScrollBar_RfPwm;
+    QLabel* Label_PwLev;
+    QScrollBar* ScrollBar_RfOffset;
+    QLabel* Label_OsLev;
+    QLineEdit* Edit_CutoutTemp;
+    QLabel* Label_FreqBand;
+    QComboBox* ComboBox_FreqBand;
+    QPushButton* BitBtn_SaveConfig;
+    QPushButton* BitBtn_WriteConfig;
+
+    // ---- Non-visual ----
+    QMenu* PopupMenu_TxFreqCopy;
+    QAction* MenuItem_TxFreqCopy;
+    QMenu* PopupMenu_RxFreqCopy;
+    QAction* MenuItem_RxFreqCopy;
+    QMenu* PopupMenu_SendFrequencyStep;
+    QAction* pm_Send;
+    QTimer* Timer_ReadRadio;
+    TVVComm2 RM7UXport;
+    TFileDialog SaveDialog;
+    TFileDialog OpenDialog;
+    // Replaces the real file dialog (tests); empty means QFileDialog.
+    TFileDialogHook FileDialogHook;
+    // Created after the window at program start and handed over; not owned.
+    TForm_Password* Form_Password = nullptr;
+    TForm_BubbleHint* Form_BubbleHint = nullptr;
+    // Told every text the comms-state label takes (the --report option prints them).
+    std::function<void(const QString& text)> OnCommsStateText;
+
+    // ---- Window state ----
+    uint8_t TransmitterOn = 0;
+    uint8_t CommsState = 0;
+    bool ChangesMade = false;
+    int64_t SerialNumber = -1;
+    int32_t LastBandCode = -1;
+    double BandwidthHz = -1;
+    QString EnteredText;
+    QWidget* EnteredControl = nullptr;
+    std::unique_ptr<TRadioConfigRegistry> Registry;
+    int32_t CutoutTemp = 0;
+    int32_t PowerPollCount = 0;
+    bool ConsoleEnabled = true;
+    std::unique_ptr<TRM7UXFlashRecordClass> FlashRecord;
+    bool AdvancedMode = false;
+    bool AdvancedAll = false;
+    bool Updating = false;
+    uint8_t RadioModel = 0;  // 1 RM7UX, 0 RM7VX
+    int32_t CutoutTempMinimum = 50;
+
+    // Frequency and band state.
+    double RxLow = 0, RxHigh = 0, TxLow = 0, TxHigh = 0;  // MHz
+    std::string FrequencyStepCode;                        // "00" 6.25 kHz, "01" 5 kHz
+    std::string RxFrequencyHex, TxFrequencyHex;           // last "PR", "PT" replies
+    bool RxLowChanged = false, RxHighChanged = false;
+    bool TxLowChanged = false, TxHighChanged = false;
+    bool TxFreqChanged = true, RxFreqChanged = true;
+    bool FreqStepChanged = false;
+    int32_t BandCode = 0;                                  // last "PA" reply
+    std::string RxLowHex, RxHighHex, TxLowHex, TxHighHex;  // last "P1".."P4" replies
+
+    // Calibration texts shared by the full read and the scroll bar handlers ("PD", "PM", "PF").
+    std::string DeviationHex, ModBalanceHex, RfOffsetHex;
+
+    // ================= Main.cpp: lifecycle, port, Connect, comms state =================
+    void FormCreate();
+    void FormShow();
+    // True when the window may close.
+    bool FormClose();
+    void FormDestroy();
+    void FillPortList();
+    void ApplyPortSelection();
+    void ComboBox_PortNumberChange();
+    void CheckBox_ConnectClick();
+    void Timer_ReadRadioTimer();
+    void RM7UXDisplayCommsError(uint8_t code);
+    void RM7UXDisplayCommsErrorClear();
+    uint8_t RM7UXComsState() const;
+    void EnableConsoleControls(bool on);
+    void ForgetRadio();
+    void SetChangesMadeState(bool value);
+    void Edit_Enter(QObject* Sender);
+    bool TEditChangesMade(QObject* Sender) const;
+    void Button_HelpClick();
+    // Lays the window out for the current mode: normal unless AdvancedMode.
+    void FitClientHeight();
+    // Shows `dialog` through FileDialogHook or QFileDialog.
+    bool ExecuteFileDialog(TFileDialog& dialog);
+
+    // ================= MainRead.cpp: reading and showing the radio =================
+    void RM7UXLoadradioData();
+    bool LoadRadioData();
+    void RM7UX_UpdateStatus();
+    void SetRadioAlarms(const std::string& Reply);
+    bool PollPowerWhileTransmitting();
+
+    // ================= MainFrequency.cpp: frequencies, step, bands and plans =================
+    void RM7UXSetChannelSpacing();
+    void RM7UXDisplayRxFrequency();
+    void RM7UXDisplayTxFrequency();
+    void EnableFiveKHzStep();
+    double SetToNearestValidFrequency(QLineEdit* Edit, bool& Changed);
+    void TxFrequencyLoad(double& Frequency);
+    void RXFrequencyLoad(double& Frequency);
+    void SetTXFreq();
+    void SetRXFreq();
+    double FrequencyUserInit(QLineEdit* Edit, QLabel* Label, double Low, double High,
+                             bool& Changed);
+    double TxFrequencyUserInit();
+    double RxFrequencyUserInit();
+    void TXFrequenciesWrite(double Frequency);
+    void RXFrequenciesWrite(double Frequency);
+    bool WriteValue(const std::string& Command, const std::string& Value);
+    void CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit);
+    void GetFreqBands();
+    void SetFrequencyBands();
+    // Handlers. Key handlers get the character (Enter is 13); setting it to 0 swallows it.
+    void Edit_TXFreqKeyPress(QObject* Sender, char& Key);
+    void Edit_RXFreqKeyPress(QObject* Sender, char& Key);
+    void Edit_TXFreqExit();
+    void Edit_RXFreqExit();
+    void MenuItem_TxFreqCopyClick();
+    void MenuItem_RxFreqCopyClick();
+    void BitBtn_XxFreqCopyClick(QObject* Sender);
+    void RadioGroup_FreqStepClick();
+    void RadioButton_FSxxxxClick(QObject* Sender);
+    // Key is 13 for Enter and 32 for Space; other keys arrive as their Qt key code.
+    void RadioButton_FSxxxxKeyDown(QObject* Sender, int Key);
+    void GroupBox_FrequencyStepClick();
+    void pm_SendClick();
+    void ComboBox_FreqBandChange();
+
+    // ================= MainAdjust.cpp: live adjustments and flash save =================
+    void PowerButton_TxOnClick(TPowerButton* Sender);
+    void PowerButton_TxOnBeforeClick(TPowerButton* Sender, bool& CancelAction);
+    void PowerButton_TxOnEnter(TPowerButton* Sender);
+    void ComboBox_RFLevelChange();
+    void ScrollBar_RfPwmChange();
+    void ScrollBar_DeviationChange();
+    void ScrollBar_ModBalanceChange();
+    void ScrollBar_RfOffsetChange();
+    void ScrollBar_DeviationEnter();
+    void ScrollBar_ModBalanceEnter();
+    void ScrollBar_RfOffsetEnter();
+    void Edit_PTTTimeoutKeyPress(QObject* Sender, char& Key);
+    void Edit_PTTTimeoutExit();
+    void Edit_CutoutTempKeyPress(QObject* Sender, char& Key);
+    void Edit_CutoutTempExit();
+    void SpinEdit_CTCSSChange();
+    void Button_WriteRadioSettingsClick();
+    void SetPTT();
+    void SetCutOutTemp();
+    void SetValidPTTTimeOut();
+    void SetValidTemp();
+    void ShowModemHint();
+    void HintBeforeTransmit(QWidget* Sender);
+    void HintIfModem();
+
+    // ================= MainFile.cpp: save to file and program from file =================
+    void BitBtn_SaveConfigClick();
+    void BitBtn_WriteConfigClick();
+    // False (after the error box) when SerialNumber is no longer StartSerial.
+    bool ConnectionUnchanged(int64_t StartSerial);
+
+    // ================= Advanced.cpp: advanced mode and the modem button =================
+    void Button_AdvancedClick();
+    void DisplayAdvancedModeState();
+    void PowerButton_M82KDModemBeforeClick(TPowerButton* Sender, bool& CancelAction);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Focus, key and mouse events of the controls whose handlers Qt has no signal for.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void ConnectHandlers();
+    void SetHelpContexts();
+    void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
+};

@@ -1,0 +1,97 @@
+// CFG_RM7UX_Radio: the configuration tool's window.
+//
+// The tool takes no arguments for normal use. For scripts and demonstrations:
+//   --port N    select COM N (1..256) at start, as if chosen in the list
+//   --connect   tick Connect at start
+//   --report    print "STATE <text>" on standard output whenever the comms-state text is set
+
+#include <QApplication>
+#include <QStringList>
+#include <cstdio>
+#include <iostream>
+
+#include "config/INIunit.h"
+#include "console/Advanced.h"
+#include "console/Main.h"
+#include "console/QtDialogs.h"
+#include "platform/UserFolders.h"
+#include "widgets/FormBubbleHint.h"
+#include "widgets/HtmlHelp.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+namespace {
+
+struct Options {
+    int Port = 0;
+    bool Connect = false;
+    bool Report = false;
+};
+
+int Usage(const QString& problem) {
+    std::cerr << "CFG_RM7UX_Radio: " << problem.toStdString() << "\n"
+              << "Usage: CFG_RM7UX_Radio [--port N] [--connect] [--report]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+
+    Options options;
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--port" && i + 1 < args.size()) {
+            bool ok = false;
+            options.Port = args[++i].toInt(&ok);
+            if (!ok || options.Port < 1 || options.Port > 256)
+                return Usage("--port takes a number from 1 to 256");
+        } else if (args[i] == "--connect") {
+            options.Connect = true;
+        } else if (args[i] == "--report") {
+            options.Report = true;
+        } else {
+            return Usage("unknown argument " + args[i]);
+        }
+    }
+
+    // Each module's own start: settings beside the executable, the help viewer. The plan tables
+    // are constant data.
+    SetSettingsFolder(ExecutableFolder());
+    LoadHtmlHelp();
+    QApplication::setApplicationName("RM7UX Radio Config");
+    SetApplicationHelpFile(kRelativeHelpFile);
+    TQtDialogs dialogs;
+    SetDialogs(&dialogs);
+
+    TMainForm mainForm;
+    TForm_Password formPassword(&mainForm);
+    TForm_BubbleHint formBubbleHint;
+    mainForm.Form_Password = &formPassword;
+    mainForm.Form_BubbleHint = &formBubbleHint;
+
+    if (options.Report) {
+        mainForm.OnCommsStateText = [](const QString& text) {
+            std::printf("STATE %s\n", text.toUtf8().constData());
+            std::fflush(stdout);
+        };
+    }
+    if (options.Port > 0) {
+        mainForm.ComboBox_PortNumber->setCurrentIndex(options.Port - 1);
+        mainForm.ApplyPortSelection();
+    }
+    if (options.Connect)
+        mainForm.CheckBox_Connect->setChecked(true);
+
+    mainForm.show();
+    if (options.Report) {
+        std::printf("SHOWN\n");
+        std::fflush(stdout);
+    }
+    const int rc = QApplication::exec();
+    SetDialogs(nullptr);
+    UnloadHtmlHelp();
+    return rc;
+}
