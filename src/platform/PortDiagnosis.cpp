@@ -1,0 +1,249 @@
+#include "platform/PortDiagnosis.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/UserFolders.h"
+
+namespace {
+
+bool IsNumber(const char* s) {
+    if (*s == '\0')
+        return false;
+    for (; *s != '\0'; ++s) {
+        if (*s < '0' || *s > '9')
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::string> DirectoryEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (const dirent* e = ::readdir(dir))
+        names.emplace_back(e->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+std::string LinkTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return "";
+    std::vector<char> buf(4096);
+    ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
+    return n > 0 ? std::string(buf.data(), static_cast<size_t>(n)) : "";
+}
+
+// "COM7 (/dev/ttyUSB0)", or for a link in the ports folder "COM7 (/dev/ttyUSB0, linked from
+// ...)", so the user sees both the name the program uses and the device behind it.
+std::string Subject(const std::string& comName, const std::string& path) {
+    if (comName == path)
+        return path;
+    std::string target = LinkTarget(path);
+    if (target.empty())
+        return comName + " (" + path + ")";
+    return comName + " (" + target + ", linked from " + path + ")";
+}
+
+std::string ModeText(mode_t mode) {
+    std::string s = S_ISCHR(mode) ? "c" : S_ISREG(mode) ? "-" : "?";
+    const char* rwx = "rwxrwxrwx";
+    for (int i = 0; i < 9; ++i)
+        s += (mode & (0400 >> i)) ? rwx[i] : '-';
+    return s;
+}
+
+std::string GroupName(gid_t gid) {
+    const group* g = ::getgrgid(gid);
+    return g != nullptr ? g->gr_name : std::to_string(gid);
+}
+
+std::string UserName(uid_t uid) {
+    const passwd* p = ::getpwuid(uid);
+    return p != nullptr ? p->pw_name : std::to_string(uid);
+}
+
+bool ProcessHasGroup(gid_t gid) {
+    if (::getegid() == gid)
+        return true;
+    int n = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<size_t>(std::max(n, 0)));
+    n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    return n > 0 && std::find(groups.begin(), groups.begin() + n, gid) != groups.begin() + n;
+}
+
+// Membership as the user database has it now, which a running session does not pick up.
+bool UserListedInGroup(uid_t uid, gid_t gid) {
+    const passwd* p = ::getpwuid(uid);
+    if (p == nullptr)
+        return false;
+    std::string name = p->pw_name;
+    gid_t primary = p->pw_gid;
+    int n = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(n));
+    if (::getgrouplist(name.c_str(), primary, groups.data(), &n) < 0) {
+        groups.resize(static_cast<size_t>(n));
+        if (::getgrouplist(name.c_str(), primary, groups.data(), &n) < 0)
+            return false;
+    }
+    return std::find(groups.begin(), groups.begin() + n, gid) != groups.begin() + n;
+}
+
+// The serial adapters that are there, so a user whose COM number is wrong can pick the right
+// one. Built-in /dev/ttyS ports always exist, so they would only hide the interesting ones.
+std::string PresentAdapters() {
+    std::vector<std::string> found;
+    for (const auto& name : DirectoryEntries("/dev")) {
+        for (const auto& [prefix, firstCom] : {std::pair{"ttyUSB", 33}, std::pair{"ttyACM", 65}}) {
+            std::string p = prefix;
+            if (name.compare(0, p.size(), p) != 0 || !IsNumber(name.c_str() + p.size()))
+                continue;
+            int index = std::atoi(name.c_str() + p.size());
+            std::string entry = "/dev/" + name;
+            if (index < 32)
+                entry += " (COM" + std::to_string(firstCom + index) + ")";
+            found.push_back(entry);
+        }
+    }
+    std::sort(found.begin(), found.end());
+    if (found.empty())
+        return "No USB serial adapter (/dev/ttyUSB*, /dev/ttyACM*) is present.";
+    std::string text = "Serial adapters present:";
+    for (const auto& f : found)
+        text += " " + f;
+    return text + ".";
+}
+
+std::string NoSuchDevice(const std::string& comName, const std::string& path, int err) {
+    const std::string link = PortsFolder() + "/" + comName;
+    if (path.empty()) {
+        return comName +
+               " maps to no device: COM1-COM32 are /dev/ttyS0-31, COM33-COM64 /dev/ttyUSB0-31, "
+               "COM65-COM96 /dev/ttyACM0-31; for another device make a link " +
+               link + ".\n" + PresentAdapters();
+    }
+    std::string target = LinkTarget(path);
+    if (!target.empty()) {
+        return comName + " is linked to " + target + " (" + path +
+               "), which does not exist: the device is unplugged or has another name now.\n" +
+               PresentAdapters();
+    }
+    struct stat st {};
+    if ((err == ENXIO || err == ENODEV) && ::stat(path.c_str(), &st) == 0) {
+        return Subject(comName, path) + " has no hardware behind it (" + std::strerror(err) +
+               ").\n" + PresentAdapters();
+    }
+    if (comName == path)
+        return path + " does not exist.\n" + PresentAdapters();
+    return comName + " is " + path + ", which does not exist: the adapter is unplugged or has " +
+           "another name (a link " + link + " can point at it).\n" + PresentAdapters();
+}
+
+std::string PermissionDenied(const std::string& comName, const std::string& path) {
+    std::string text = "Permission denied: " + Subject(comName, path);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return text + ".";
+    const std::string group = GroupName(st.st_gid);
+    text += " belongs to user " + UserName(st.st_uid) + ", group " + group + ", mode " +
+            ModeText(st.st_mode) + ".\n";
+    if ((st.st_mode & 060) != 060) {
+        return text +
+               "Its group may not read and write it; only its owner can open it (a udev "
+               "rule can give the group access).";
+    }
+    const uid_t uid = ::getuid();
+    if (UserListedInGroup(uid, st.st_gid) && !ProcessHasGroup(st.st_gid)) {
+        return text + "You were added to group " + group +
+               " after this session began: log out and in again (or start a shell with "
+               "'newgrp " +
+               group + "').";
+    }
+    return text + "Your user must be in group " + group + ": sudo usermod -aG " + group + " " +
+           UserName(uid) + ", then log out and in again.";
+}
+
+std::string Busy(const std::string& comName, const std::string& path) {
+    std::vector<PortHolder> holders = FindPortHolders(path);
+    if (holders.empty()) {
+        return Subject(comName, path) +
+               " is in use by another program, whose process cannot be seen from here (it may "
+               "belong to another user).";
+    }
+    std::string list;
+    for (const auto& h : holders) {
+        if (!list.empty())
+            list += ", ";
+        list += std::to_string(h.Pid);
+        if (!h.Command.empty())
+            list += " (" + h.Command + ")";
+    }
+    return Subject(comName, path) + " is in use by " +
+           (holders.size() == 1 ? "process " : "processes ") + list +
+           ": close that program and try again.";
+}
+
+}  // namespace
+
+std::vector<PortHolder> FindPortHolders(const std::string& path) {
+    std::vector<PortHolder> holders;
+    struct stat device {};
+    if (path.empty() || ::stat(path.c_str(), &device) != 0)
+        return holders;
+    const std::string self = std::to_string(::getpid());
+    for (const auto& pid : DirectoryEntries("/proc")) {
+        if (!IsNumber(pid.c_str()) || pid == self)
+            continue;
+        const std::string fdFolder = "/proc/" + pid + "/fd";
+        for (const auto& fd : DirectoryEntries(fdFolder)) {
+            struct stat st {};
+            if (!IsNumber(fd.c_str()) || ::stat((fdFolder + "/" + fd).c_str(), &st) != 0)
+                continue;
+            if (st.st_dev != device.st_dev || st.st_ino != device.st_ino)
+                continue;
+            PortHolder h;
+            h.Pid = static_cast<pid_t>(std::stol(pid));
+            std::ifstream comm("/proc/" + pid + "/comm");
+            std::getline(comm, h.Command);
+            holders.push_back(h);
+            break;
+        }
+    }
+    std::sort(holders.begin(), holders.end(),
+              [](const PortHolder& a, const PortHolder& b) { return a.Pid < b.Pid; });
+    return holders;
+}
+
+std::string DescribePortOpenFailure(const std::string& comName, const std::string& path,
+                                    SerialOpenError error, int err) {
+    switch (error) {
+        case SerialOpenError::NoSuchDevice:
+            return NoSuchDevice(comName, path, err);
+        case SerialOpenError::PermissionDenied:
+            return PermissionDenied(comName, path);
+        case SerialOpenError::Busy:
+            return Busy(comName, path);
+        case SerialOpenError::Other:
+            return "Cannot open " + Subject(comName, path) + ": " + std::strerror(err) + ".";
+        case SerialOpenError::None:
+            break;
+    }
+    if (path.empty())
+        return NoSuchDevice(comName, path, ENOENT);
+    return Subject(comName, path) + " is not a serial device.";
+}
