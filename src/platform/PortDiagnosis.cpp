@@ -4,13 +4,16 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -180,6 +183,10 @@ std::string PermissionDenied(const std::string& comName, const std::string& path
 
 std::string Busy(const std::string& comName, const std::string& path) {
     std::vector<PortHolder> holders = FindPortHolders(path);
+    // The lock is what refused us; others may only watch the line (or, for an emulated radio,
+    // be the device itself).
+    if (std::any_of(holders.begin(), holders.end(), [](const PortHolder& h) { return h.Locked; }))
+        std::erase_if(holders, [](const PortHolder& h) { return !h.Locked; });
     if (holders.empty()) {
         return Subject(comName, path) +
                " is in use by another program, whose process cannot be seen from here (it may "
@@ -198,6 +205,30 @@ std::string Busy(const std::string& comName, const std::string& path) {
            ": close that program and try again.";
 }
 
+// Processes holding an flock on the file, from /proc/locks: "1: FLOCK ADVISORY WRITE <pid>
+// <major>:<minor>:<inode> 0 EOF" (a waiting request has "->" after the number).
+std::vector<pid_t> LockHolders(const struct stat& device) {
+    std::vector<pid_t> pids;
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, id;
+        fields >> number >> kind;
+        if (kind != "FLOCK")
+            continue;
+        fields >> mode >> access >> pid >> id;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(id.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3)
+            continue;
+        if (major == ::major(device.st_dev) && minor == ::minor(device.st_dev) &&
+            inode == device.st_ino)
+            pids.push_back(static_cast<pid_t>(std::atol(pid.c_str())));
+    }
+    return pids;
+}
+
 }  // namespace
 
 std::vector<PortHolder> FindPortHolders(const std::string& path) {
@@ -206,6 +237,7 @@ std::vector<PortHolder> FindPortHolders(const std::string& path) {
     if (path.empty() || ::stat(path.c_str(), &device) != 0)
         return holders;
     const std::string self = std::to_string(::getpid());
+    const std::vector<pid_t> locked = LockHolders(device);
     for (const auto& pid : DirectoryEntries("/proc")) {
         if (!IsNumber(pid.c_str()) || pid == self)
             continue;
@@ -218,6 +250,7 @@ std::vector<PortHolder> FindPortHolders(const std::string& path) {
                 continue;
             PortHolder h;
             h.Pid = static_cast<pid_t>(std::stol(pid));
+            h.Locked = std::find(locked.begin(), locked.end(), h.Pid) != locked.end();
             std::ifstream comm("/proc/" + pid + "/comm");
             std::getline(comm, h.Command);
             holders.push_back(h);

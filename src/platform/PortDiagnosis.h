@@ -13,6 +13,7 @@
 struct PortHolder {
     pid_t Pid = 0;
     std::string Command;  // /proc/<pid>/comm, "" when it cannot be read
+    bool Locked = false;  // it holds the device's exclusive lock (flock), as this link takes it
 };
 
 // Processes other than this one with the device open, as far as /proc lets us see them.

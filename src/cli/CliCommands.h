@@ -1,0 +1,43 @@
+#pragma once
+// What the command handlers share: the parsed command line and the streams.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+struct CliContext {
+    const CliIO& IO;
+    std::optional<uint32_t> ComPort;             // --port
+    std::string Device;                          // --device, absolute; "" for a COM number
+    std::string LogFile;                         // --log: the link's traffic log
+    std::vector<std::string> Args;               // the command's operands
+    std::set<std::string> Flags;                 // its flags given ("--force")
+    std::map<std::string, std::string> Options;  // its options with a value ("--model")
+
+    std::ostream& Out() const { return IO.Out; }
+    std::ostream& Err() const { return IO.Err; }
+    bool Flag(const std::string& name) const { return Flags.count(name) != 0; }
+    const std::string* Option(const std::string& name) const {
+        auto it = Options.find(name);
+        return it != Options.end() ? &it->second : nullptr;
+    }
+};
+
+// Prints "rm7ux <command>: <problem>" and the hint to --help; returns kExitUsage.
+int UsageError(const CliContext& ctx, const std::string& command, const std::string& problem);
+
+int RunIdentify(CliContext& ctx);
+int RunStatus(CliContext& ctx);
+int RunGet(CliContext& ctx);
+int RunSet(CliContext& ctx);
+int RunFlash(CliContext& ctx);
+int RunRead(CliContext& ctx);
+int RunSave(CliContext& ctx);
+int RunProgram(CliContext& ctx);
+int RunDiff(CliContext& ctx);
+int RunSimulate(CliContext& ctx);

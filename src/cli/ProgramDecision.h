@@ -1,0 +1,22 @@
+#pragma once
+// Whether a configuration file may be programmed into the connected radio, decided by the
+// serial number printed on the circuit board: a file carries one module's calibration, and in
+// another module it could do damage.
+
+#include <cstdint>
+#include <string>
+
+enum class SerialDecision {
+    WriteWithoutSerial,     // the file is this radio's (or carries no number): keep the radio's
+    ConfirmAndWriteSerial,  // the radio has no valid number: after two confirmations, the file's
+    WrongDevice,            // the file is another module's: nothing is written
+};
+
+// fileSerial F and radioSerial D, -1 when there is none.
+SerialDecision DecideSerialNumber(int64_t fileSerial, int64_t radioSerial);
+
+// The messages of the decision, with CR LF line breaks as the window shows them.
+std::string WrongDeviceText(int64_t fileSerial, int64_t radioSerial);
+std::string InvalidSerialWarningText(int64_t fileSerial);
+std::string ProgramSerialQuestionText(int64_t fileSerial);
+extern const char* const kConnectionChangedText;

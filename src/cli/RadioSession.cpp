@@ -1,0 +1,116 @@
+#include "cli/RadioSession.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/RadioTexts.h"
+#include "config/Unit_Registry.h"
+#include "link/RM7UXcomms.h"
+#include "platform/PortDiagnosis.h"
+#include "platform/PortNames.h"
+
+namespace {
+
+// The link opens ports by COM number only; a device given by path becomes COM256 (no device by
+// default) of a ports folder of our own, which keeps the link's exclusive-open semantics untouched.
+constexpr uint32_t kDevicePort = 256;
+
+}  // namespace
+
+RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
+    if (!ctx.Device.empty()) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "rm7ux-device-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            privateFolder_ = pattern;
+            const char* xdg = std::getenv("XDG_CONFIG_HOME");
+            hadXdg_ = xdg != nullptr;
+            savedXdg_ = hadXdg_ ? xdg : "";
+            ::setenv("XDG_CONFIG_HOME", privateFolder_.c_str(), 1);
+            AttachComPort(kDevicePort, ctx.Device);
+        }
+        link_.CommPort = kDevicePort;
+    } else if (ctx.ComPort) {
+        link_.CommPort = *ctx.ComPort;
+    } else {
+        TRadioConfigRegistry registry;
+        registry.ReadSettings();
+        link_.CommPort = registry.CommPort;
+    }
+    link_.CommsLogFileName = ctx.LogFile;
+    // As the window sets up its link: RTS off, DTR on, the working time-outs.
+    link_.SetControlLines(0, 1);
+    link_.SetTimeouts(0, 100, 200, 0, 0);
+    link_.AllowAppProcessMessages = false;
+    RegisterRM7UXComms(
+        &link_,
+        [this](uint8_t code) {
+            state_ = code;
+            if (code == csPortOpen)
+                failure_ = 0;
+            else if (code >= csPortNotAvailable && code <= csInvalidDevice)
+                failure_ = code;
+        },
+        [this] { return state_; });
+}
+
+RadioSession::~RadioSession() {
+    link_.Close();
+    RegisterRM7UXComms(nullptr, nullptr, nullptr);
+    if (!privateFolder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(privateFolder_, ec);
+        if (hadXdg_)
+            ::setenv("XDG_CONFIG_HOME", savedXdg_.c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+bool RadioSession::Connect() {
+    if (!OpenRadioPort())
+        return false;
+    // As the window's refresh does: nothing from an earlier exchange may pass for a reply.
+    link_.PurgeAll();
+    if (EnsureRadioIdentified())
+        return true;
+    CloseRadioPort();
+    return false;
+}
+
+void RadioSession::Close() {
+    CloseRadioPort();
+}
+
+void RadioSession::Settle() {
+    if (!OpenRadioPort())
+        return;
+    FlushRadioLink();
+    CloseRadioPort();
+}
+
+std::string RadioSession::PortLabel() const {
+    return ctx_.Device.empty() ? ComPortName(link_.CommPort) : ctx_.Device;
+}
+
+int RadioSession::RadioModel() const {
+    return RM7UXIsRM7UX() ? 1 : 0;
+}
+
+int RadioSession::Fail(const std::string& what) {
+    CloseRadioPort();
+    std::ostream& err = ctx_.Err();
+    err << "rm7ux: " << PortLabel() << ": " << what;
+    if (failure_ != 0)
+        err << ": " << CommsStateText(failure_);
+    err << "\n";
+    if (failure_ == csPortNotAvailable) {
+        const bool byPath = !ctx_.Device.empty();
+        err << DescribePortOpenFailure(PortLabel(), byPath ? ctx_.Device : link_.LastOpenPath(),
+                                       link_.LastOpenError(), link_.LastOpenErrno())
+            << "\n";
+    }
+    err.flush();
+    return kExitFailed;
+}

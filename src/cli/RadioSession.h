@@ -1,0 +1,47 @@
+#pragma once
+// The link for one run of the command line: the COM port or device chosen, the comms-state
+// hooks the command layer reports to, and the exchange pattern (open, identify, commands,
+// close) with the reason for a failure put into words.
+
+#include <cstdint>
+#include <string>
+
+#include "cli/CliCommands.h"
+#include "link/VVCOMM2.h"
+
+class RadioSession {
+  public:
+    explicit RadioSession(const CliContext& ctx);
+    ~RadioSession();
+    RadioSession(const RadioSession&) = delete;
+    RadioSession& operator=(const RadioSession&) = delete;
+
+    // OpenRadioPort and EnsureRadioIdentified. On failure the port is closed again.
+    bool Connect();
+    // CloseRadioPort; a failure state stays in force.
+    void Close();
+    // Opens the port only to drain what the radio still sends, and closes it. A reset ends with a
+    // prompt that nobody reads; left queued, it would answer the next exchange's first command.
+    void Settle();
+
+    uint8_t State() const { return state_; }
+    // The last failure code (1 to 4) reported since the last successful open; 0 when none.
+    uint8_t Failure() const { return failure_; }
+    // "COM9", or the device path given with --device.
+    std::string PortLabel() const;
+    // The model of the radio identified last: 1 RM7UX, 0 RM7VX.
+    int RadioModel() const;
+
+    // Closes the port, prints "rm7ux: COM9: <what>: <state text>" and, for a port that could
+    // not be opened, why; returns kExitFailed.
+    int Fail(const std::string& what);
+
+  private:
+    const CliContext& ctx_;
+    TVVComm2 link_;
+    uint8_t state_ = 0;
+    uint8_t failure_ = 0;
+    std::string privateFolder_;  // --device: holds the temporary ports folder
+    std::string savedXdg_;
+    bool hadXdg_ = false;
+};

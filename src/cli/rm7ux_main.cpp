@@ -1,0 +1,17 @@
+// rm7ux: the command line's entry.
+
+#include <unistd.h>
+
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CliIO io{std::cout, std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1};
+    return RunCli(args, io);
+}
