@@ -31,6 +31,9 @@
 // answer OK, "ATI" names the M82KD, "AT#R" asks for the password, the password unlocks,
 // "AT#C9" (unlocked) switches to the radio, "ATZ" answers "Config loaded OK" a moment later.
 // ETX (byte 3) in radio mode returns to AT mode.
+// Unlike a real port, the pty's port side stays open for the radio's whole life, so what the
+// program leaves unread when it closes the port (the "\r\n>" after the carriage return that ends
+// a reset, say) is still waiting at its next open.
 
 #include <array>
 #include <atomic>
