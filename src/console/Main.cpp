@@ -162,9 +162,9 @@ void TMainForm::CreateControls() {
     Button_Help->setEnabled(false);
 
     // ---- Link row ----
-    Label41 = MakeLabel(this, "Com Port", 4, 58, 48, 17, "Label41");
+    Label41 = MakeLabel(this, "Com Port", 4, 58, 52, 17, "Label41");
     ComboBox_PortNumber = Named(new QComboBox(this), "ComboBox_PortNumber");
-    ComboBox_PortNumber->setGeometry(52, 55, 58, 22);
+    ComboBox_PortNumber->setGeometry(58, 55, 56, 22);
     ComboBox_PortNumber->setMaxVisibleItems(16);
     CheckBox_Connect = Named(new QCheckBox("Connect", this), "CheckBox_Connect");
     CheckBox_Connect->setGeometry(118, 57, 68, 18);
@@ -257,21 +257,21 @@ void TMainForm::CreateControls() {
     RadioButton_FS5000->setGeometry(90, 18, 64, 18);
     SetTag(RadioButton_FS5000, 1);
 
-    MakeLabel(pn, "PTT Timeout :", 6, 222, 76);
+    MakeLabel(pn, "PTT Timeout :", 6, 215, 76);
     Edit_PTTTimeout = Named(new QLineEdit("60", pn), "Edit_PTTTimeout");
-    Edit_PTTTimeout->setGeometry(84, 219, 44, 22);
+    Edit_PTTTimeout->setGeometry(84, 212, 44, 22);
     Edit_PTTTimeout->setToolTip("0 .. 255 (sec)");
-    MakeLabel(pn, "CTCSS Tone", 150, 222, 66);
+    MakeLabel(pn, "CTCSS Tone", 150, 215, 66);
     SpinEdit_CTCSS = Named(new QSpinBox(pn), "SpinEdit_CTCSS");
-    SpinEdit_CTCSS->setGeometry(218, 219, 52, 22);
+    SpinEdit_CTCSS->setGeometry(218, 212, 52, 22);
     SpinEdit_CTCSS->setRange(0, 38);
     SpinEdit_CTCSS->setValue(0);
-    MakeLabel(pn, "RF Level", 6, 250, 76);
+    MakeLabel(pn, "RF Level", 6, 241, 76);
     ComboBox_RFLevel = Named(new QComboBox(pn), "ComboBox_RFLevel");
-    ComboBox_RFLevel->setGeometry(84, 247, 72, 22);
+    ComboBox_RFLevel->setGeometry(84, 238, 72, 22);
     ComboBox_RFLevel->addItems({"500mW", "1W", "2W", "5W"});
     PowerButton_TxOn = Named(new TPowerButton(pn), "PowerButton_TxOn");
-    PowerButton_TxOn->setGeometry(281, 214, 69, 33);
+    PowerButton_TxOn->setGeometry(281, 210, 69, 33);
     PowerButton_TxOn->SetCaption("TX ON");
     PowerButton_TxOn->SetToggleChars(" \\n");
     PowerButton_TxOn->SetLED(true);
@@ -285,7 +285,7 @@ void TMainForm::CreateControls() {
     PowerButton_TxOn->setToolTip("Press space bar to toggle");
     Button_WriteRadioSettings =
         Named(new QPushButton("&Save to Flash", pn), "Button_WriteRadioSettings");
-    Button_WriteRadioSettings->setGeometry(166, 254, 106, 26);
+    Button_WriteRadioSettings->setGeometry(244, 256, 106, 26);
     Button_WriteRadioSettings->setToolTip("Write configuration to flash");
     // As designed: red and not bold until the first change of state.
     SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, kRed);
@@ -339,7 +339,7 @@ void TMainForm::CreateControls() {
 
     // Bottom left, over the corner the normal panel leaves free.
     Button_Advanced = Named(new QPushButton("&Advanced", this), "Button_Advanced");
-    Button_Advanced->setGeometry(10, 80 + 254, 76, 26);
+    Button_Advanced->setGeometry(10, 80 + 258, 76, 26);
     Button_Advanced->setToolTip("Advanced Setup");
     Button_Advanced->raise();
 
