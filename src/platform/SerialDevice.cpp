@@ -88,8 +88,11 @@ bool SerialDevice::Open(const std::string& path) {
         ::close(fd);
         return false;
     }
-    if (::isatty(fd))
+    if (::isatty(fd)) {
         ioctl(fd, TIOCEXCL);
+        // A closed port hears nothing: whatever arrived before this open is not for us.
+        tcflush(fd, TCIOFLUSH);
+    }
     fd_ = fd;
     return true;
 }
