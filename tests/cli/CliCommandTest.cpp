@@ -8,6 +8,7 @@
 
 #include "CliFixture.h"
 #include "common/StrUtils.h"
+#include "config/Unit_Registry.h"
 #include "platform/SerialDevice.h"
 
 namespace {
@@ -116,6 +117,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSendNothing) {
     EXPECT_EQ(RunPlain({"--port", "0", "identify"}).Status, 2);
     EXPECT_EQ(RunPlain({"--port", "9", "--device", "/dev/null", "identify"}).Status, 2);
     EXPECT_EQ(RunPlain({}).Status, 2);
+    EXPECT_EQ(RunPlain({"--log", File("no/such/folder/log"), "identify"}).Status, 2);
     EXPECT_TRUE(Radio().EventTexts().empty());
 }
 
@@ -181,6 +183,16 @@ TEST_F(CliTest, DeviceOpensAPathDirectly) {
     CliResult r = RunPlain({"--device", Radio().SlavePath(), "get", "PN"});
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, "00BC614E\n");
+}
+
+TEST_F(CliTest, WithoutAPortTheWindowsLastPortIsUsed) {
+    StartRadio();
+    TRadioConfigRegistry registry;
+    registry.CommPort = Radio().ComPort();
+    registry.WriteSettings();
+    CliResult r = RunPlain({"get", "PT"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "5780\n");
 }
 
 TEST_F(CliTest, SaveRefusesAnExistingFileWithoutForce) {

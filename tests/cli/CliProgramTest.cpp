@@ -122,6 +122,22 @@ TEST_F(CliTest, ProgramRefusesFilesItCannotLoad) {
     EXPECT_TRUE(Writes(Radio().EventTexts()).empty());
 }
 
+TEST_F(CliTest, ARadioLostWhileWritingIsNotFlashed) {
+    StartRadio();
+    const std::string file = File("radio.RM7UX");
+    ASSERT_EQ(Run({"save", file}).Status, 0);
+    StartRadio();  // the same radio afresh: its command count starts at 0
+    RadioFaults faults;
+    // RV and PN decide; RV, PF, PD and PM are written; the radio is gone before PS.
+    faults.HangUpAfterCommands = 6;
+    Radio().SetFaults(faults);
+    CliResult r = Run({"program", file});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(Has(r.Err, "Failed to write the configuration to flash: Time out")) << r.Err;
+    EXPECT_TRUE(Saw(Radio().EventTexts(), "write PM 80"));
+    EXPECT_FALSE(Saw(Radio().EventTexts(), "flash"));
+}
+
 // rm7ux simulate as a separate process; its first line names the COM port.
 class Simulator {
   public:
