@@ -6,7 +6,10 @@
 //   --report    print "STATE <text>" on standard output whenever the comms-state text is set
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QStringList>
+#include <QTimer>
 #include <cstdio>
 #include <iostream>
 
@@ -17,9 +20,6 @@
 #include "platform/UserFolders.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/HtmlHelp.h"
-
-#include <QCheckBox>
-#include <QComboBox>
 
 namespace {
 
@@ -87,8 +87,11 @@ int main(int argc, char** argv) {
 
     mainForm.show();
     if (options.Report) {
-        std::printf("SHOWN\n");
-        std::fflush(stdout);
+        // Once the events of the showing have been handled.
+        QTimer::singleShot(0, &mainForm, [] {
+            std::printf("SHOWN\n");
+            std::fflush(stdout);
+        });
     }
     const int rc = QApplication::exec();
     SetDialogs(nullptr);
