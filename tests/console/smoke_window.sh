@@ -47,12 +47,12 @@ wait_until() {
 export XDG_CONFIG_HOME="$work/config"
 "$bin/rm7ux-sim" --model RM7UH >"$work/sim.out" 2>"$work/sim.err" &
 pids+=($!)
-wait_until 10 grep -q '^COM ' "$work/sim.out" || fail "rm7ux-sim did not start"
+wait_until 10 grep -qs '^COM ' "$work/sim.out" || fail "rm7ux-sim did not start"
 port=$(sed -n 's/^COM //p' "$work/sim.out" | head -1)
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
 pids+=($!)
-wait_until 10 grep -q '[0-9]' "$work/display" || fail "Xvfb did not start"
+wait_until 10 grep -qs '[0-9]' "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(tr -dc '0-9' <"$work/display")"
 
 "$bin/CFG_RM7UX_Radio" --port "$port" --report >"$work/window.out" 2>"$work/window.err" &
@@ -73,7 +73,7 @@ xdotool mousemove "$((X + 130))" "$((Y + 66))" click 1
 
 connected_on_screen() {
   kill -0 "$window_pid" 2>/dev/null || fail "the window ended"
-  grep -q '^STATE Connected' "$work/window.out" || return 1
+  grep -qs '^STATE Connected' "$work/window.out" || return 1
   import -window root "$work/shot.png" 2>/dev/null || return 1
   local lamp
   lamp=$(convert "$work/shot.png" -format "%[pixel:p{$((X + 196)),$((Y + 65))}]" info:)
