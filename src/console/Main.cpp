@@ -95,6 +95,18 @@ QPixmap LogoPixmap() {
     return pm;
 }
 
+// A handler for a signal: an error escaping it is shown, not left to end the program.
+template <typename F>
+auto Guarded(TMainForm* form, F handler) {
+    return [form, handler]() {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            form->ShowException(e);
+        }
+    };
+}
+
 // "RM7VX|*.RM7VX|RM7UX|*.RM7UX" -> "RM7VX (*.RM7VX);;RM7UX (*.RM7UX)"
 QString QtFilter(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split('|');
@@ -370,25 +382,31 @@ void TMainForm::SetHelpContexts() {
 
 void TMainForm::ConnectHandlers() {
     // Head and link row.
-    connect(Button_Help, &QPushButton::clicked, this, [this] { Button_HelpClick(); });
+    connect(Button_Help, &QPushButton::clicked, this,
+            Guarded(this, [this] { Button_HelpClick(); }));
     connect(ComboBox_PortNumber, &QComboBox::activated, this,
-            [this] { ComboBox_PortNumberChange(); });
+            Guarded(this, [this] { ComboBox_PortNumberChange(); }));
     // The original box ran its click handler also when checked from code.
-    connect(CheckBox_Connect, &QCheckBox::toggled, this, [this] { CheckBox_ConnectClick(); });
-    connect(Timer_ReadRadio, &QTimer::timeout, this, [this] { Timer_ReadRadioTimer(); });
-    connect(Button_Advanced, &QPushButton::clicked, this, [this] { Button_AdvancedClick(); });
+    connect(CheckBox_Connect, &QCheckBox::toggled, this,
+            Guarded(this, [this] { CheckBox_ConnectClick(); }));
+    connect(Timer_ReadRadio, &QTimer::timeout, this,
+            Guarded(this, [this] { Timer_ReadRadioTimer(); }));
+    connect(Button_Advanced, &QPushButton::clicked, this,
+            Guarded(this, [this] { Button_AdvancedClick(); }));
     PowerButton_M82KDModem->OnBeforeClick = [this](TPowerButton* s, bool& cancel) {
-        PowerButton_M82KDModemBeforeClick(s, cancel);
+        Guarded(this, [&] { PowerButton_M82KDModemBeforeClick(s, cancel); })();
     };
 
     // Frequencies and step.
     connect(BitBtn_TxFreqCopy, &QPushButton::clicked, this,
-            [this] { BitBtn_XxFreqCopyClick(BitBtn_TxFreqCopy); });
+            Guarded(this, [this] { BitBtn_XxFreqCopyClick(BitBtn_TxFreqCopy); }));
     connect(BitBtn_RxFreqCopy, &QPushButton::clicked, this,
-            [this] { BitBtn_XxFreqCopyClick(BitBtn_RxFreqCopy); });
-    connect(MenuItem_TxFreqCopy, &QAction::triggered, this, [this] { MenuItem_TxFreqCopyClick(); });
-    connect(MenuItem_RxFreqCopy, &QAction::triggered, this, [this] { MenuItem_RxFreqCopyClick(); });
-    connect(pm_Send, &QAction::triggered, this, [this] { pm_SendClick(); });
+            Guarded(this, [this] { BitBtn_XxFreqCopyClick(BitBtn_RxFreqCopy); }));
+    connect(MenuItem_TxFreqCopy, &QAction::triggered, this,
+            Guarded(this, [this] { MenuItem_TxFreqCopyClick(); }));
+    connect(MenuItem_RxFreqCopy, &QAction::triggered, this,
+            Guarded(this, [this] { MenuItem_RxFreqCopyClick(); }));
+    connect(pm_Send, &QAction::triggered, this, Guarded(this, [this] { pm_SendClick(); }));
     auto popup = [](QWidget* w, QMenu* menu) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(w, &QWidget::customContextMenuRequested, menu,
@@ -400,37 +418,47 @@ void TMainForm::ConnectHandlers() {
     popup(RadioButton_FS6250, PopupMenu_SendFrequencyStep);
     popup(RadioButton_FS5000, PopupMenu_SendFrequencyStep);
     connect(RadioGroup_FreqStep, &TRadioGroup::clicked, this,
-            [this] { RadioGroup_FreqStepClick(); });
+            Guarded(this, [this] { RadioGroup_FreqStepClick(); }));
     // Checking a button, also from code, was a click in the original toolkit.
     for (QRadioButton* b : {RadioButton_FS6250, RadioButton_FS5000}) {
         connect(b, &QRadioButton::toggled, this, [this, b](bool on) {
             if (on)
-                RadioButton_FSxxxxClick(b);
+                Guarded(this, [this, b] { RadioButton_FSxxxxClick(b); })();
         });
     }
-    connect(ComboBox_FreqBand, &QComboBox::activated, this, [this] { ComboBox_FreqBandChange(); });
+    connect(ComboBox_FreqBand, &QComboBox::activated, this,
+            Guarded(this, [this] { ComboBox_FreqBandChange(); }));
 
     // Adjustments.
     PowerButton_TxOn->OnBeforeClick = [this](TPowerButton* s, bool& cancel) {
-        PowerButton_TxOnBeforeClick(s, cancel);
+        Guarded(this, [&] { PowerButton_TxOnBeforeClick(s, cancel); })();
     };
-    PowerButton_TxOn->OnClick = [this](TPowerButton* s) { PowerButton_TxOnClick(s); };
-    PowerButton_TxOn->OnEnter = [this](TPowerButton* s) { PowerButton_TxOnEnter(s); };
-    connect(ComboBox_RFLevel, &QComboBox::activated, this, [this] { ComboBox_RFLevelChange(); });
-    connect(ScrollBar_RfPwm, &QScrollBar::valueChanged, this, [this] { ScrollBar_RfPwmChange(); });
+    PowerButton_TxOn->OnClick = [this](TPowerButton* s) {
+        Guarded(this, [&] { PowerButton_TxOnClick(s); })();
+    };
+    PowerButton_TxOn->OnEnter = [this](TPowerButton* s) {
+        Guarded(this, [&] { PowerButton_TxOnEnter(s); })();
+    };
+    connect(ComboBox_RFLevel, &QComboBox::activated, this,
+            Guarded(this, [this] { ComboBox_RFLevelChange(); }));
+    connect(ScrollBar_RfPwm, &QScrollBar::valueChanged, this,
+            Guarded(this, [this] { ScrollBar_RfPwmChange(); }));
     connect(ScrollBar_Deviation, &QScrollBar::valueChanged, this,
-            [this] { ScrollBar_DeviationChange(); });
+            Guarded(this, [this] { ScrollBar_DeviationChange(); }));
     connect(ScrollBar_ModBalance, &QScrollBar::valueChanged, this,
-            [this] { ScrollBar_ModBalanceChange(); });
+            Guarded(this, [this] { ScrollBar_ModBalanceChange(); }));
     connect(ScrollBar_RfOffset, &QScrollBar::valueChanged, this,
-            [this] { ScrollBar_RfOffsetChange(); });
-    connect(SpinEdit_CTCSS, &QSpinBox::valueChanged, this, [this] { SpinEdit_CTCSSChange(); });
+            Guarded(this, [this] { ScrollBar_RfOffsetChange(); }));
+    connect(SpinEdit_CTCSS, &QSpinBox::valueChanged, this,
+            Guarded(this, [this] { SpinEdit_CTCSSChange(); }));
     connect(Button_WriteRadioSettings, &QPushButton::clicked, this,
-            [this] { Button_WriteRadioSettingsClick(); });
+            Guarded(this, [this] { Button_WriteRadioSettingsClick(); }));
 
     // Files.
-    connect(BitBtn_SaveConfig, &QPushButton::clicked, this, [this] { BitBtn_SaveConfigClick(); });
-    connect(BitBtn_WriteConfig, &QPushButton::clicked, this, [this] { BitBtn_WriteConfigClick(); });
+    connect(BitBtn_SaveConfig, &QPushButton::clicked, this,
+            Guarded(this, [this] { BitBtn_SaveConfigClick(); }));
+    connect(BitBtn_WriteConfig, &QPushButton::clicked, this,
+            Guarded(this, [this] { BitBtn_WriteConfigClick(); }));
 
     // Focus, key and mouse events without a signal.
     for (QObject* o : std::initializer_list<QObject*>{
@@ -441,6 +469,12 @@ void TMainForm::ConnectHandlers() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    bool handled = false;
+    Guarded(this, [&] { handled = FilterControlEvent(watched, event); })();
+    return handled || QWidget::eventFilter(watched, event);
+}
+
+bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
     const bool isEdit = watched == Edit_TXFreq || watched == Edit_RXFreq ||
                         watched == Edit_PTTTimeout || watched == Edit_CutoutTemp;
     switch (event->type()) {
@@ -509,7 +543,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         default:
             break;
     }
-    return QWidget::eventFilter(watched, event);
+    return false;
 }
 
 void TMainForm::FormCreate() {
@@ -763,6 +797,15 @@ void TMainForm::Button_HelpClick() {
 void TMainForm::FitClientHeight() {
     const QWidget* last = Panel_Advanced->isHidden() ? Panel_Normal : Panel_Advanced;
     setFixedSize(kClientWidth, last->geometry().bottom() + 1 + 10);
+}
+
+void TMainForm::ShowException(const std::exception& e) {
+    // The refresh timer keeps ticking while the box is open: one report, not a pile of them.
+    if (showingException_)
+        return;
+    showingException_ = true;
+    ShowErrorBox(e.what());
+    showingException_ = false;
 }
 
 bool TMainForm::ExecuteFileDialog(TFileDialog& dialog) {

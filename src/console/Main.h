@@ -14,6 +14,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -193,6 +194,9 @@ class TMainForm : public QWidget {
     void FitClientHeight();
     // Shows `dialog` through FileDialogHook or QFileDialog.
     bool ExecuteFileDialog(TFileDialog& dialog);
+    // An error that escaped a handler: shown with its own text, as the original toolkit did.
+    // One box at a time; further errors while it is open are dropped.
+    void ShowException(const std::exception& e);
 
     // ================= MainRead.cpp: reading and showing the radio =================
     void RM7UXLoadradioData();
@@ -284,5 +288,8 @@ class TMainForm : public QWidget {
     void CreateControls();
     void ConnectHandlers();
     void SetHelpContexts();
+    bool FilterControlEvent(QObject* watched, QEvent* event);
     void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
+
+    bool showingException_ = false;
 };

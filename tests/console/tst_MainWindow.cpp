@@ -17,6 +17,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
+#include "common/Exception.h"
 #include "config/INIunit.h"
 #include "config/Unit_Registry.h"
 #include "console/Advanced.h"
@@ -362,6 +363,26 @@ class tst_MainWindow : public QObject {
         QVERIFY(f.isEnabled());
         QVERIFY(f.CheckBox_Connect->isEnabled());
         QVERIFY(f.ComboBox_PortNumber->isEnabled());
+    }
+
+    void escapedErrorsShowOneBoxAtATime() {
+        TMainForm f;
+        // A box that is still open when the next error arrives (a timer tick meanwhile).
+        struct Nesting : ScriptedDialogs {
+            TMainForm* form = nullptr;
+            MsgResult Show(MsgType type, const std::string& title, const std::string& text,
+                           MsgButtons buttons) override {
+                if (Shown.empty())
+                    form->ShowException(std::runtime_error("second"));
+                return ScriptedDialogs::Show(type, title, text, buttons);
+            }
+        } nesting;
+        nesting.form = &f;
+        f.ShowException(EConvertError("'XX' is not a valid integer value"));
+        QCOMPARE(nesting.Texts(), std::vector<std::string>{"'XX' is not a valid integer value"});
+        QCOMPARE(nesting.Shown[0].Type, MsgType::Error);
+        f.ShowException(std::runtime_error("later"));
+        QCOMPARE(nesting.Shown.size(), size_t{2});
     }
 
     // ---- Advanced mode ----
