@@ -190,7 +190,7 @@ class TMainForm : public QWidget {
     void Edit_Enter(QObject* Sender);
     bool TEditChangesMade(QObject* Sender) const;
     void Button_HelpClick();
-    // Lays the window out for the current mode: normal unless AdvancedMode.
+    // Client height: bottom of the last visible panel plus 10 pixels.
     void FitClientHeight();
     // Shows `dialog` through FileDialogHook or QFileDialog.
     bool ExecuteFileDialog(TFileDialog& dialog);

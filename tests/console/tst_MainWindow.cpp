@@ -154,6 +154,8 @@ class tst_MainWindow : public QObject {
     void idleAndUnknownCodesOnlyRecordTheCode() {
         TMainForm f;
         f.RM7UXDisplayCommsError(6);
+        // A connection alone offers no country plans: they come with a band read from a radio.
+        QVERIFY(!f.ComboBox_FreqBand->isEnabled());
         for (int code : {0, 7, 255}) {
             f.RM7UXDisplayCommsError(static_cast<uint8_t>(code));
             QCOMPARE(f.CommsState, code);
