@@ -35,6 +35,8 @@
 #include "console/Advanced.h"
 #include "frequency/CountryFrequency.h"
 #include "link/RM7UXcomms.h"
+#include "platform/PortDiagnosis.h"
+#include "platform/PortNames.h"
 #include "widgets/HtmlHelp.h"
 #include "widgets/PowerButton.h"
 
@@ -705,10 +707,17 @@ void TMainForm::ShowCommsState(const QString& text, const QColor& textColour, co
 
 void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
     switch (code) {
-        case csPortNotAvailable:
+        case csPortNotAvailable: {
             ShowCommsState("Not Available", kRed, kRed);
+            // The lamp keeps its short text; why the port cannot be had is one hover away.
+            const QString why = QString::fromStdString(
+                DescribePortOpenFailure(ComPortName(RM7UXport.CommPort), RM7UXport.LastOpenPath(),
+                                        RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno()));
+            Label_ComportState->setToolTip(why);
+            Shape_ComportState->setToolTip(why);
             EnableConsoleControls(false);
             break;
+        }
         case csNoConnection:
             ShowCommsState("No Connection", kRed, kMaroon);
             EnableConsoleControls(false);
@@ -730,6 +739,10 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
             break;
         default:  // idle and unknown codes leave the display as it is
             break;
+    }
+    if (code >= csNoConnection && code <= csConnected) {
+        Label_ComportState->setToolTip(QString());
+        Shape_ComportState->setToolTip(QString());
     }
     CommsState = code;
 }

@@ -361,6 +361,9 @@ class tst_MainWindow : public QObject {
         QVERIFY(!OpenRadioPort());
         QCOMPARE(f.Label_ComportState->text(), QString("Not Available"));
         QCOMPARE(f.Shape_ComportState->BrushColor(), kRed);
+        // Why it is not available is on the lamp's tooltip, and goes once the port answers.
+        QVERIFY2(f.Label_ComportState->toolTip().contains("COM200"),
+                 qPrintable(f.Label_ComportState->toolTip()));
         QVERIFY(AllEnabled(f, false));
         QVERIFY(f.isEnabled());
         QVERIFY(f.CheckBox_Connect->isEnabled());
