@@ -1,30 +1,331 @@
 // Live adjustments: the transmitter switch, power level, calibration, PTT time-out, cut-out
-// temperature, CTCSS, the save to flash and the balloon hints that go with them.
+// temperature, CTCSS, the save to flash and the balloon hints that go with them. Each one is a
+// self-contained exchange: the port is opened, the radio identified, the command sent, the port
+// closed.
 
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <string>
+
+#include "common/StrUtils.h"
+#include "common/UserDialogs.h"
+#include "config/INIunit.h"
 #include "console/Main.h"
+#include "link/RM7UXcomms.h"
+#include "widgets/FormBubbleHint.h"
+#include "widgets/PowerButton.h"
 
-// Filled by the adjustments issue.
-void TMainForm::PowerButton_TxOnClick(TPowerButton*) {}
-void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {}
-void TMainForm::PowerButton_TxOnEnter(TPowerButton*) {}
-void TMainForm::ComboBox_RFLevelChange() {}
-void TMainForm::ScrollBar_RfPwmChange() {}
-void TMainForm::ScrollBar_DeviationChange() {}
-void TMainForm::ScrollBar_ModBalanceChange() {}
-void TMainForm::ScrollBar_RfOffsetChange() {}
-void TMainForm::ScrollBar_DeviationEnter() {}
-void TMainForm::ScrollBar_ModBalanceEnter() {}
-void TMainForm::ScrollBar_RfOffsetEnter() {}
-void TMainForm::Edit_PTTTimeoutKeyPress(QObject*, char&) {}
-void TMainForm::Edit_PTTTimeoutExit() {}
-void TMainForm::Edit_CutoutTempKeyPress(QObject*, char&) {}
-void TMainForm::Edit_CutoutTempExit() {}
-void TMainForm::SpinEdit_CTCSSChange() {}
-void TMainForm::Button_WriteRadioSettingsClick() {}
-void TMainForm::SetPTT() {}
-void TMainForm::SetCutOutTemp() {}
-void TMainForm::SetValidPTTTimeOut() {}
-void TMainForm::SetValidTemp() {}
-void TMainForm::ShowModemHint() {}
-void TMainForm::HintBeforeTransmit(QWidget*) {}
-void TMainForm::HintIfModem() {}
+namespace {
+
+const QColor kRed(0xFF, 0x00, 0x00);
+constexpr int kDefaultPTTTimeout = 60;
+constexpr int kMaxTemp = 215;
+constexpr int kMinTemp = -40;
+constexpr int kTempOffset = 40;  // the radio counts degrees from -40
+
+void SetCaptionColour(TPowerButton* button, const QColor& colour) {
+    QPalette p = button->palette();
+    p.setColor(QPalette::WindowText, colour);
+    button->setPalette(p);
+}
+
+QColor WindowTextColour() {
+    return QApplication::palette().color(QPalette::WindowText);
+}
+
+// Sets the window's Updating flag for a scope, cleared again however the scope is left.
+class UpdatingScope {
+  public:
+    explicit UpdatingScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~UpdatingScope() { flag_ = false; }
+    UpdatingScope(const UpdatingScope&) = delete;
+    UpdatingScope& operator=(const UpdatingScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+struct CalibrationBar {
+    const char* Command;
+    QScrollBar* Bar;
+    QLabel* Label;
+    std::string* Text;
+};
+
+// Deviation, modulation balance and RF offset share one exchange: set, then read back.
+void CalibrationChange(TMainForm& f, const CalibrationBar& c) {
+    if (f.Updating)
+        return;
+    UpdatingScope updating(f.Updating);
+    f.HintIfModem();
+    const int position = c.Bar->value();
+    *c.Text = IntToHex(position, 2);
+    if (OpenRadioPort()) {
+        if (EnsureRadioIdentified()) {
+            std::string reply;
+            if (WriteAndReadField(c.Command, *c.Text, reply, 2, 2))
+                *c.Text = reply;
+            f.SetChangesMadeState(true);
+        }
+        CloseRadioPort();
+        c.Label->setText(QString::number(position));
+    }
+}
+
+}  // namespace
+
+// ---- Transmitter switch ----
+
+void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
+    PowerPollCount = 0;
+    HintBeforeTransmit(Sender);
+    if (!OpenRadioPort()) {
+        // The button has toggled itself already; the radio never heard of it.
+        PowerButton_TxOn->SetButtonDown(!PowerButton_TxOn->ButtonDown());
+        return;
+    }
+    if (TransmitterOn == 0) {
+        PowerButton_TxOn->SetButtonDown(true);
+        SetCaptionColour(PowerButton_TxOn, kRed);
+        if (EnsureRadioIdentified()) {
+            RM7UX_UpdateStatus();
+            // The longest time-out while the operator keys the transmitter by hand.
+            SetField("PP", "FF");
+            RM7UXport.WriteEchoed("O3");
+            RM7UXport.DrainInput();
+            TransmitterOn = 1;
+        } else {
+            PowerButton_TxOn->SetButtonDown(false);
+            SetCaptionColour(PowerButton_TxOn, WindowTextColour());
+        }
+        CloseRadioPort();
+    } else {
+        PowerButton_TxOn->SetButtonDown(false);
+        SetCaptionColour(PowerButton_TxOn, WindowTextColour());
+        if (EnsureRadioIdentified()) {
+            SetValidPTTTimeOut();
+            const int seconds =
+                TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
+            SetField("PP", IntToHex(seconds, 2));
+            RM7UXport.WriteEchoed("O4");
+            RM7UXport.DrainInput();
+            RM7UX_UpdateStatus();
+            TransmitterOn = 0;
+        } else {
+            ShowErrorBox("Could Not turn TX Off");
+            SetCaptionColour(PowerButton_TxOn, kRed);
+            PowerButton_TxOn->SetButtonDown(true);
+        }
+        CloseRadioPort();
+    }
+}
+
+void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {
+    // The switch is never vetoed.
+}
+
+void TMainForm::PowerButton_TxOnEnter(TPowerButton* Sender) {
+    HintBeforeTransmit(Sender);
+}
+
+// ---- Power level and calibration ----
+
+void TMainForm::ComboBox_RFLevelChange() {
+    if (Updating)
+        return;
+    const int level = ComboBox_RFLevel->currentIndex();
+    if (level < 0)
+        return;
+    if (!OpenRadioPort())
+        return;
+    if (EnsureRadioIdentified()) {
+        SetField("PW", IntToHex(level, 2));
+        std::string reply;
+        if (QueryFieldWithArgument("PL", std::to_string(level), reply, 2, 2)) {
+            // The bar edits the calibration of the level now selected. Moving it from here runs
+            // its own handler, as the original bar did.
+            if (const auto value = TryHexToInt64(Trim(reply)); value && *value <= 255) {
+                ScrollBar_RfPwm->setValue(static_cast<int>(*value));
+                Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
+            }
+        }
+        SetChangesMadeState(true);
+    }
+    CloseRadioPort();
+}
+
+void TMainForm::ScrollBar_RfPwmChange() {
+    if (Updating)
+        return;
+    // "PL" with no level would type a minus sign where the radio expects a digit.
+    const int level = ComboBox_RFLevel->currentIndex();
+    if (level < 0)
+        return;
+    if (!OpenRadioPort())
+        return;
+    if (EnsureRadioIdentified()) {
+        const int position = ScrollBar_RfPwm->value();
+        SetFieldPair("PL", std::to_string(level), IntToHex(position, 2));
+        std::string readBack;
+        QueryFieldWithArgument("PL", std::to_string(level), readBack, 2, 2);
+        Label_PwLev->setText(QString::number(position));
+        SetChangesMadeState(true);
+    }
+    CloseRadioPort();
+}
+
+void TMainForm::ScrollBar_DeviationChange() {
+    CalibrationChange(*this, {"PD", ScrollBar_Deviation, Label_DevLev, &DeviationHex});
+}
+
+void TMainForm::ScrollBar_ModBalanceChange() {
+    CalibrationChange(*this, {"PM", ScrollBar_ModBalance, Label_ModLev, &ModBalanceHex});
+}
+
+void TMainForm::ScrollBar_RfOffsetChange() {
+    CalibrationChange(*this, {"PF", ScrollBar_RfOffset, Label_OsLev, &RfOffsetHex});
+}
+
+void TMainForm::ScrollBar_DeviationEnter() {
+    HintIfModem();
+}
+
+void TMainForm::ScrollBar_ModBalanceEnter() {
+    HintIfModem();
+}
+
+void TMainForm::ScrollBar_RfOffsetEnter() {
+    HintIfModem();
+}
+
+// ---- PTT time-out and cut-out temperature ----
+
+void TMainForm::Edit_PTTTimeoutKeyPress(QObject* Sender, char& Key) {
+    if (Key != 13)
+        return;
+    Key = 0;
+    SetPTT();
+    Edit_Enter(Sender);
+}
+
+void TMainForm::Edit_PTTTimeoutExit() {
+    if (TEditChangesMade(Edit_PTTTimeout))
+        SetPTT();
+}
+
+void TMainForm::Edit_CutoutTempKeyPress(QObject* Sender, char& Key) {
+    if (Key != 13)
+        return;
+    Key = 0;
+    SetCutOutTemp();
+    Edit_Enter(Sender);
+}
+
+void TMainForm::Edit_CutoutTempExit() {
+    if (TEditChangesMade(Edit_CutoutTemp))
+        SetCutOutTemp();
+}
+
+void TMainForm::SetValidPTTTimeOut() {
+    const auto seconds = TryStrToInt(Edit_PTTTimeout->text().toStdString());
+    if (!seconds || *seconds < 0 || *seconds > 255)
+        Edit_PTTTimeout->setText(QString::number(kDefaultPTTTimeout));
+}
+
+void TMainForm::SetPTT() {
+    SetValidPTTTimeOut();
+    const int seconds =
+        TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
+    if (WriteValue("PP", IntToHex(seconds, 2)))
+        SetChangesMadeState(true);
+}
+
+void TMainForm::SetValidTemp() {
+    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kMinTemp;
+    const auto typed = TryStrToInt(Edit_CutoutTemp->text().toStdString());
+    int value = typed.value_or(lower);
+    bool clamped = !typed;
+    if (value < lower) {
+        value = lower;
+        clamped = true;
+    } else if (value > kMaxTemp) {
+        value = kMaxTemp;
+        clamped = true;
+    }
+    if (clamped)
+        Edit_CutoutTemp->setText(QString::number(value));
+    // With a minimum from the settings file the bound says it all; otherwise a low value is
+    // allowed after a word of warning.
+    if (!ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp)
+        ShowWarningBox("The selected temperature is below the recommended temperature of " +
+                       std::to_string(CutoutTempMinimum) + " Degrees C");
+    CutoutTemp = value;
+}
+
+void TMainForm::SetCutOutTemp() {
+    SetValidTemp();
+    if (WriteValue("PS", IntToHex(CutoutTemp + kTempOffset, 2)))
+        SetChangesMadeState(true);
+}
+
+// ---- CTCSS and save to flash ----
+
+void TMainForm::SpinEdit_CTCSSChange() {
+    if (Updating)
+        return;
+    WriteValue("SC", IntToHex(SpinEdit_CTCSS->value(), 2));
+}
+
+void TMainForm::Button_WriteRadioSettingsClick() {
+    if (TransmitterOn != 0) {
+        ShowPlainBox("The Transmitter must be turned OFF during the write radio process");
+        return;
+    }
+    if (!OpenRadioPort())
+        return;
+    if (EnsureRadioIdentified()) {
+        RM7UXport.WriteEchoed("EE");
+        RM7UXport.WaitForChar(">", 2000, 300);
+        RM7UXport.WriteEchoed("EP");
+        RM7UXport.WaitForChar(">", 2000, 300);
+        SetChangesMadeState(false);
+    }
+    CloseRadioPort();
+}
+
+// ---- Balloon hints ----
+
+void TMainForm::ShowModemHint() {
+    if (Form_BubbleHint == nullptr || Form_BubbleHint->isVisible())
+        return;
+    if (PowerButton_M82KDModem->ButtonDown()) {
+        Form_BubbleHint->SetHintText(
+            "It is best to use the M82KD configuration utility to calibrate M82KD modems", 189, 48);
+    } else {
+        Form_BubbleHint->SetHintText(
+            "It is necessary to put the Radio into tone reversal mode.\r\n\r\nSee help for details",
+            189, 80);
+    }
+    Form_BubbleHint->PlaceBeside(this, PowerButton_TxOn->mapToGlobal(QPoint(0, 0)).y());
+    Form_BubbleHint->show();
+    // The keyboard stays with the main window and the control that has the focus there.
+    raise();
+    activateWindow();
+}
+
+void TMainForm::HintBeforeTransmit(QWidget* Sender) {
+    if (PowerButton_M82KDModem->ButtonDown())
+        return;
+    ShowModemHint();
+    if (Sender != nullptr)
+        Sender->setFocus();
+}
+
+void TMainForm::HintIfModem() {
+    if (PowerButton_M82KDModem->ButtonDown())
+        ShowModemHint();
+}
