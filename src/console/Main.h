@@ -240,6 +240,9 @@ class TMainForm : public QWidget {
     void GroupBox_FrequencyStepClick();
     void pm_SendClick();
     void ComboBox_FreqBandChange();
+    // The step selection as the last run of RadioGroup_FreqStepClick left it; a declined change
+    // returns to it.
+    int StepIndexShown = 0;
 
     // ================= MainAdjust.cpp: live adjustments and flash save =================
     void PowerButton_TxOnClick(TPowerButton* Sender);
