@@ -1,0 +1,501 @@
+// Live adjustments against the emulated radio: what the radio saw for the PTT time-out, the
+// cut-out temperature, CTCSS, power level and calibration bars, the transmitter switch and the
+// save to flash, and the balloon hints that go with them.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTest>
+#include <algorithm>
+#include <fstream>
+#include <memory>
+
+#include "ScriptedDialogs.h"
+#include "TempDir.h"
+#include "config/INIunit.h"
+#include "console/Main.h"
+#include "emulator/RadioEmulator.h"
+#include "widgets/FormBubbleHint.h"
+#include "widgets/PowerButton.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// `wanted` appear in `events` in this order, others may come between.
+bool InOrder(const Texts& events, const Texts& wanted) {
+    auto at = events.begin();
+    for (const std::string& w : wanted) {
+        at = std::find(at, events.end(), w);
+        if (at == events.end())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+// Writes and flash saves: what changes a radio. Reads and identification are left out.
+Texts Changes(const Texts& events) {
+    Texts out;
+    for (const std::string& e : events) {
+        if (e.rfind("write", 0) == 0 || e == "ee" || e == "flash" || e == "tx on" || e == "tx off")
+            out.push_back(e);
+    }
+    return out;
+}
+
+void Plug(TMainForm& f, const RadioEmulator& radio) {
+    f.ComboBox_PortNumber->setCurrentIndex(int(radio.ComPort()) - 1);
+    f.ApplyPortSelection();
+    f.EnableConsoleControls(true);
+}
+
+// Counts the times a widget is shown.
+class ShowCounter : public QObject {
+  public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show)
+            ++Count;
+        return false;
+    }
+};
+
+}  // namespace
+
+class tst_Adjust : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TempDir> dir_;
+    std::unique_ptr<ScriptedDialogs> dialogs_;
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<TempDir>();
+        dir_->PointConfigHere();
+        SetSettingsFolder(dir_->Path());
+        dialogs_ = std::make_unique<ScriptedDialogs>();
+    }
+    void cleanup() {
+        dialogs_.reset();
+        dir_.reset();
+    }
+
+    // ---- PTT time-out ----
+
+    void pttTimeoutEnter_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("too large") << "300"
+                                   << "60"
+                                   << "3C";
+        QTest::newRow("not a number") << "abc"
+                                      << "60"
+                                      << "3C";
+        QTest::newRow("negative") << "-1"
+                                  << "60"
+                                  << "3C";
+        QTest::newRow("largest") << "255"
+                                 << "255"
+                                 << "FF";
+        QTest::newRow("zero") << "0"
+                              << "0"
+                              << "00";
+    }
+    void pttTimeoutEnter() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, sent);
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.Edit_PTTTimeout->setText(typed);
+        QTest::keyClick(f.Edit_PTTTimeout, Qt::Key_Return);
+        QCOMPARE(f.Edit_PTTTimeout->text(), shown);
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PP " + sent.toStdString()});
+        QVERIFY(f.ChangesMade);
+        // Enter makes the new text the remembered one: leaving now sends nothing more.
+        QCOMPARE(f.EnteredText, shown);
+        f.Edit_PTTTimeoutExit();
+        QCOMPARE(Changes(radio.EventTexts()).size(), size_t{1});
+        QVERIFY(dialogs_->Shown.empty());
+    }
+
+    // Leaving an edit sends only when its text changed since it was entered; Enter always sends.
+    void leavingAnUnchangedEditSendsNothing() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.CutoutTemp = 65;
+        f.Edit_CutoutTemp->setText("65");
+        f.Edit_Enter(f.Edit_PTTTimeout);
+        f.Edit_PTTTimeoutExit();
+        f.Edit_Enter(f.Edit_CutoutTemp);
+        f.Edit_CutoutTempExit();
+        QVERIFY(radio.EventTexts().empty());
+
+        f.Edit_Enter(f.Edit_PTTTimeout);
+        f.Edit_PTTTimeout->setText("30");
+        f.Edit_PTTTimeoutExit();
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PP 1E"});
+        radio.ClearEvents();
+        QTest::keyClick(f.Edit_CutoutTemp, Qt::Key_Return);
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PS 69"});
+    }
+
+    // ---- Cut-out temperature ----
+
+    void cutoutTemperature_data() {
+        QTest::addColumn<QString>("settings");  // settings file, empty for none
+        QTest::addColumn<int>("before");        // CutoutTemp before
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("warning");
+        const QString min60 = "[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n";
+        const QString below50 =
+            "The selected temperature is below the recommended temperature "
+            "of 50 Degrees C";
+        QTest::newRow("not a number") << "" << 65 << "abc"
+                                      << "-40"
+                                      << "00" << below50;
+        QTest::newRow("below the minimum") << "" << 65 << "45"
+                                           << "45"
+                                           << "55" << below50;
+        QTest::newRow("low and as before") << "" << 45 << "45"
+                                           << "45"
+                                           << "55"
+                                           << "";
+        QTest::newRow("highest") << "" << 65 << "215"
+                                 << "215"
+                                 << "FF"
+                                 << "";
+        QTest::newRow("above") << "" << 65 << "300"
+                               << "215"
+                               << "FF"
+                               << "";
+        QTest::newRow("settings raise") << min60 << 65 << "55"
+                                        << "60"
+                                        << "64"
+                                        << "";
+        QTest::newRow("settings, text") << min60 << 65 << "abc"
+                                        << "60"
+                                        << "64"
+                                        << "";
+        QTest::newRow("settings, above") << min60 << 65 << "70"
+                                         << "70"
+                                         << "6E"
+                                         << "";
+    }
+    void cutoutTemperature() {
+        QFETCH(QString, settings);
+        QFETCH(int, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, sent);
+        QFETCH(QString, warning);
+        if (!settings.isEmpty())
+            std::ofstream(dir_->File("CFG_RM7UX_Radio.INI")) << settings.toStdString();
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.CutoutTemp = before;
+        f.Edit_Enter(f.Edit_CutoutTemp);
+        f.Edit_CutoutTemp->setText(typed);
+        f.Edit_CutoutTempExit();
+        QCOMPARE(f.Edit_CutoutTemp->text(), shown);
+        QCOMPARE(f.CutoutTemp, shown.toInt());
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PS " + sent.toStdString()});
+        if (warning.isEmpty()) {
+            QVERIFY(dialogs_->Shown.empty());
+        } else {
+            QCOMPARE(dialogs_->Shown.size(), size_t{1});
+            QCOMPARE(dialogs_->Shown[0].Type, MsgType::Warning);
+            QCOMPARE(QString::fromStdString(dialogs_->Shown[0].Text), warning);
+        }
+    }
+
+    // ---- CTCSS, power level, calibration ----
+
+    void ctcssSendsUnlessUpdating() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.Updating = true;
+        f.SpinEdit_CTCSS->setValue(5);
+        QVERIFY(radio.EventTexts().empty());
+        f.Updating = false;
+        f.SpinEdit_CTCSS->setValue(12);
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write SC 0C"});
+        QCOMPARE(radio.Field("SC"), 12u);
+    }
+
+    // The level chosen decides which of the four calibration values the bar shows and edits.
+    void powerLevelAndItsCalibration() {
+        RadioEmulator radio;
+        radio.Start();
+        radio.SetField("PL2", 0x56);
+        TMainForm f;
+        Plug(f, radio);
+        f.ComboBox_RFLevel->setCurrentIndex(2);
+        f.ComboBox_RFLevelChange();
+        QVERIFY(InOrder(radio.EventTexts(), {"write PW 02", "read PL2"}));
+        QCOMPARE(f.ScrollBar_RfPwm->value(), 0x56);
+        QCOMPARE(f.Label_PwLev->text(), QString("86"));
+        QCOMPARE(radio.Field("PW"), 2u);
+        QCOMPARE(radio.Field("PL2"), 0x56u);
+        QVERIFY(f.ChangesMade);
+
+        radio.ClearEvents();
+        const uint32_t otherLevel = radio.Field("PL1");
+        f.ScrollBar_RfPwm->setValue(0x40);
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PL2 40"});
+        QCOMPARE(f.Label_PwLev->text(), QString("64"));
+        QCOMPARE(radio.Field("PL2"), 0x40u);
+        QCOMPARE(radio.Field("PL1"), otherLevel);
+
+        radio.ClearEvents();
+        f.Updating = true;
+        f.ScrollBar_RfPwm->setValue(0x41);
+        f.ComboBox_RFLevelChange();
+        QVERIFY(radio.EventTexts().empty());
+    }
+
+    void calibrationBars_data() {
+        QTest::addColumn<QString>("bar");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("deviation") << "ScrollBar_Deviation"
+                                   << "PD";
+        QTest::newRow("modulation balance") << "ScrollBar_ModBalance"
+                                            << "PM";
+        QTest::newRow("RF offset") << "ScrollBar_RfOffset"
+                                   << "PF";
+    }
+    void calibrationBars() {
+        QFETCH(QString, bar);
+        QFETCH(QString, command);
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        struct Row {
+            QScrollBar* Bar;
+            QLabel* Label;
+            std::string* Text;
+        };
+        const Row row =
+            command == "PD"   ? Row{f.ScrollBar_Deviation, f.Label_DevLev, &f.DeviationHex}
+            : command == "PM" ? Row{f.ScrollBar_ModBalance, f.Label_ModLev, &f.ModBalanceHex}
+                              : Row{f.ScrollBar_RfOffset, f.Label_OsLev, &f.RfOffsetHex};
+        QCOMPARE(row.Bar->objectName(), bar);
+        const std::string cmd = command.toStdString();
+
+        row.Bar->setValue(0x21);
+        QCOMPARE(Changes(radio.EventTexts()), Texts{"write " + cmd + " 21"});
+        QVERIFY(InOrder(radio.EventTexts(), {"write " + cmd + " 21", "read " + cmd}));
+        QCOMPARE(*row.Text, std::string("21"));
+        QCOMPARE(row.Label->text(), QString("33"));
+        QCOMPARE(radio.Field(cmd), 0x21u);
+        QVERIFY(f.ChangesMade);
+        QVERIFY(!f.Updating);
+
+        // Filling the window from the radio sends nothing.
+        radio.ClearEvents();
+        f.Updating = true;
+        row.Bar->setValue(0x30);
+        QVERIFY(radio.EventTexts().empty());
+        f.Updating = false;
+
+        // A radio that no longer answers: nothing taken, the value label stays.
+        radio.SetFaults({.Silent = true});
+        f.SetChangesMadeState(false);
+        row.Bar->setValue(0x40);
+        QCOMPARE(*row.Text, std::string("40"));
+        QCOMPARE(row.Label->text(), QString("64"));
+        QVERIFY(!f.ChangesMade);
+        QCOMPARE(radio.Field(cmd), 0x21u);
+    }
+
+    // ---- Transmitter switch ----
+
+    void transmitterOnAndOff() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.Edit_PTTTimeout->setText("45");
+
+        f.PowerButton_TxOn->Toggle();
+        QVERIFY(InOrder(radio.EventTexts(), {"rv", "write PP FF", "tx on"}));
+        QCOMPARE(Changes(radio.EventTexts()), (Texts{"write PP FF", "tx on"}));
+        QVERIFY(radio.Transmitting());
+        QCOMPARE(f.TransmitterOn, 1);
+        QVERIFY(f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+
+        radio.ClearEvents();
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(Changes(radio.EventTexts()), (Texts{"write PP 2D", "tx off"}));
+        QVERIFY(!radio.Transmitting());
+        QCOMPARE(radio.Field("PP"), 45u);
+        QCOMPARE(f.TransmitterOn, 0);
+        QVERIFY(!f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText),
+                 QApplication::palette().color(QPalette::WindowText));
+        QVERIFY(dialogs_->Shown.empty());
+    }
+
+    void transmitterOffWhenTheRadioStopsAnswering() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn, 1);
+
+        radio.SetFaults({.Silent = true});
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(dialogs_->Shown.size(), size_t{1});
+        QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
+        QCOMPARE(dialogs_->Shown[0].Text, std::string("Could Not turn TX Off"));
+        QVERIFY(f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+        QCOMPARE(f.TransmitterOn, 1);
+        QVERIFY(radio.Transmitting());
+    }
+
+    // Without a port the switch goes back to where it was, both ways; a radio that does not
+    // answer switching on is left off without a word.
+    void transmitterSwitchWithoutARadio() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        radio.SetFaults({.Silent = true});
+        f.PowerButton_TxOn->Toggle();
+        QVERIFY(!f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.TransmitterOn, 0);
+
+        f.ComboBox_PortNumber->setCurrentIndex(199);  // COM200 does not exist
+        f.ApplyPortSelection();
+        f.PowerButton_TxOn->Toggle();
+        QVERIFY(!f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.TransmitterOn, 0);
+        f.TransmitterOn = 1;
+        f.PowerButton_TxOn->SetButtonDown(true);
+        f.PowerButton_TxOn->Toggle();
+        QVERIFY(f.PowerButton_TxOn->ButtonDown());
+        QCOMPARE(f.TransmitterOn, 1);
+        QVERIFY(dialogs_->Shown.empty());
+    }
+
+    // ---- Save to flash ----
+
+    void saveToFlash() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        radio.SetField("PP", 30);
+        f.SetChangesMadeState(true);
+        f.Button_WriteRadioSettingsClick();
+        QCOMPARE(Changes(radio.EventTexts()), (Texts{"ee", "flash"}));
+        QCOMPARE(radio.FlashField("PP"), 30u);
+        QVERIFY(!f.ChangesMade);
+    }
+
+    void saveToFlashRefusedWhileTransmitting() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        f.TransmitterOn = 1;
+        f.SetChangesMadeState(true);
+        f.Button_WriteRadioSettings->click();
+        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(f.ChangesMade);
+        QCOMPARE(dialogs_->Shown.size(), size_t{1});
+        QCOMPARE(dialogs_->Shown[0].Type, MsgType::Plain);
+        QCOMPARE(dialogs_->Shown[0].Title, std::string());
+        QCOMPARE(dialogs_->Shown[0].Buttons, MsgButtons::OK);
+        QCOMPARE(dialogs_->Shown[0].Text,
+                 std::string("The Transmitter must be turned OFF during the write radio process"));
+    }
+
+    // ---- Balloon hints ----
+
+    void modemBalloonOnceWhileShowing() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        TForm_BubbleHint hint(nullptr, [] { return true; });
+        ShowCounter shows;
+        hint.installEventFilter(&shows);
+        f.Form_BubbleHint = &hint;
+        f.show();
+
+        // Modem up: the calibration bars say nothing.
+        f.ScrollBar_Deviation->setValue(10);
+        QVERIFY(!hint.isVisible());
+
+        f.PowerButton_M82KDModem->SetButtonDown(true);
+        f.ScrollBar_Deviation->setValue(11);
+        QVERIFY(hint.isVisible());
+        QCOMPARE(hint.Label_Hint->text(),
+                 QString("It is best to use the M82KD configuration utility to calibrate M82KD "
+                         "modems"));
+        QCOMPARE(hint.Label_Hint->size(), QSize(189, 48));
+        QCOMPARE(hint.y(), f.PowerButton_TxOn->mapToGlobal(QPoint(0, 0)).y());
+        f.ScrollBar_ModBalance->setValue(12);
+        f.ScrollBar_RfOffsetEnter();
+        QCOMPARE(shows.Count, 1);
+        // The balloon does not stop the value going to the radio.
+        QCOMPARE(radio.Field("PM"), 12u);
+
+        // Once it has gone, the next move shows it again.
+        hint.hide();
+        f.ScrollBar_RfOffset->setValue(13);
+        QCOMPARE(shows.Count, 2);
+        // The transmitter switch has nothing to say while the modem is down.
+        hint.hide();
+        f.PowerButton_TxOnEnter(f.PowerButton_TxOn);
+        QCOMPARE(shows.Count, 2);
+    }
+
+    void toneReversalBalloonBeforeTransmitting() {
+        RadioEmulator radio;
+        radio.Start();
+        TMainForm f;
+        Plug(f, radio);
+        TForm_BubbleHint hint(nullptr, [] { return true; });
+        f.Form_BubbleHint = &hint;
+        f.show();
+
+        f.ScrollBar_DeviationEnter();
+        QVERIFY(!hint.isVisible());
+        f.PowerButton_TxOnEnter(f.PowerButton_TxOn);
+        QVERIFY(hint.isVisible());
+        QCOMPARE(hint.Label_Hint->text(),
+                 QString("It is necessary to put the Radio into tone reversal mode.\r\n\r\nSee "
+                         "help for details"));
+        QCOMPARE(hint.Label_Hint->size(), QSize(189, 80));
+        // The switch still works with the balloon up.
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn, 1);
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn, 0);
+    }
+};
+
+QTEST_MAIN(tst_Adjust)
+#include "tst_Adjust.moc"
