@@ -366,6 +366,27 @@ class tst_Reading : public QObject {
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
+    // A limit that does not arrive is not taken for one (no plan is chosen and written from
+    // what is left of it): the read stays unfinished and is done again on the next tick.
+    void radioLostWhileReadingLimits() {
+        TMainForm& f = Attach();
+        RadioFaults faults;
+        faults.HangUpAfterCommands = 20;  // RV .. P2 answered, P3 not
+        radio_->SetFaults(faults);
+        const Texts events = Tick();
+        QCOMPARE(events.back(), std::string("hangup"));
+        QVERIFY(Has(events, "read P2"));
+        QCOMPARE(f.SerialNumber, int64_t{-1});
+        QCOMPARE(f.LastBandCode, -1);
+        QCOMPARE(f.Label_RxHigh->text(), QString("450.00000"));
+        QCOMPARE(f.Label_TXLow->text(), QString(""));  // not the reply before it
+        QVERIFY(!f.ComboBox_FreqBand->isEnabled());
+        QVERIFY(dialogs_->Shown.empty());
+        QCOMPARE(f.Label_ComportState->text(), QString("Time out"));
+        QVERIFY(!f.Updating);
+        QVERIFY(!f.RM7UXport.IsOpen());
+    }
+
     void powerPolledEverySecondTickWhileTransmitting() {
         TMainForm& f = Attach();
         Tick();
