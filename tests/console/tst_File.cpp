@@ -2,8 +2,10 @@
 // keeps one board's calibration out of another, a radio exchanged behind the window's back,
 // and every way the action can end short.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -265,11 +267,17 @@ class tst_File : public QObject {
         const std::string path = MakeFile(radio, 12345678, "c.RM7UX");
         f.FileDialogHook = [&](TFileDialog& d) {
             radio.SwapRadio(WithSerial(7654321));
-            f.SerialNumber = 7654321;
+            f.Timer_ReadRadioTimer();  // a tick while the dialog is up
             d.FileName = path;
             return true;
         };
+        f.CheckBox_Connect->setChecked(true);
+        f.Timer_ReadRadio->stop();
+        f.RM7UXLoadradioData();
+        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        radio.ClearEvents();
         f.BitBtn_WriteConfigClick();
+        QCOMPARE(f.SerialNumber, int64_t{7654321});
         QCOMPARE(ShownTexts(), Texts{kConnectionChanged});
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
         QVERIFY(Changes(radio.EventTexts()).empty());
