@@ -8,6 +8,7 @@
 #include "cli/RadioTexts.h"
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "link/Utilities.h"
 
 namespace {

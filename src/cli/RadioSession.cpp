@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/RadioTexts.h"
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
 

@@ -35,6 +35,7 @@
 #include "console/Advanced.h"
 #include "frequency/CountryFrequency.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
 #include "widgets/HtmlHelp.h"
@@ -706,9 +707,10 @@ void TMainForm::ShowCommsState(const QString& text, const QColor& textColour, co
 }
 
 void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
+    const QString text = QString::fromStdString(CommsStateText(code));
     switch (code) {
         case csPortNotAvailable: {
-            ShowCommsState("Not Available", kRed, kRed);
+            ShowCommsState(text, kRed, kRed);
             // The lamp keeps its short text; why the port cannot be had is one hover away.
             const QString why = QString::fromStdString(
                 DescribePortOpenFailure(ComPortName(RM7UXport.CommPort), RM7UXport.LastOpenPath(),
@@ -719,22 +721,16 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
             break;
         }
         case csNoConnection:
-            ShowCommsState("No Connection", kRed, kMaroon);
-            EnableConsoleControls(false);
-            break;
         case csTimeOut:
-            ShowCommsState("Time out", kRed, kMaroon);
-            EnableConsoleControls(false);
-            break;
         case csInvalidDevice:
-            ShowCommsState("Invalid Device", kRed, kMaroon);
+            ShowCommsState(text, kRed, kMaroon);
             EnableConsoleControls(false);
             break;
         case csPortOpen:
-            ShowCommsState("Connect...", kOlive, kYellow);
+            ShowCommsState(text, kOlive, kYellow);
             break;
         case csConnected:
-            ShowCommsState("Connected", kGreen, kLime);
+            ShowCommsState(text, kGreen, kLime);
             EnableConsoleControls(true);
             break;
         default:  // idle and unknown codes leave the display as it is

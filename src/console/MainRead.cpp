@@ -12,6 +12,7 @@
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "link/Utilities.h"
 #include "widgets/PowerButton.h"
 
@@ -139,11 +140,11 @@ bool TMainForm::LoadRadioData() {
 
     if (!QueryField("RH", reply, 2, 2))
         return false;
-    const std::optional<int64_t> revision = TryHexToInt64(reply);
-    if (!revision || *revision < 0 || *revision > 12)
+    const std::string revision = HardwareRevisionText(RadioModel, reply);
+    if (revision.empty())
         Label_HWVer->clear();
     else
-        Label_HWVer->setText("1." + Decimal(*revision + HardwareRevisionBase[RadioModel]) + "x");
+        Label_HWVer->setText(QString::fromStdString(revision));
 
     if (!ReadScrollBar("PD", DeviationHex, ScrollBar_Deviation, Label_DevLev))
         return false;
@@ -187,7 +188,7 @@ bool TMainForm::LoadRadioData() {
 
     if (!ReadField("PS", reply, 2, 2))
         return false;
-    CutoutTemp = HexToInt(reply) - 40;
+    CutoutTemp = TemperatureCelsius(reply);
     if (CutoutTemp < CutoutTempMinimum) {
         // A radio that would shut down within its working range: set to the top and kept.
         CutoutTemp = 215;
@@ -205,7 +206,7 @@ bool TMainForm::LoadRadioData() {
 void TMainForm::RM7UX_UpdateStatus() {
     std::string reply;
     if (QueryField("RT", reply, 2, 2) && !reply.empty())
-        Label_Temp->setText(Decimal(HexToInt(reply) - 40));
+        Label_Temp->setText(Decimal(TemperatureCelsius(reply)));
     if (QueryField("RR", reply, 2, 2) && !reply.empty())
         Label_RawRSSI->setText(Decimal(HexToInt(reply)));
     if (QueryField("RC", reply, 2, 2))
@@ -213,28 +214,9 @@ void TMainForm::RM7UX_UpdateStatus() {
 }
 
 void TMainForm::SetRadioAlarms(const std::string& Reply) {
-    const std::optional<int64_t> value = TryHexToInt64(Reply);
-    if (!value) {
-        Label_Alarms->setText("Error Reading Alarms");
-        SetLabelColour(Label_Alarms, kAlarmRed);
-        return;
-    }
-    if (*value == 0) {
-        Label_Alarms->setText("No Alarms");
-        SetLabelColour(Label_Alarms, kNoAlarmGreen);
-        return;
-    }
-    static const char* const kNames[] = {"Temp", "PTT", "PLL", "Ant"};
-    QString text;
-    for (int bit = 0; bit < 4; ++bit) {
-        if ((*value & (int64_t{1} << bit)) == 0)
-            continue;
-        if (!text.isEmpty())
-            text += ", ";
-        text += kNames[bit];
-    }
-    Label_Alarms->setText(text);
-    SetLabelColour(Label_Alarms, kAlarmRed);
+    Label_Alarms->setText(QString::fromStdString(RadioAlarmsText(Reply)));
+    // Green only for a reply that says there are none; an unreadable one is an alarm too.
+    SetLabelColour(Label_Alarms, TryHexToInt64(Reply) == 0 ? kNoAlarmGreen : kAlarmRed);
 }
 
 bool TMainForm::PollPowerWhileTransmitting() {

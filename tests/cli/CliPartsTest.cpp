@@ -9,6 +9,7 @@
 #include "cli/RadioTexts.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalDialogs.h"
+#include "link/RadioTexts.h"
 
 namespace {
 
