@@ -1,12 +1,14 @@
 // identify, status, get, set, flash: one exchange each, on single fields.
 
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
-#include "cli/RadioTexts.h"
 #include "common/StrUtils.h"
+#include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "link/Utilities.h"
@@ -37,6 +39,20 @@ std::string FieldValue(std::string text, int width) {
             return "";
     }
     return std::string(static_cast<size_t>(width) - text.size(), '0') + UpperCase(text);
+}
+
+// "high power (500mW, 1W, 2W, 5W)" for a variant code of ModelVariantCode.
+std::string PowerVariantText(uint8_t variantCode) {
+    static constexpr std::array<std::string_view, 3> kNames = {"low power", "high power", "RM7VX"};
+    if (variantCode >= kNames.size())
+        return "not recognised";
+    std::string levels;
+    for (std::string_view caption : PowerCaptionTable[variantCode]) {
+        if (!levels.empty())
+            levels += ", ";
+        levels += Trim(caption);
+    }
+    return std::string(kNames[variantCode]) + " (" + levels + ")";
 }
 
 }  // namespace

@@ -4,12 +4,11 @@
 #include <string>
 
 #include "cli/CliCommands.h"
-#include "cli/ProgramDecision.h"
 #include "cli/RadioSession.h"
-#include "cli/RadioTexts.h"
 #include "cli/RecordFields.h"
 #include "common/UserDialogs.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
 
 namespace {

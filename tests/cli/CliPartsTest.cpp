@@ -5,10 +5,9 @@
 
 #include <sstream>
 
-#include "cli/ProgramDecision.h"
-#include "cli/RadioTexts.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalDialogs.h"
+#include "config/SerialGuard.h"
 #include "link/RadioTexts.h"
 
 namespace {

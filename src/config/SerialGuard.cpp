@@ -1,8 +1,16 @@
-#include "cli/ProgramDecision.h"
+#include "config/SerialGuard.h"
 
-#include "cli/RadioTexts.h"
+bool IsValidSerialNumber(int64_t serial) {
+    return serial >= 1000000 && serial <= 12999999;
+}
 
-const char* const kConnectionChangedText = "The device connection has changed.\r\nAborting!";
+std::string FormatSerialNumber(int64_t serial) {
+    std::string text = std::to_string(serial);
+    // Zeros in front of a minus sign would make a number of it that it is not.
+    if (serial >= 0 && text.size() < 8)
+        text.insert(0, 8 - text.size(), '0');
+    return text;
+}
 
 SerialDecision DecideSerialNumber(int64_t fileSerial, int64_t radioSerial) {
     if (fileSerial != -1 && radioSerial != -1 && fileSerial == radioSerial)

@@ -1,10 +1,15 @@
 #pragma once
 // Whether a configuration file may be programmed into the connected radio, decided by the
 // serial number printed on the circuit board: a file carries one module's calibration, and in
-// another module it could do damage.
+// another module it could do damage. The window and the command line ask the same questions.
 
 #include <cstdint>
 #include <string>
+
+// Valid serial numbers are 1000000 to 12999999.
+bool IsValidSerialNumber(int64_t serial);
+// Decimal, left-padded with "0" to at least eight characters (negative ones unpadded).
+std::string FormatSerialNumber(int64_t serial);
 
 enum class SerialDecision {
     WriteWithoutSerial,     // the file is this radio's (or carries no number): keep the radio's
@@ -19,4 +24,6 @@ SerialDecision DecideSerialNumber(int64_t fileSerial, int64_t radioSerial);
 std::string WrongDeviceText(int64_t fileSerial, int64_t radioSerial);
 std::string InvalidSerialWarningText(int64_t fileSerial);
 std::string ProgramSerialQuestionText(int64_t fileSerial);
-extern const char* const kConnectionChangedText;
+// The radio was exchanged while a question or the file dialog was open.
+inline constexpr const char* kConnectionChangedText =
+    "The device connection has changed.\r\nAborting!";
