@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "common/StrUtils.h"
@@ -305,37 +306,35 @@ void TRM7UXFlashRecordClass::Reset() {
     record_ = TRM7UXFlashRecord{};
 }
 
-bool TRM7UXFlashRecordClass::ReadHexField(const std::string& Code, int Width, int32_t& Value) {
+namespace {
+
+using FieldExchange = bool (*)(const std::string& Command, std::string& Reply, int From, int Count);
+
+// The slice `exchange` reads, as hexadecimal that fits T; Value is left alone otherwise.
+template <typename T>
+bool ExchangeHexField(FieldExchange exchange, const std::string& Code, int Width, T& Value) {
     std::string reply;
-    if (!ReadField(Code, reply, 2, Width))
+    if (!exchange(Code, reply, 2, Width))
         return false;
-    auto v = TryStrToInt("$" + Trim(reply));
-    if (!v)
+    const std::optional<int64_t> v = TryHexToInt64(Trim(reply));
+    if (!v || !std::in_range<T>(*v))
         return false;
-    Value = *v;
+    Value = static_cast<T>(*v);
     return true;
+}
+
+}  // namespace
+
+bool TRM7UXFlashRecordClass::ReadHexField(const std::string& Code, int Width, int32_t& Value) {
+    return ExchangeHexField(ReadField, Code, Width, Value);
 }
 
 bool TRM7UXFlashRecordClass::ReadHexField64(const std::string& Code, int Width, int64_t& Value) {
-    std::string reply;
-    if (!ReadField(Code, reply, 2, Width))
-        return false;
-    auto v = TryHexToInt64(Trim(reply));
-    if (!v)
-        return false;
-    Value = *v;
-    return true;
+    return ExchangeHexField(ReadField, Code, Width, Value);
 }
 
 bool TRM7UXFlashRecordClass::QueryHexField(const std::string& Code, int Width, int32_t& Value) {
-    std::string reply;
-    if (!QueryField(Code, reply, 2, Width))
-        return false;
-    auto v = TryStrToInt("$" + Trim(reply));
-    if (!v)
-        return false;
-    Value = *v;
-    return true;
+    return ExchangeHexField(QueryField, Code, Width, Value);
 }
 
 bool TRM7UXFlashRecordClass::ReadFromRadio() {
