@@ -57,6 +57,21 @@ bool ReadSlice(std::string& Reply, int From, int Count) {
     return true;
 }
 
+// A command that did not complete shows as a time-out; the carriage return ends whatever entry
+// the radio is still waiting in.
+void AbandonCommand() {
+    Report(csTimeOut);
+    Port().WriteChar(kCR);
+}
+
+// Every command ends at the prompt, whether or not it completed.
+bool EndCommand(bool result) {
+    if (!result)
+        AbandonCommand();
+    WaitForPrompt();
+    return result;
+}
+
 int ReadModemReply(std::string& reply, int first, int gap) {
     return Port().ReadReply(reply, 1000, first, gap);
 }
@@ -148,13 +163,7 @@ bool EnsureRadioIdentified() {
 }
 
 bool QueryField(const std::string& Command, std::string& Reply, int From, int Count) {
-    bool result = Port().WriteEchoed(Command) && ReadSlice(Reply, From, Count);
-    if (!result) {
-        Report(csTimeOut);
-        Port().WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(Port().WriteEchoed(Command) && ReadSlice(Reply, From, Count));
 }
 
 bool ReadField(const std::string& Command, std::string& Reply, int From, int Count) {
@@ -164,12 +173,7 @@ bool ReadField(const std::string& Command, std::string& Reply, int From, int Cou
         result = ReadSlice(Reply, From, Count);
     // Ends the radio's wait for a new value, whether or not the value came.
     port.WriteChar(kCR);
-    if (!result) {
-        Report(csTimeOut);
-        port.WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(result);
 }
 
 bool QueryFieldWithArgument(const std::string& Command, const std::string& Argument,
@@ -184,22 +188,15 @@ bool QueryFieldWithArgument(const std::string& Command, const std::string& Argum
             result = true;
         }
     }
-    if (!result) {
-        Report(csTimeOut);
-        port.WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(result);
 }
 
 bool QueryUntilPrompt(const std::string& Command, std::string& Reply,
                       const std::string& Terminator) {
     TVVComm2& port = Port();
     bool result = port.WriteEchoed(Command) && port.ReadUntil(Reply, Terminator, 80, 3000);
-    if (!result) {
-        Report(csTimeOut);
-        port.WriteChar(kCR);
-    }
+    if (!result)
+        AbandonCommand();
     return result;
 }
 
@@ -212,12 +209,7 @@ bool SetField(const std::string& Command, const std::string& Value) {
         // The radio shows the current value between two spaces, then waits for the new one.
         result = WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
     }
-    if (!result) {
-        Report(csTimeOut);
-        port.WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(result);
 }
 
 bool SetFieldPair(const std::string& Command, const std::string& Argument,
@@ -225,25 +217,13 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
     TVVComm2& port = Port();
     port.PurgeInput();
     FlushRadioLink();
-    bool result = port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
-                  WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
-    if (!result) {
-        Report(csTimeOut);
-        port.WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
+                      WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value));
 }
 
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
                        int From, int Count) {
-    bool result = SetField(Command, Value) && ReadField(Command, Reply, From, Count);
-    if (!result) {
-        Report(csTimeOut);
-        Port().WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(SetField(Command, Value) && ReadField(Command, Reply, From, Count));
 }
 
 bool SaveToFlashSilently() {
@@ -252,13 +232,7 @@ bool SaveToFlashSilently() {
 }
 
 bool SaveToFlash() {
-    bool result = SaveToFlashSilently();
-    if (!result) {
-        Report(csTimeOut);
-        Port().WriteChar(kCR);
-    }
-    WaitForPrompt();
-    return result;
+    return EndCommand(SaveToFlashSilently());
 }
 
 bool ResetRadio() {
