@@ -30,6 +30,17 @@ std::string Hex(uint32_t value, int width) {
     return buf;
 }
 
+// Saving to flash and the reset copy the settings; the status readings are not settings and stay
+// as they are.
+void CopySettings(const RadioFields& from, RadioFields& to) {
+    const RadioFields status = to;
+    to = from;
+    to.RH = status.RH;
+    to.RT = status.RT;
+    to.RR = status.RR;
+    to.RC = status.RC;
+}
+
 char EchoOf(char c, const RadioFaults& f) {
     if (f.WrongEcho)
         return c == '#' ? '*' : '#';
@@ -211,13 +222,7 @@ void RadioMachine::Dispatch(const std::string& cmd, const RadioFaults& f,
         Record("ee");
         EndCommand(f, out, "");
     } else if (cmd == "EP" && wasArmed) {
-        RadioFields& flash = radio_.Flash;
-        RadioFields status = flash;
-        flash = radio_.Fields;
-        flash.RH = status.RH;
-        flash.RT = status.RT;
-        flash.RR = status.RR;
-        flash.RC = status.RC;
+        CopySettings(radio_.Fields, radio_.Flash);
         Record("flash");
         EndCommand(f, out, "");
     } else if (cmd == "O3" || cmd == "O4") {
@@ -225,13 +230,7 @@ void RadioMachine::Dispatch(const std::string& cmd, const RadioFaults& f,
         Record(transmitting_ ? "tx on" : "tx off");
         EndCommand(f, out, "");
     } else if (cmd == "OZ") {
-        RadioFields& work = radio_.Fields;
-        RadioFields status = work;
-        work = radio_.Flash;
-        work.RH = status.RH;
-        work.RT = status.RT;
-        work.RR = status.RR;
-        work.RC = status.RC;
+        CopySettings(radio_.Flash, radio_.Fields);
         transmitting_ = false;
         Record("reset");
         ++commands_;
