@@ -1,13 +1,11 @@
 // simulate: the emulated radio on a pseudo-terminal, so every command can be tried without one.
 
-#include <pthread.h>
-
-#include <csignal>
 #include <exception>
 
 #include "cli/CliCommands.h"
 #include "common/StrUtils.h"
 #include "emulator/RadioEmulator.h"
+#include "emulator/ServeRadio.h"
 
 int RunSimulate(CliContext& ctx) {
     EmulatorOptions options;
@@ -34,26 +32,11 @@ int RunSimulate(CliContext& ctx) {
     }
     options.Pace = ctx.Flag("--pace");
 
-    // Blocked before the radio's thread exists, so that only sigwait below takes them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-    RadioEmulator radio(options);
-    try {
-        radio.Start();
-    } catch (const std::exception& e) {
-        ctx.Err() << "rm7ux simulate: " << e.what() << "\n";
-        return kExitFailed;
-    }
-    ctx.Out() << "COM " << radio.ComPort() << "\nDEVICE " << radio.SlavePath() << "\n";
-    ctx.Out().flush();
-    ctx.Err() << "rm7ux simulate: " << radio.Radio().VersionText << " on " << radio.ComName()
-              << " until interrupted\n";
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    radio.Stop();
-    return kExitOk;
+    const bool served =
+        ServeUntilSignalled(options, RadioFaults{}, ctx.Out(), ctx.Err(), "rm7ux simulate",
+                            [&ctx](const RadioEmulator& radio) {
+                                ctx.Err() << "rm7ux simulate: " << radio.Radio().VersionText
+                                          << " on " << radio.ComName() << " until interrupted\n";
+                            });
+    return served ? kExitOk : kExitFailed;
 }

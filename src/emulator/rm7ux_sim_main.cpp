@@ -1,10 +1,7 @@
 // rm7ux-sim: an emulated RM7UX/RM7VX radio (or M82KD modem) on a pseudo-terminal, attached as a
 // COM port in the per-user ports folder, so the tool can be run and tried without hardware.
 
-#include <pthread.h>
-
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "emulator/RadioEmulator.h"
+#include "emulator/ServeRadio.h"
 
 namespace {
 
@@ -166,26 +164,5 @@ int main(int argc, char** argv) {
         };
     }
 
-    // Blocked before the radio's thread exists, so that only sigwait below sees them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
-    RadioEmulator radio(options);
-    radio.SetFaults(faults);
-    try {
-        radio.Start();
-    } catch (const std::exception& e) {
-        std::cerr << "rm7ux-sim: " << e.what() << "\n";
-        return 1;
-    }
-    std::printf("COM %u\nDEVICE %s\n", radio.ComPort(), radio.SlavePath().c_str());
-    std::fflush(stdout);
-
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    radio.Stop();
-    return 0;
+    return ServeUntilSignalled(options, faults, std::cout, std::cerr, "rm7ux-sim") ? 0 : 1;
 }
