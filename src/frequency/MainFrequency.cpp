@@ -114,30 +114,34 @@ double TMainForm::SetToNearestValidFrequency(QLineEdit* Edit, bool& Changed) {
     return value;
 }
 
-void TMainForm::TxFrequencyLoad(double& Frequency) {
-    Frequency = SetToNearestValidFrequency(Edit_TXFreq, TxFreqChanged);
-    if (Frequency < TxLow) {
-        Frequency = TxLow;
-        TxFreqChanged = true;
-        Edit_TXFreq->setText(Label_TXLow->text());
-    } else if (Frequency > TxHigh) {
-        Frequency = TxHigh;
-        TxFreqChanged = true;
-        Edit_TXFreq->setText(Label_TxHigh->text());
+namespace {
+// The typed frequency on the grid, then held within the band's limits; a limit is written back
+// as its label shows it.
+double LoadWithinLimits(TMainForm& f, QLineEdit* edit, const QLabel* lowLabel,
+                        const QLabel* highLabel, double low, double high, bool& changed) {
+    const double frequency = f.SetToNearestValidFrequency(edit, changed);
+    if (frequency < low) {
+        changed = true;
+        edit->setText(lowLabel->text());
+        return low;
     }
+    if (frequency > high) {
+        changed = true;
+        edit->setText(highLabel->text());
+        return high;
+    }
+    return frequency;
+}
+}  // namespace
+
+void TMainForm::TxFrequencyLoad(double& Frequency) {
+    Frequency = LoadWithinLimits(*this, Edit_TXFreq, Label_TXLow, Label_TxHigh, TxLow, TxHigh,
+                                 TxFreqChanged);
 }
 
 void TMainForm::RXFrequencyLoad(double& Frequency) {
-    Frequency = SetToNearestValidFrequency(Edit_RXFreq, RxFreqChanged);
-    if (Frequency < RxLow) {
-        Frequency = RxLow;
-        RxFreqChanged = true;
-        Edit_RXFreq->setText(Label_RxLow->text());
-    } else if (Frequency > RxHigh) {
-        Frequency = RxHigh;
-        RxFreqChanged = true;
-        Edit_RXFreq->setText(Label_RxHigh->text());
-    }
+    Frequency = LoadWithinLimits(*this, Edit_RXFreq, Label_RxLow, Label_RxHigh, RxLow, RxHigh,
+                                 RxFreqChanged);
 }
 
 void TMainForm::SetTXFreq() {
