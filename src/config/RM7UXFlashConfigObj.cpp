@@ -350,7 +350,10 @@ bool TRM7UXFlashRecordClass::ReadFromRadio() {
 
     // The transmitter is keyed and released once before the fields are read; a missing prompt
     // after either is not a failure.
-    TVVComm2& link = *RM7UXLink();
+    TVVComm2* registered = RM7UXLink();
+    if (registered == nullptr)
+        return false;
+    TVVComm2& link = *registered;
     for (const char* command : {"O3", "O4"}) {
         if (!link.WriteEchoed(command))
             return false;

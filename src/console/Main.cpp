@@ -497,9 +497,13 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
             break;
         }
         case QEvent::FocusOut: {
-            // A message box or menu taking the focus is no leaving of the control.
+            // A message box or menu taking the focus is no leaving of the control; nor is the
+            // focus moving on because the control was just disabled (a refresh that lost the
+            // radio): sending then would run an exchange inside the refresh's report.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break;
+            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled())
                 break;
             if (watched == Edit_TXFreq)
                 Edit_TXFreqExit();

@@ -53,7 +53,9 @@ int main(int argc, char** argv) {
         } else if (args[i] == "--report") {
             options.Report = true;
         } else {
-            return Usage("unknown argument " + args[i]);
+            // The program needs no arguments; one a launcher adds (a file, say) must not keep
+            // the window from opening.
+            std::cerr << "CFG_RM7UX_Radio: ignoring argument " << args[i].toStdString() << "\n";
         }
     }
 

@@ -331,11 +331,10 @@ bool ExitModemConfigMode(bool& ConfigLoaded) {
             return false;
         if (ReadModemReply(reply, 200, 10) == 0)
             return false;
-        if (!port.WriteText("\r"))
-            return false;
+        // Only the answer to ATZ decides; a write the modem missed shows up as no answer.
+        port.WriteText("\r");
         Pause(100);
-        if (!port.WriteText("ATZ\r"))
-            return false;
+        port.WriteText("ATZ\r");
         ReadModemReply(reply, 200, 10);
         Pause(200);
         if (ReadModemReply(reply, 200, 10) == 0)

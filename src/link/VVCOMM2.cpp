@@ -49,6 +49,8 @@ void TCommsDebugger::LogLine(const std::string& text) {
     auto now = std::chrono::system_clock::now();
     std::string line = fs_.FormatShortDate(now) + "  " + fs_.FormatLongTime(now) + " - " + text;
     std::fprintf(file_, "%s\n", line.c_str());
+    // A log is read after something went wrong: each line reaches the file at once.
+    std::fflush(file_);
 }
 
 void TCommsDebugger::LogError(uint32_t code, const std::string& text) {
@@ -250,11 +252,8 @@ int TVVComm2::ReadCount(std::string& s, int n) {
 }
 
 int TVVComm2::ReadByteNow(char& b) {
-    TCommTimeouts kept = device_.GetTimeouts();
-    device_.SetTimeouts({UINT32_MAX, 0, 0, 0, 0});
     char c = 0;
     long got = device_.Read(&c, 1);
-    device_.SetTimeouts(kept);
     if (got < 0)
         return 0;
     if (got == 0) {

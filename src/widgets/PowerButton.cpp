@@ -298,7 +298,9 @@ void TPowerButton::keyPressEvent(QKeyEvent* event) {
 }
 
 void TPowerButton::focusInEvent(QFocusEvent* event) {
-    if (OnEnter)
+    // The window coming back to the front, or a menu closing, is no entering of the button.
+    const Qt::FocusReason reason = event->reason();
+    if (OnEnter && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
         OnEnter(this);
     update();
     QWidget::focusInEvent(event);
