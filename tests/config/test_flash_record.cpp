@@ -5,12 +5,10 @@
 
 #include <algorithm>
 
+#include "CommsFixture.h"
 #include "ScriptedDialogs.h"
-#include "TempDir.h"
 #include "common/Exception.h"
 #include "config/RM7UXFlashConfigObj.h"
-#include "emulator/RadioEmulator.h"
-#include "link/RM7UXcomms.h"
 
 namespace {
 
@@ -82,26 +80,8 @@ Texts Without(Texts texts, std::initializer_list<std::string> gone) {
     return texts;
 }
 
-class FlashRecordTest : public ::testing::Test {
+class FlashRecordTest : public CommsFixture {
   protected:
-    void SetUp() override {
-        dir.PointConfigHere();
-        link.SetControlLines(0, 1);
-        RegisterRM7UXComms(
-            &link, [this](uint8_t c) { state = c; }, [this] { return state; });
-    }
-    void TearDown() override {
-        link.Close();
-        RegisterRM7UXComms(nullptr, nullptr, nullptr);
-    }
-    void Plug(RadioEmulator& radio) {
-        radio.Start();
-        link.CommPort = radio.ComPort();
-    }
-
-    TempDir dir;
-    TVVComm2 link;
-    uint8_t state = 0;
     ScriptedDialogs dialogs;
     TRM7UXFlashRecordClass flash;
 };
@@ -113,7 +93,7 @@ TEST_F(FlashRecordTest, FullReadInItsOrderFillsEveryField) {
     ASSERT_TRUE(flash.ReadFromRadio());
     EXPECT_EQ(kFullRead, radio.EventTexts());
     EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(0, state);
+    EXPECT_EQ(0, display.State);
 
     const TRM7UXFlashRecord& r = flash.Record();
     auto field = [&](const char* code) { return static_cast<int32_t>(radio.Field(code)); };

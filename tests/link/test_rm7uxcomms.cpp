@@ -2,49 +2,18 @@
 
 #include <chrono>
 
+#include "CommsFixture.h"
 #include "PtyPeer.h"
 #include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "emulator/RadioEmulator.h"
-#include "link/RM7UXcomms.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Texts = std::vector<std::string>;
 
-// The window's side of the state hooks: remembers every code shown.
-struct StateDisplay {
-    std::vector<int> Codes;
-    uint8_t State = 0;
-    void Show(uint8_t code) {
-        Codes.push_back(code);
-        State = code;
-    }
-};
-
-class CommsTest : public ::testing::Test {
+class CommsTest : public CommsFixture {
   protected:
-    void SetUp() override {
-        dir.PointConfigHere();
-        link.SetControlLines(0, 1);
-        RegisterRM7UXComms(
-            &link, [this](uint8_t c) { display.Show(c); }, [this] { return display.State; });
-    }
-    void TearDown() override {
-        link.Close();
-        RegisterRM7UXComms(nullptr, nullptr, nullptr);
-    }
-    // Starts a radio and points the link at it.
-    void Plug(RadioEmulator& radio) {
-        radio.Start();
-        link.CommPort = radio.ComPort();
-    }
     bool OpenAndIdentify() { return OpenRadioPort() && EnsureRadioIdentified(); }
-
-    TempDir dir;
-    TVVComm2 link;
-    StateDisplay display;
 };
 
 TEST_F(CommsTest, OneExchangeGoesFromOpenThroughConnectedToIdle) {
