@@ -1,16 +1,12 @@
 // program: the serial-number decision, write, flash, reset and read-back; and rm7ux simulate
 // serving a radio to save from and program into.
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 
 #include "CliFixture.h"
+#include "Subprocess.h"
 
 namespace {
 
@@ -138,69 +134,25 @@ TEST_F(CliTest, ARadioLostWhileWritingIsNotFlashed) {
     EXPECT_FALSE(Saw(Radio().EventTexts(), "flash"));
 }
 
-// rm7ux simulate as a separate process; its first line names the COM port.
-class Simulator {
-  public:
-    explicit Simulator(std::vector<std::string> args) {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        args.insert(args.begin(), {RM7UX_CLI_PATH, "simulate"});
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, RM7UX_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out_ = ::fdopen(fds[0], "r");
-    }
-    ~Simulator() {
-        Stop();
-        if (out_ != nullptr)
-            std::fclose(out_);
-    }
-    // Blocks until the simulator has printed its line (it does so once the port is attached).
-    std::string FirstLine() {
-        char buf[256];
-        if (out_ == nullptr || std::fgets(buf, sizeof buf, out_) == nullptr)
-            return "";
-        std::string s = buf;
-        return s.substr(0, s.find('\n'));
-    }
-    int Stop() {
-        if (pid_ <= 0)
-            return -1;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    FILE* out_ = nullptr;
-};
+// rm7ux simulate as a separate process; its first line names the COM port once it is attached.
+Subprocess Simulator(std::vector<std::string> args) {
+    args.insert(args.begin(), {RM7UX_CLI_PATH, "simulate"});
+    return Subprocess(args);
+}
 
 TEST_F(CliTest, SimulatedRadioTakesItsOwnFileAndAnotherRefusesIt) {
     const std::string file = File("a.RM7UX");
     {
-        Simulator sim({"--port", "9"});
-        ASSERT_EQ(sim.FirstLine(), "COM 9");
+        Subprocess sim = Simulator({"--port", "9"});
+        ASSERT_EQ(sim.Line(), "COM 9");
         CliResult save = RunPlain({"--port", "9", "save", file});
         ASSERT_EQ(save.Status, 0) << save.Err;
         CliResult program = RunPlain({"--port", "9", "program", file, "--yes"});
         EXPECT_EQ(program.Status, 0) << program.Err;
         EXPECT_EQ(sim.Stop(), 0);
     }
-    Simulator other({"--port", "9", "--model", "RM7VX"});
-    ASSERT_EQ(other.FirstLine(), "COM 9");
+    Subprocess other = Simulator({"--port", "9", "--model", "RM7VX"});
+    ASSERT_EQ(other.Line(), "COM 9");
     CliResult refused = RunPlain({"--port", "9", "program", file, "--yes"});
     EXPECT_EQ(refused.Status, 3) << refused.Err;
     EXPECT_TRUE(Has(refused.Err, "Wrong device !!")) << refused.Err;
