@@ -38,6 +38,17 @@ std::string Echo(const std::string& s) {
     return s;
 }
 
+// The message of the E that opening `link` raises; "Open succeeded" when it raises none.
+template <typename E>
+std::string OpenFailure(TVVComm2& link) {
+    try {
+        link.Open();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "Open succeeded";
+}
+
 class LinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -103,12 +114,8 @@ TEST_F(LinkTest, ANewOpenStartsANewLog) {
 TEST_F(LinkTest, MissingDeviceRaisesOpeningPortError) {
     link.CommPort = 7;
     ASSERT_TRUE(AttachComPort(7, dir.File("no-such-device")));
-    try {
-        link.Open();
-        FAIL() << "Open succeeded";
-    } catch (const EOpeningPortError& e) {
-        EXPECT_EQ("COM7- This port may be already in use or not present.", e.Message());
-    }
+    EXPECT_EQ("COM7- This port may be already in use or not present.",
+              OpenFailure<EOpeningPortError>(link));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(SerialOpenError::NoSuchDevice, link.LastOpenError());
     link.Close();  // does nothing
@@ -121,12 +128,8 @@ TEST_F(LinkTest, NoLogFileMeansNoFileAndUnwritableLogStopsTheOpen) {
     link.Close();
 
     link.CommsLogFileName = dir.File("missing-folder/comms.log");
-    try {
-        link.Open();
-        FAIL() << "Open succeeded";
-    } catch (const EOpeningLogFileError& e) {
-        EXPECT_EQ("Unable to open log file " + dir.File("missing-folder/comms.log"), e.Message());
-    }
+    EXPECT_EQ("Unable to open log file " + dir.File("missing-folder/comms.log"),
+              OpenFailure<EOpeningLogFileError>(link));
     EXPECT_FALSE(link.IsOpen());
     // The device was never touched: another link can have it.
     TVVComm2 other;
@@ -153,12 +156,7 @@ TEST_F(LinkTest, SomethingThatIsNotAPortIsRefusedAndLetGo) {
     std::ofstream(file) << "not a tty";
     ASSERT_TRUE(AttachComPort(9, file));
     link.CommPort = 9;
-    try {
-        link.Open();
-        FAIL() << "Open succeeded";
-    } catch (const ECommsError& e) {
-        EXPECT_EQ("COM9- Handle is not a communications port handle.", e.Message());
-    }
+    EXPECT_EQ("COM9- Handle is not a communications port handle.", OpenFailure<ECommsError>(link));
     EXPECT_FALSE(link.IsOpen());
     int fd = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
