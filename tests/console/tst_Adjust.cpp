@@ -10,20 +10,13 @@
 #include <QSpinBox>
 #include <QTest>
 #include <algorithm>
-#include <fstream>
 #include <memory>
 
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "config/INIunit.h"
-#include "console/Main.h"
-#include "emulator/RadioEmulator.h"
+#include "WindowFixture.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/PowerButton.h"
 
 namespace {
-
-using Texts = std::vector<std::string>;
 
 // `wanted` appear in `events` in this order, others may come between.
 bool InOrder(const Texts& events, const Texts& wanted) {
@@ -35,22 +28,6 @@ bool InOrder(const Texts& events, const Texts& wanted) {
         ++at;
     }
     return true;
-}
-
-// Writes and flash saves: what changes a radio. Reads and identification are left out.
-Texts Changes(const Texts& events) {
-    Texts out;
-    for (const std::string& e : events) {
-        if (e.rfind("write", 0) == 0 || e == "ee" || e == "flash" || e == "tx on" || e == "tx off")
-            out.push_back(e);
-    }
-    return out;
-}
-
-void Plug(TMainForm& f, const RadioEmulator& radio) {
-    f.ComboBox_PortNumber->setCurrentIndex(int(radio.ComPort()) - 1);
-    f.ApplyPortSelection();
-    f.EnableConsoleControls(true);
 }
 
 // Counts the times a widget is shown.
@@ -66,24 +43,22 @@ class ShowCounter : public QObject {
 
 }  // namespace
 
-class tst_Adjust : public QObject {
+class tst_Adjust : public QObject, protected WindowFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<TempDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
+    // The window on a started radio, its controls working as after a read.
+    TMainForm& Plugged() {
+        TMainForm& f = Attach();
+        f.EnableConsoleControls(true);
+        return f;
+    }
+    // What the radio was sent that changes it, the transmitter switch included.
+    Texts Sent() const { return Changes(*radio_, true); }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<TempDir>();
-        dir_->PointConfigHere();
-        SetSettingsFolder(dir_->Path());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
-    void cleanup() {
-        dialogs_.reset();
-        dir_.reset();
-    }
+    void init() { SetUpWindow(); }
+    void cleanup() { TearDownWindow(); }
 
     // ---- PTT time-out ----
 
@@ -111,43 +86,37 @@ class tst_Adjust : public QObject {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(QString, sent);
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.Edit_PTTTimeout->setText(typed);
         QTest::keyClick(f.Edit_PTTTimeout, Qt::Key_Return);
         QCOMPARE(f.Edit_PTTTimeout->text(), shown);
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PP " + sent.toStdString()});
+        QCOMPARE(Sent(), Texts{"write PP " + sent.toStdString()});
         QVERIFY(f.ChangesMade);
         // Enter makes the new text the remembered one: leaving now sends nothing more.
         QCOMPARE(f.EnteredText, shown);
         f.Edit_PTTTimeoutExit();
-        QCOMPARE(Changes(radio.EventTexts()).size(), size_t{1});
+        QCOMPARE(Sent().size(), size_t{1});
         QVERIFY(dialogs_->Shown.empty());
     }
 
     // Leaving an edit sends only when its text changed since it was entered; Enter always sends.
     void leavingAnUnchangedEditSendsNothing() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.CutoutTemp = 65;
         f.Edit_CutoutTemp->setText("65");
         f.Edit_Enter(f.Edit_PTTTimeout);
         f.Edit_PTTTimeoutExit();
         f.Edit_Enter(f.Edit_CutoutTemp);
         f.Edit_CutoutTempExit();
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
 
         f.Edit_Enter(f.Edit_PTTTimeout);
         f.Edit_PTTTimeout->setText("30");
         f.Edit_PTTTimeoutExit();
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PP 1E"});
-        radio.ClearEvents();
+        QCOMPARE(Sent(), Texts{"write PP 1E"});
+        radio_->ClearEvents();
         QTest::keyClick(f.Edit_CutoutTemp, Qt::Key_Return);
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PS 69"});
+        QCOMPARE(Sent(), Texts{"write PS 69"});
     }
 
     // ---- Cut-out temperature ----
@@ -202,18 +171,15 @@ class tst_Adjust : public QObject {
         QFETCH(QString, sent);
         QFETCH(QString, warning);
         if (!settings.isEmpty())
-            std::ofstream(dir_->File("CFG_RM7UX_Radio.INI")) << settings.toStdString();
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+            WriteSettingsFile(settings.toStdString());
+        TMainForm& f = Plugged();
         f.CutoutTemp = before;
         f.Edit_Enter(f.Edit_CutoutTemp);
         f.Edit_CutoutTemp->setText(typed);
         f.Edit_CutoutTempExit();
         QCOMPARE(f.Edit_CutoutTemp->text(), shown);
         QCOMPARE(f.CutoutTemp, shown.toInt());
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PS " + sent.toStdString()});
+        QCOMPARE(Sent(), Texts{"write PS " + sent.toStdString()});
         if (warning.isEmpty()) {
             QVERIFY(dialogs_->Shown.empty());
         } else {
@@ -226,48 +192,42 @@ class tst_Adjust : public QObject {
     // ---- CTCSS, power level, calibration ----
 
     void ctcssSendsUnlessUpdating() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.Updating = true;
         f.SpinEdit_CTCSS->setValue(5);
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
         f.Updating = false;
         f.SpinEdit_CTCSS->setValue(12);
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write SC 0C"});
-        QCOMPARE(radio.Field("SC"), 12u);
+        QCOMPARE(Sent(), Texts{"write SC 0C"});
+        QCOMPARE(radio_->Field("SC"), 12u);
     }
 
     // The level chosen decides which of the four calibration values the bar shows and edits.
     void powerLevelAndItsCalibration() {
-        RadioEmulator radio;
-        radio.Start();
-        radio.SetField("PL2", 0x56);
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
+        radio_->SetField("PL2", 0x56);
         f.ComboBox_RFLevel->setCurrentIndex(2);
         f.ComboBox_RFLevelChange();
-        QVERIFY(InOrder(radio.EventTexts(), {"write PW 02", "read PL2"}));
+        QVERIFY(InOrder(radio_->EventTexts(), {"write PW 02", "read PL2"}));
         QCOMPARE(f.ScrollBar_RfPwm->value(), 0x56);
         QCOMPARE(f.Label_PwLev->text(), QString("86"));
-        QCOMPARE(radio.Field("PW"), 2u);
-        QCOMPARE(radio.Field("PL2"), 0x56u);
+        QCOMPARE(radio_->Field("PW"), 2u);
+        QCOMPARE(radio_->Field("PL2"), 0x56u);
         QVERIFY(f.ChangesMade);
 
-        radio.ClearEvents();
-        const uint32_t otherLevel = radio.Field("PL1");
+        radio_->ClearEvents();
+        const uint32_t otherLevel = radio_->Field("PL1");
         f.ScrollBar_RfPwm->setValue(0x40);
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write PL2 40"});
+        QCOMPARE(Sent(), Texts{"write PL2 40"});
         QCOMPARE(f.Label_PwLev->text(), QString("64"));
-        QCOMPARE(radio.Field("PL2"), 0x40u);
-        QCOMPARE(radio.Field("PL1"), otherLevel);
+        QCOMPARE(radio_->Field("PL2"), 0x40u);
+        QCOMPARE(radio_->Field("PL1"), otherLevel);
 
-        radio.ClearEvents();
+        radio_->ClearEvents();
         f.Updating = true;
         f.ScrollBar_RfPwm->setValue(0x41);
         f.ComboBox_RFLevelChange();
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
     }
 
     void calibrationBars_data() {
@@ -283,10 +243,7 @@ class tst_Adjust : public QObject {
     void calibrationBars() {
         QFETCH(QString, bar);
         QFETCH(QString, command);
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         struct Row {
             QScrollBar* Bar;
             QLabel* Label;
@@ -300,53 +257,50 @@ class tst_Adjust : public QObject {
         const std::string cmd = command.toStdString();
 
         row.Bar->setValue(0x21);
-        QCOMPARE(Changes(radio.EventTexts()), Texts{"write " + cmd + " 21"});
-        QVERIFY(InOrder(radio.EventTexts(), {"write " + cmd + " 21", "read " + cmd}));
+        QCOMPARE(Sent(), Texts{"write " + cmd + " 21"});
+        QVERIFY(InOrder(radio_->EventTexts(), {"write " + cmd + " 21", "read " + cmd}));
         QCOMPARE(*row.Text, std::string("21"));
         QCOMPARE(row.Label->text(), QString("33"));
-        QCOMPARE(radio.Field(cmd), 0x21u);
+        QCOMPARE(radio_->Field(cmd), 0x21u);
         QVERIFY(f.ChangesMade);
         QVERIFY(!f.Updating);
 
         // Filling the window from the radio sends nothing.
-        radio.ClearEvents();
+        radio_->ClearEvents();
         f.Updating = true;
         row.Bar->setValue(0x30);
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
         f.Updating = false;
 
         // A radio that no longer answers: nothing taken, the value label stays.
-        radio.SetFaults({.Silent = true});
+        radio_->SetFaults({.Silent = true});
         f.SetChangesMadeState(false);
         row.Bar->setValue(0x40);
         QCOMPARE(*row.Text, std::string("40"));
         QCOMPARE(row.Label->text(), QString("64"));
         QVERIFY(!f.ChangesMade);
-        QCOMPARE(radio.Field(cmd), 0x21u);
+        QCOMPARE(radio_->Field(cmd), 0x21u);
     }
 
     // ---- Transmitter switch ----
 
     void transmitterOnAndOff() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.Edit_PTTTimeout->setText("45");
 
         f.PowerButton_TxOn->Toggle();
-        QVERIFY(InOrder(radio.EventTexts(), {"rv", "write PP FF", "tx on"}));
-        QCOMPARE(Changes(radio.EventTexts()), (Texts{"write PP FF", "tx on"}));
-        QVERIFY(radio.Transmitting());
+        QVERIFY(InOrder(radio_->EventTexts(), {"rv", "write PP FF", "tx on"}));
+        QCOMPARE(Sent(), (Texts{"write PP FF", "tx on"}));
+        QVERIFY(radio_->Transmitting());
         QCOMPARE(f.TransmitterOn, 1);
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
 
-        radio.ClearEvents();
+        radio_->ClearEvents();
         f.PowerButton_TxOn->Toggle();
-        QCOMPARE(Changes(radio.EventTexts()), (Texts{"write PP 2D", "tx off"}));
-        QVERIFY(!radio.Transmitting());
-        QCOMPARE(radio.Field("PP"), 45u);
+        QCOMPARE(Sent(), (Texts{"write PP 2D", "tx off"}));
+        QVERIFY(!radio_->Transmitting());
+        QCOMPARE(radio_->Field("PP"), 45u);
         QCOMPARE(f.TransmitterOn, 0);
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText),
@@ -355,14 +309,11 @@ class tst_Adjust : public QObject {
     }
 
     void transmitterOffWhenTheRadioStopsAnswering() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.PowerButton_TxOn->Toggle();
         QCOMPARE(f.TransmitterOn, 1);
 
-        radio.SetFaults({.Silent = true});
+        radio_->SetFaults({.Silent = true});
         f.PowerButton_TxOn->Toggle();
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
@@ -370,17 +321,14 @@ class tst_Adjust : public QObject {
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
         QCOMPARE(f.TransmitterOn, 1);
-        QVERIFY(radio.Transmitting());
+        QVERIFY(radio_->Transmitting());
     }
 
     // Without a port the switch goes back to where it was, both ways; a radio that does not
     // answer switching on is left off without a word.
     void transmitterSwitchWithoutARadio() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
-        radio.SetFaults({.Silent = true});
+        TMainForm& f = Plugged();
+        radio_->SetFaults({.Silent = true});
         f.PowerButton_TxOn->Toggle();
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.TransmitterOn, 0);
@@ -401,27 +349,21 @@ class tst_Adjust : public QObject {
     // ---- Save to flash ----
 
     void saveToFlash() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
-        radio.SetField("PP", 30);
+        TMainForm& f = Plugged();
+        radio_->SetField("PP", 30);
         f.SetChangesMadeState(true);
         f.Button_WriteRadioSettingsClick();
-        QCOMPARE(Changes(radio.EventTexts()), (Texts{"ee", "flash"}));
-        QCOMPARE(radio.FlashField("PP"), 30u);
+        QCOMPARE(Sent(), (Texts{"ee", "flash"}));
+        QCOMPARE(radio_->FlashField("PP"), 30u);
         QVERIFY(!f.ChangesMade);
     }
 
     void saveToFlashRefusedWhileTransmitting() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         f.TransmitterOn = 1;
         f.SetChangesMadeState(true);
         f.Button_WriteRadioSettings->click();
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
         QVERIFY(f.ChangesMade);
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Plain);
@@ -434,10 +376,7 @@ class tst_Adjust : public QObject {
     // ---- Balloon hints ----
 
     void modemBalloonOnceWhileShowing() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         TForm_BubbleHint hint(nullptr, [] { return true; });
         ShowCounter shows;
         hint.installEventFilter(&shows);
@@ -460,7 +399,7 @@ class tst_Adjust : public QObject {
         f.ScrollBar_RfOffsetEnter();
         QCOMPARE(shows.Count, 1);
         // The balloon does not stop the value going to the radio.
-        QCOMPARE(radio.Field("PM"), 12u);
+        QCOMPARE(radio_->Field("PM"), 12u);
 
         // Once it has gone, the next move shows it again.
         hint.hide();
@@ -473,10 +412,7 @@ class tst_Adjust : public QObject {
     }
 
     void toneReversalBalloonBeforeTransmitting() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio);
+        TMainForm& f = Plugged();
         TForm_BubbleHint hint(nullptr, [] { return true; });
         f.Form_BubbleHint = &hint;
         f.show();

@@ -12,30 +12,10 @@
 #include <memory>
 #include <sstream>
 
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "config/INIunit.h"
+#include "WindowFixture.h"
 #include "config/RM7UXFlashConfigObj.h"
-#include "console/Main.h"
-#include "emulator/RadioEmulator.h"
 
 namespace {
-
-using Texts = std::vector<std::string>;
-
-bool Has(const Texts& events, const std::string& text) {
-    return std::find(events.begin(), events.end(), text) != events.end();
-}
-
-// What changes a radio: writes, flash saves and resets.
-Texts Changes(const Texts& events) {
-    Texts out;
-    for (const std::string& e : events) {
-        if (e.rfind("write", 0) == 0 || e == "ee" || e == "flash" || e == "reset")
-            out.push_back(e);
-    }
-    return out;
-}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -60,22 +40,20 @@ const std::string kConnectionChanged = "The device connection has changed.\r\nAb
 
 }  // namespace
 
-class tst_File : public QObject {
+class tst_File : public QObject, protected WindowFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<TempDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
     // Commands the radio of the test has answered while its file was made: a hang-up fault
     // counts from the radio's start.
     int commandsAnswered_ = 0;
 
-    void Plug(TMainForm& f, const RadioEmulator& radio, int64_t serial) {
-        f.ComboBox_PortNumber->setCurrentIndex(int(radio.ComPort()) - 1);
-        f.ApplyPortSelection();
-        // What the refresh would have found.
+    // The window on a started radio, as the refresh would have left it with `serial`.
+    TMainForm& Plugged(int64_t serial, const RadioPersonality& radio = RadioPersonality::RM7UH()) {
+        TMainForm& f = Attach(radio);
         f.RadioModel = 1;
         f.SerialNumber = serial;
+        return f;
     }
     // The dialog answers with `path` (and remembers what it was shown).
     void Choose(TMainForm& f, const std::string& path, TFileDialog* seen = nullptr) {
@@ -86,8 +64,8 @@ class tst_File : public QObject {
             return true;
         };
     }
-    // A configuration file read from `radio`, carrying `serial`.
-    std::string MakeFile(RadioEmulator& radio, int64_t serial, const std::string& name) {
+    // A configuration file read from the radio, carrying `serial`.
+    std::string MakeFile(int64_t serial, const std::string& name) {
         TRM7UXFlashRecordClass record;
         if (!record.ReadFromRadio())
             return {};
@@ -95,26 +73,20 @@ class tst_File : public QObject {
         record.SetFileName(dir_->File(name));
         if (!record.SaveToFile())
             return {};
-        const Texts events = radio.EventTexts();
+        const Texts events = radio_->EventTexts();
         commandsAnswered_ += int(std::count_if(events.begin(), events.end(),
                                                [](const std::string& e) { return e != "cr"; }));
-        radio.ClearEvents();
+        radio_->ClearEvents();
         return dir_->File(name);
     }
     Texts ShownTexts() const { return dialogs_->Texts(); }
 
   private slots:
     void init() {
-        dir_ = std::make_unique<TempDir>();
-        dir_->PointConfigHere();
-        SetSettingsFolder(dir_->Path());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
+        SetUpWindow();
         commandsAnswered_ = 0;
     }
-    void cleanup() {
-        dialogs_.reset();
-        dir_.reset();
-    }
+    void cleanup() { TearDownWindow(); }
 
     // ---- Program from file: the decision by serial number ----
 
@@ -175,11 +147,8 @@ class tst_File : public QObject {
         QFETCH(QString, pnWritten);
         QFETCH(bool, written);
         QFETCH(QStringList, boxes);
-        RadioEmulator radio(EmulatorOptions{.Radio = WithSerial(radioSerial)});
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, windowSerial);
-        const std::string path = MakeFile(radio, fileSerial, "config.RM7UX");
+        TMainForm& f = Plugged(windowSerial, WithSerial(radioSerial));
+        const std::string path = MakeFile(fileSerial, "config.RM7UX");
         QVERIFY(!path.empty());
         Choose(f, path);
         for (int a : answers)
@@ -187,7 +156,7 @@ class tst_File : public QObject {
 
         f.BitBtn_WriteConfigClick();
 
-        const Texts events = radio.EventTexts();
+        const Texts events = radio_->EventTexts();
         const Texts shown = ShownTexts();
         QCOMPARE(int(shown.size()), boxes.size());
         for (size_t i = 0; i < shown.size(); ++i)
@@ -204,9 +173,9 @@ class tst_File : public QObject {
         QCOMPARE(pn, !pnWritten.isEmpty());
         if (!pnWritten.isEmpty()) {
             QVERIFY(Has(events, "write PN " + pnWritten.toStdString()));
-            QCOMPARE(int64_t(radio.FlashField("PN")), int64_t(fileSerial));
+            QCOMPARE(int64_t(radio_->FlashField("PN")), int64_t(fileSerial));
         } else {
-            QCOMPARE(int64_t(radio.Field("PN")), int64_t(radioSerial));
+            QCOMPARE(int64_t(radio_->Field("PN")), int64_t(radioSerial));
         }
         // Both numbers are shown eight digits wide.
         if (boxes.first() == "Wrong device !!") {
@@ -220,11 +189,8 @@ class tst_File : public QObject {
     }
 
     void messageTexts() {
-        RadioEmulator radio(EmulatorOptions{.Radio = WithSerial(0)});
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 0);
-        Choose(f, MakeFile(radio, 1000000, "c.RM7UX"));
+        TMainForm& f = Plugged(0, WithSerial(0));
+        Choose(f, MakeFile(1000000, "c.RM7UX"));
         dialogs_->Answers = {MsgResult::OK, MsgResult::OK};
         f.BitBtn_WriteConfigClick();
         QCOMPARE(dialogs_->Shown.size(), size_t{3});
@@ -245,28 +211,22 @@ class tst_File : public QObject {
     // A record that never had a number (not from a file) is written without one; a negative
     // number is shown as it is, not padded into another number.
     void negativeRadioSerialIsShownUnpadded() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, -1);
-        Choose(f, MakeFile(radio, 999999, "c.RM7UX"));
+        TMainForm& f = Plugged(-1);
+        Choose(f, MakeFile(999999, "c.RM7UX"));
         f.BitBtn_WriteConfigClick();
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
         QVERIFY(dialogs_->Shown[0].Text.find("has serial number '-1'") != std::string::npos);
-        QVERIFY(Changes(radio.EventTexts()).empty());
+        QVERIFY(Changes(*radio_).empty());
     }
 
     // ---- The radio exchanged ----
 
     // While the open dialog is up the refresh finds another radio.
     void radioSwappedWhileChoosing() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
-        const std::string path = MakeFile(radio, 12345678, "c.RM7UX");
+        TMainForm& f = Plugged(12345678);
+        const std::string path = MakeFile(12345678, "c.RM7UX");
         f.FileDialogHook = [&](TFileDialog& d) {
-            radio.SwapRadio(WithSerial(7654321));
+            radio_->SwapRadio(WithSerial(7654321));
             f.Timer_ReadRadioTimer();  // a tick while the dialog is up
             d.FileName = path;
             return true;
@@ -275,22 +235,19 @@ class tst_File : public QObject {
         f.Timer_ReadRadio->stop();
         f.RM7UXLoadradioData();
         QCOMPARE(f.SerialNumber, int64_t{12345678});
-        radio.ClearEvents();
+        radio_->ClearEvents();
         f.BitBtn_WriteConfigClick();
         QCOMPARE(f.SerialNumber, int64_t{7654321});
         QCOMPARE(ShownTexts(), Texts{kConnectionChanged});
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
-        QVERIFY(Changes(radio.EventTexts()).empty());
+        QVERIFY(Changes(*radio_).empty());
     }
 
     // ...and while the confirmations are up.
     void radioSwappedWhileConfirming() {
         for (int at : {0, 1}) {
-            RadioEmulator radio(EmulatorOptions{.Radio = WithSerial(0)});
-            radio.Start();
-            TMainForm f;
-            Plug(f, radio, 0);
-            Choose(f, MakeFile(radio, 1000000, "c.RM7UX"));
+            TMainForm& f = Plugged(0, WithSerial(0));
+            Choose(f, MakeFile(1000000, "c.RM7UX"));
             struct Swapping : ScriptedDialogs {
                 std::function<void()> OnShow;
                 MsgResult Show(MsgType t, const std::string& title, const std::string& text,
@@ -305,14 +262,14 @@ class tst_File : public QObject {
             auto swapping = std::make_unique<Swapping>();
             swapping->At = at;
             swapping->OnShow = [&] {
-                radio.SwapRadio(WithSerial(5));
+                radio_->SwapRadio(WithSerial(5));
                 f.SerialNumber = 5;
             };
             swapping->Answers = {MsgResult::OK, MsgResult::OK};
             f.BitBtn_WriteConfigClick();
             QCOMPARE(swapping->Texts().size(), size_t(at + 2));
             QCOMPARE(swapping->Texts().back(), kConnectionChanged);
-            QVERIFY(Changes(radio.EventTexts()).empty());
+            QVERIFY(Changes(*radio_).empty());
             swapping.reset();
             dialogs_ = std::make_unique<ScriptedDialogs>();
         }
@@ -321,25 +278,19 @@ class tst_File : public QObject {
     // Exchanged after the last refresh: the window still holds the old number, the radio on the
     // cable is asked before it is written.
     void radioSwappedSinceTheLastRefresh() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
-        Choose(f, MakeFile(radio, 12345678, "c.RM7UX"));
-        radio.SwapRadio(WithSerial(7654321));
+        TMainForm& f = Plugged(12345678);
+        Choose(f, MakeFile(12345678, "c.RM7UX"));
+        radio_->SwapRadio(WithSerial(7654321));
         f.BitBtn_WriteConfigClick();
         QCOMPARE(ShownTexts(), Texts{kConnectionChanged});
-        QVERIFY(Changes(radio.EventTexts()).empty());
-        QCOMPARE(radio.Field("PN"), 7654321u);
+        QVERIFY(Changes(*radio_).empty());
+        QCOMPARE(radio_->Field("PN"), 7654321u);
     }
 
     // ---- Program from file: ending short ----
 
     void missingOrBadFile() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
+        TMainForm& f = Plugged(12345678);
         TRM7UXFlashRecord before = f.FlashRecord->Record();
         before.PttTimeout = 33;
         f.FlashRecord->Record() = before;
@@ -359,14 +310,11 @@ class tst_File : public QObject {
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
         QVERIFY(f.FlashRecord->Record() == before);
         QCOMPARE(f.SaveDialog.FileName, bad);
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
     }
 
     void cancelledDialogsDoNothing() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
+        TMainForm& f = Plugged(12345678);
         int shown = 0;
         f.FileDialogHook = [&](TFileDialog&) {
             ++shown;
@@ -376,21 +324,18 @@ class tst_File : public QObject {
         f.BitBtn_SaveConfigClick();
         QCOMPARE(shown, 2);
         QVERIFY(dialogs_->Shown.empty());
-        QVERIFY(radio.EventTexts().empty());
+        QVERIFY(radio_->EventTexts().empty());
     }
 
     // The radio hangs up part-way through the write: no flash save of half a configuration.
     void radioStopsAnsweringWhileWritten() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
-        Choose(f, MakeFile(radio, 12345678, "c.RM7UX"));
-        radio.SetFaults({.HangUpAfterCommands = commandsAnswered_ + 8});
+        TMainForm& f = Plugged(12345678);
+        Choose(f, MakeFile(12345678, "c.RM7UX"));
+        radio_->SetFaults({.HangUpAfterCommands = commandsAnswered_ + 8});
         f.BitBtn_WriteConfigClick();
         QCOMPARE(ShownTexts(), Texts{"Failed to write the configuration to flash"});
-        QVERIFY(!Has(radio.EventTexts(), "ee"));
-        QVERIFY(!Has(radio.EventTexts(), "flash"));
+        QVERIFY(!Has(radio_->EventTexts(), "ee"));
+        QVERIFY(!Has(radio_->EventTexts(), "flash"));
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
@@ -398,15 +343,12 @@ class tst_File : public QObject {
     void resetFails() {
         int beforeReset = 0;
         {
-            RadioEmulator radio;
-            radio.Start();
-            TMainForm f;
-            Plug(f, radio, 12345678);
-            Choose(f, MakeFile(radio, 12345678, "c.RM7UX"));
+            TMainForm& f = Plugged(12345678);
+            Choose(f, MakeFile(12345678, "c.RM7UX"));
             f.BitBtn_WriteConfigClick();
             QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash"});
             QCOMPARE(dialogs_->Shown[0].Type, MsgType::Information);
-            const Texts events = radio.EventTexts();
+            const Texts events = radio_->EventTexts();
             auto reset = std::find(events.begin(), events.end(), "reset");
             QVERIFY(reset != events.end());
             beforeReset = int(std::count_if(events.begin(), reset,
@@ -414,15 +356,12 @@ class tst_File : public QObject {
         }
         dialogs_->Shown.clear();
         commandsAnswered_ = 0;
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
-        Choose(f, MakeFile(radio, 12345678, "c.RM7UX"));
-        radio.SetFaults({.HangUpAfterCommands = commandsAnswered_ + beforeReset});
+        TMainForm& f = Plugged(12345678);
+        Choose(f, MakeFile(12345678, "c.RM7UX"));
+        radio_->SetFaults({.HangUpAfterCommands = commandsAnswered_ + beforeReset});
         f.BitBtn_WriteConfigClick();
         QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash\r\nPlease reset the device"});
-        QVERIFY(Has(radio.EventTexts(), "flash"));
+        QVERIFY(Has(radio_->EventTexts(), "flash"));
     }
 
     // ---- Save to file ----
@@ -458,10 +397,7 @@ class tst_File : public QObject {
     void saveOverAnExistingFile() {
         QFETCH(int, answer);
         QFETCH(bool, replaced);
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
+        TMainForm& f = Plugged(12345678);
         const std::string path = dir_->File("old.RM7UX");
         std::ofstream(path) << "old";
         Choose(f, path);
@@ -472,7 +408,7 @@ class tst_File : public QObject {
         QCOMPARE(dialogs_->Shown[0].Buttons, MsgButtons::OK);
         QCOMPARE(dialogs_->Shown[0].Text, "Replace existing file '" + path + "' ?");
         QCOMPARE(f.OpenDialog.FileName, path);
-        QCOMPARE(radio.EventTexts().empty(), !replaced);
+        QCOMPARE(radio_->EventTexts().empty(), !replaced);
         QCOMPARE(ReadAll(path) == "old", !replaced);
         if (replaced)
             QVERIFY(ReadAll(path).find("00BC614E") != std::string::npos);
@@ -495,21 +431,18 @@ class tst_File : public QObject {
     void saveFailures() {
         QFETCH(QString, how);
         QFETCH(QString, message);
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
+        TMainForm& f = Plugged(12345678);
         const std::string path = dir_->File("keep.RM7UX");
         std::ofstream(path) << "keep";
         if (how == "port") {
             f.ComboBox_PortNumber->setCurrentIndex(199);
             f.ApplyPortSelection();
         } else if (how == "silent") {
-            radio.SetFaults({.Silent = true});
+            radio_->SetFaults({.Silent = true});
         } else if (how == "hangup") {
-            radio.SetFaults({.HangUpAfterCommands = 10});
+            radio_->SetFaults({.HangUpAfterCommands = 10});
         } else {
-            radio.SetFaults({.GarbageField = "PL"});
+            radio_->SetFaults({.GarbageField = "PL"});
         }
         Choose(f, path);
         dialogs_->Answers = {MsgResult::OK};
@@ -525,10 +458,7 @@ class tst_File : public QObject {
     }
 
     void saveIntoAFolderThatDoesNotExist() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
+        TMainForm& f = Plugged(12345678);
         const std::string path = dir_->File("no/such/folder/c.RM7UX");
         Choose(f, path);
         f.BitBtn_SaveConfigClick();
@@ -541,11 +471,8 @@ class tst_File : public QObject {
 
     // A configuration saved from one radio goes back into it, and into no other.
     void saveThenProgram() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        Plug(f, radio, 12345678);
-        const std::string path = dir_->File("radio.RM7UX");
+        TMainForm& f = Plugged(12345678);
+        const std::string path = dir_->File("radio_->RM7UX");
         TFileDialog seen;
         Choose(f, path, &seen);
         f.BitBtn_SaveConfigClick();
@@ -554,33 +481,33 @@ class tst_File : public QObject {
         QCOMPARE(f.OpenDialog.FileName, path);
 
         // Calibration drifts in the working settings; the file puts it back.
-        const uint32_t deviation = radio.Field("PD"), power3 = radio.Field("PL3");
-        radio.SetField("PD", 0x77);
-        radio.SetField("PL3", 0x11);
-        radio.ClearEvents();
+        const uint32_t deviation = radio_->Field("PD"), power3 = radio_->Field("PL3");
+        radio_->SetField("PD", 0x77);
+        radio_->SetField("PL3", 0x11);
+        radio_->ClearEvents();
         f.BitBtn_WriteConfigClick();
         QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash"});
-        const Texts events = radio.EventTexts();
+        const Texts events = radio_->EventTexts();
         QVERIFY(Has(events, "write PD " + IntToHexText(deviation)));
         QVERIFY(Has(events, "flash"));
         QVERIFY(Has(events, "reset"));
-        QCOMPARE(radio.FlashField("PD"), deviation);
-        QCOMPARE(radio.Field("PL3"), power3);
-        QCOMPARE(radio.Field("PN"), 12345678u);
+        QCOMPARE(radio_->FlashField("PD"), deviation);
+        QCOMPARE(radio_->Field("PL3"), power3);
+        QCOMPARE(radio_->Field("PN"), 12345678u);
         QVERIFY(std::none_of(events.begin(), events.end(),
                              [](const std::string& e) { return e.rfind("write PN", 0) == 0; }));
         QVERIFY(!f.ChangesMade);
 
-        radio.SwapRadio(WithSerial(11223344));
+        radio_->SwapRadio(WithSerial(11223344));
         f.SerialNumber = 11223344;
-        radio.ClearEvents();
+        radio_->ClearEvents();
         dialogs_->Shown.clear();
         f.BitBtn_WriteConfigClick();
         QCOMPARE(ShownTexts().size(), size_t{1});
         QVERIFY(ShownTexts()[0].rfind("Wrong device !!", 0) == 0);
         // (The carriage return that ended the reset may reach the radio late.)
-        QVERIFY(Changes(radio.EventTexts()).empty());
-        QCOMPARE(radio.Field("PN"), 11223344u);
+        QVERIFY(Changes(*radio_).empty());
+        QCOMPARE(radio_->Field("PN"), 11223344u);
     }
 };
 

@@ -11,28 +11,13 @@
 #include <QTest>
 #include <memory>
 
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "config/INIunit.h"
-#include "console/Main.h"
-#include "emulator/RadioEmulator.h"
+#include "WindowFixture.h"
 
 namespace {
-
-using Texts = std::vector<std::string>;
 
 const std::string kStepQuestion =
     "In order to configure the Frequency Step, all changes will be saved to flash and the unit "
     "will be reset.\r\n\r\nProceed with change?";
-
-// What changed the radio: writes, flash and reset.
-Texts Changes(const RadioEmulator& radio) {
-    Texts t;
-    for (const RadioEvent& e : radio.Events())
-        if (e.Kind == "write" || e.Kind == "ee" || e.Kind == "flash" || e.Kind == "reset")
-            t.push_back(e.Text());
-    return t;
-}
 
 void Focus(QWidget* w, QEvent::Type type) {
     QFocusEvent e(type, Qt::TabFocusReason);
@@ -46,23 +31,15 @@ uint32_t Channel(double mhz, double stepKHz = 6.25) {
 
 }  // namespace
 
-class tst_Frequency : public QObject {
+class tst_Frequency : public QObject, protected WindowFixture {
     Q_OBJECT
 
   private:
-    std::unique_ptr<TempDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<RadioEmulator> radio_;
-    std::unique_ptr<TMainForm> form_;
-
+    // Shown: focus and clicks go to a visible window only.
     TMainForm& Attach(const RadioPersonality& radio = RadioPersonality::RM7UH()) {
-        radio_ = std::make_unique<RadioEmulator>(EmulatorOptions{.Radio = radio});
-        radio_->Start();
-        form_ = std::make_unique<TMainForm>();
-        form_->ComboBox_PortNumber->setCurrentIndex(int(radio_->ComPort()) - 1);
-        form_->ApplyPortSelection();
-        form_->show();
-        return *form_;
+        TMainForm& f = WindowFixture::Attach(radio);
+        f.show();
+        return f;
     }
     // The window on a radio read in full; events cleared.
     TMainForm& Known(const RadioPersonality& radio = RadioPersonality::RM7UH()) {
@@ -81,18 +58,8 @@ class tst_Frequency : public QObject {
     }
 
   private slots:
-    void init() {
-        dir_ = std::make_unique<TempDir>();
-        dir_->PointConfigHere();
-        SetSettingsFolder(dir_->Path());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
-    void cleanup() {
-        form_.reset();
-        radio_.reset();
-        dialogs_.reset();
-        dir_.reset();
-    }
+    void init() { SetUpWindow(); }
+    void cleanup() { TearDownWindow(); }
 
     // ---- Typing a frequency ----
 

@@ -12,17 +12,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <fstream>
 #include <memory>
 
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
+#include "WindowFixture.h"
 #include "common/Exception.h"
-#include "config/INIunit.h"
 #include "config/Unit_Registry.h"
 #include "console/Advanced.h"
-#include "console/Main.h"
-#include "emulator/RadioEmulator.h"
 #include "link/RM7UXcomms.h"
 #include "platform/UserFolders.h"
 #include "widgets/PowerButton.h"
@@ -64,28 +59,12 @@ int StoredPort() {
 
 }  // namespace
 
-class tst_MainWindow : public QObject {
+class tst_MainWindow : public QObject, protected WindowFixture {
     Q_OBJECT
 
-  private:
-    std::unique_ptr<TempDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-
-    void WriteSettingsFile(const std::string& text) {
-        std::ofstream(dir_->File("CFG_RM7UX_Radio.INI")) << text;
-    }
-
   private slots:
-    void init() {
-        dir_ = std::make_unique<TempDir>();
-        dir_->PointConfigHere();
-        SetSettingsFolder(dir_->Path());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
-    void cleanup() {
-        dialogs_.reset();
-        dir_.reset();
-    }
+    void init() { SetUpWindow(); }
+    void cleanup() { TearDownWindow(); }
 
     void startsDisconnectedInNormalMode() {
         TMainForm f;
@@ -334,11 +313,7 @@ class tst_MainWindow : public QObject {
     // A port that cannot be had, and a radio that stops answering, through the command layer
     // the window registered itself with.
     void linkFailuresShowAndDisable() {
-        RadioEmulator radio;
-        radio.Start();
-        TMainForm f;
-        f.ComboBox_PortNumber->setCurrentIndex(int(radio.ComPort()) - 1);
-        f.ApplyPortSelection();
+        TMainForm& f = Attach();
         QVERIFY(OpenRadioPort());
         QVERIFY(EnsureRadioIdentified());
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
@@ -347,7 +322,7 @@ class tst_MainWindow : public QObject {
         QCOMPARE(f.CommsState, 0);
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
 
-        radio.SetFaults({.Silent = true});
+        radio_->SetFaults({.Silent = true});
         QVERIFY(OpenRadioPort());
         QVERIFY(!EnsureRadioIdentified());
         QVERIFY(f.Label_ComportState->text() == "No Connection" ||
@@ -475,11 +450,8 @@ class tst_MainWindow : public QObject {
     // ---- The modem button ----
 
     void modemButtonEntersAndLeavesConfigMode() {
-        RadioEmulator modem(EmulatorOptions{.Modem = true});
-        modem.Start();
-        TMainForm f;
-        f.ComboBox_PortNumber->setCurrentIndex(int(modem.ComPort()) - 1);
-        f.ApplyPortSelection();
+        TMainForm& f = Attach(EmulatorOptions{.Modem = true});
+        RadioEmulator& modem = *radio_;
         f.PowerButton_M82KDModem->setEnabled(true);
         f.Timer_ReadRadio->start(60000);
         bool disabledDuring = true, timerStoppedDuring = true;

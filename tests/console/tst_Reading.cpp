@@ -11,25 +11,15 @@
 #include <algorithm>
 #include <memory>
 
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
+#include "WindowFixture.h"
 #include "common/FormatSettings.h"
-#include "config/INIunit.h"
-#include "console/Main.h"
-#include "emulator/RadioEmulator.h"
 #include "widgets/PowerButton.h"
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
 const QColor kRed(0xFF, 0, 0), kGreen(0, 0x80, 0);
 
 const Texts kStatus = {"cr", "rv", "read PN", "read RT", "read RR", "read RC"};
-
-bool Has(const Texts& events, const std::string& text) {
-    return std::find(events.begin(), events.end(), text) != events.end();
-}
 
 QStringList Items(const QComboBox* box) {
     QStringList items;
@@ -49,42 +39,13 @@ QString ShownText(const TMainForm& f, const QString& name) {
 
 }  // namespace
 
-class tst_Reading : public QObject {
+class tst_Reading : public QObject, protected WindowFixture {
     Q_OBJECT
 
-  private:
-    std::unique_ptr<TempDir> dir_;
-    std::unique_ptr<ScriptedDialogs> dialogs_;
-    std::unique_ptr<RadioEmulator> radio_;
-    std::unique_ptr<TMainForm> form_;
-
-    // The window on a freshly started radio, Connect not ticked: refreshes run when called.
-    TMainForm& Attach(const RadioPersonality& radio = RadioPersonality::RM7UH()) {
-        radio_ = std::make_unique<RadioEmulator>(EmulatorOptions{.Radio = radio});
-        radio_->Start();
-        form_ = std::make_unique<TMainForm>();
-        form_->ComboBox_PortNumber->setCurrentIndex(int(radio_->ComPort()) - 1);
-        form_->ApplyPortSelection();
-        return *form_;
-    }
-    Texts Tick() {
-        radio_->ClearEvents();
-        form_->RM7UXLoadradioData();
-        return radio_->EventTexts();
-    }
-
   private slots:
-    void init() {
-        dir_ = std::make_unique<TempDir>();
-        dir_->PointConfigHere();
-        SetSettingsFolder(dir_->Path());
-        dialogs_ = std::make_unique<ScriptedDialogs>();
-    }
+    void init() { SetUpWindow(); }
     void cleanup() {
-        form_.reset();
-        radio_.reset();
-        dialogs_.reset();
-        dir_.reset();
+        TearDownWindow();
         SetDefaultFormatSettings(FormatSettings{});
     }
 
