@@ -116,6 +116,16 @@ class tst_Frequency : public QObject, protected WindowFixture {
         edit->setText("441");
         Focus(edit, QEvent::FocusOut);
         QCOMPARE(Changes(*radio_), Texts{rx ? "write PR 5820" : "write PT 5820"});
+
+        // The focus moving on because a refresh lost the radio and disabled the box sends
+        // nothing: the operator never left it.
+        radio_->ClearEvents();
+        Focus(edit, QEvent::FocusIn);
+        edit->setText("442");
+        edit->setEnabled(false);
+        Focus(edit, QEvent::FocusOut);
+        QVERIFY(radio_->EventTexts().empty());
+        QCOMPARE(current->text(), QString("441.00000"));
     }
 
     void snapAndClampWithoutARadio_data() {

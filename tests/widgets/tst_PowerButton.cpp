@@ -149,6 +149,11 @@ void TestPowerButton::acceptedClickTakesFocusAndReports() {
     // A right click is no click.
     QTest::mouseClick(f.button, Qt::RightButton);
     QVERIFY(!f.button->ButtonDown());
+    // The window coming back to the front is no entering of the button.
+    enters = 0;
+    QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(f.button, &back);
+    QCOMPARE(enters, 0);
 }
 
 void TestPowerButton::settingButtonDownIsSilent() {
