@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "common/FormatSettings.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    SetDefaultFormatSettings(FormatSettings::FromLocale());
     std::vector<std::string> args(argv + 1, argv + argc);
     CliIO io{std::cout, std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1};
     return RunCli(args, io);

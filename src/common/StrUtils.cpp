@@ -253,18 +253,21 @@ std::string WithSeparator(std::string text, const FormatSettings& fs) {
 }
 }  // namespace
 
+// The C library's number formatting follows the process locale, which the window sets from the
+// environment; to_chars never does, so the separator is only ever the one fs names.
 std::string FormatFixed(double value, int decimals, const FormatSettings& fs) {
-    char buf[64];
     // Round to 15 significant digits first, as the displayed figure never carries more.
     char sig[64];
-    std::snprintf(sig, sizeof sig, "%.14e", value);
-    double rounded = std::strtod(sig, nullptr);
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, rounded);
-    return WithSeparator(buf, fs);
+    auto s = std::to_chars(sig, sig + sizeof sig, value, std::chars_format::scientific, 14);
+    double rounded = value;
+    std::from_chars(sig, s.ptr, rounded);
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, rounded, std::chars_format::fixed, decimals);
+    return WithSeparator(std::string(buf, r.ptr), fs);
 }
 
 std::string FormatGeneral(double value, const FormatSettings& fs) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", value);
-    return WithSeparator(buf, fs);
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    return WithSeparator(std::string(buf, r.ptr), fs);
 }

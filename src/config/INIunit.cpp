@@ -2,7 +2,6 @@
 
 #include "common/StrUtils.h"
 #include "platform/IniFile.h"
-#include "platform/UserFolders.h"
 
 TProgramSettings ProgramSettings;
 std::string SettingsFileName;
@@ -13,12 +12,6 @@ namespace {
 // Punctuation after "$" never converts, so an absent key is told from a present one.
 constexpr const char* kNoTemperature = "$!@#%^&*()_+{}|~";
 static_assert(std::char_traits<char>::length(kNoTemperature) == 16);
-
-// The folder's separator is "/" here; the settings live beside the executable from the start.
-[[maybe_unused]] const bool kFolderSet = [] {
-    SetSettingsFolder(ExecutableFolder());
-    return true;
-}();
 
 }  // namespace
 

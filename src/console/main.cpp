@@ -10,9 +10,12 @@
 #include <QComboBox>
 #include <QStringList>
 #include <QTimer>
+#include <clocale>
 #include <cstdio>
 #include <iostream>
 
+#include "common/FormatSettings.h"
+#include "common/UserDialogs.h"
 #include "config/INIunit.h"
 #include "console/Advanced.h"
 #include "console/Main.h"
@@ -39,6 +42,9 @@ int Usage(const QString& problem) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Frequencies, limits and log lines follow the user's locale; files and the wire never do.
+    std::setlocale(LC_ALL, "");
+    SetDefaultFormatSettings(FormatSettings::FromLocale());
 
     Options options;
     const QStringList args = QApplication::arguments();

@@ -57,5 +57,6 @@ int32_t PlanStart() {
 }
 
 int32_t PlanRow(int32_t Position) {
-    return CurrentPlanStart < 0 ? -1 : CurrentPlanStart + Position;
+    // No selection (an empty list) is no row, not the row before the band.
+    return CurrentPlanStart < 0 || Position < 0 ? -1 : CurrentPlanStart + Position;
 }
