@@ -1,9 +1,5 @@
 #include "cli/RadioSession.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -12,25 +8,16 @@
 
 namespace {
 
-// The link opens ports by COM number only; a device given by path becomes COM256 (no device by
-// default) of a ports folder of our own, which keeps the link's exclusive-open semantics untouched.
+// A device given by path still has a COM number for the link's messages: one that names no
+// device of its own.
 constexpr uint32_t kDevicePort = 256;
 
 }  // namespace
 
 RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
     if (!ctx.Device.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "rm7ux-device-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            privateFolder_ = pattern;
-            const char* xdg = std::getenv("XDG_CONFIG_HOME");
-            hadXdg_ = xdg != nullptr;
-            savedXdg_ = hadXdg_ ? xdg : "";
-            ::setenv("XDG_CONFIG_HOME", privateFolder_.c_str(), 1);
-            AttachComPort(kDevicePort, ctx.Device);
-        }
         link_.CommPort = kDevicePort;
+        link_.DevicePath = ctx.Device;
     } else if (ctx.ComPort) {
         link_.CommPort = *ctx.ComPort;
     } else {
@@ -58,14 +45,6 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
 RadioSession::~RadioSession() {
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
-    if (!privateFolder_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(privateFolder_, ec);
-        if (hadXdg_)
-            ::setenv("XDG_CONFIG_HOME", savedXdg_.c_str(), 1);
-        else
-            ::unsetenv("XDG_CONFIG_HOME");
-    }
 }
 
 bool RadioSession::Connect() {

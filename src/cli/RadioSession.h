@@ -41,7 +41,4 @@ class RadioSession {
     TVVComm2 link_;
     uint8_t state_ = 0;
     uint8_t failure_ = 0;
-    std::string privateFolder_;  // --device: holds the temporary ports folder
-    std::string savedXdg_;
-    bool hadXdg_ = false;
 };

@@ -15,5 +15,11 @@ int main(int argc, char** argv) {
     SetDefaultFormatSettings(FormatSettings::FromLocale());
     std::vector<std::string> args(argv + 1, argv + argc);
     CliIO io{std::cout, std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1};
-    return RunCli(args, io);
+    try {
+        return RunCli(args, io);
+    } catch (const std::exception& e) {
+        // Unwinding closes the port and takes back what the run set up; then say what happened.
+        std::cerr << "rm7ux: " << e.what() << "\n";
+        return 1;
+    }
 }

@@ -50,6 +50,8 @@ bool WaitForSpace() {
 
 // Reads From + Count - 1 characters and keeps the Count of them that start at From.
 bool ReadSlice(std::string& Reply, int From, int Count) {
+    if (From < 1 || Count < 0)
+        return false;
     int wanted = From + Count - 1;
     if (Port().ReadCount(Reply, wanted) != wanted)
         return false;

@@ -92,7 +92,7 @@ bool TVVComm2::Open() {
         throw EPortAlreadyOpen(name + "- The port is already open.");
     }
     Log(name + " : Creating comms file handle.");
-    lastOpenPath_ = ResolveComPort(name);
+    lastOpenPath_ = DevicePath.empty() ? ResolveComPort(name) : DevicePath;
     if (!device_.Open(lastOpenPath_)) {
         lastOpenError_ = device_.LastOpenError();
         lastOpenErrno_ = device_.LastErrno();
@@ -202,10 +202,7 @@ void TVVComm2::PurgeInput() {
 }
 
 bool TVVComm2::WriteChar(char b) {
-    bool ok = device_.Write(&b, 1);
-    if (ok)
-        ++bytesWritten_;
-    return ok;
+    return device_.Write(&b, 1);
 }
 
 bool TVVComm2::WriteText(const std::string& s) {
@@ -218,7 +215,6 @@ bool TVVComm2::WriteText(const std::string& s) {
                            "Error to writing to CommFile");
         return false;
     }
-    bytesWritten_ += s.size();
     return true;
 }
 
@@ -245,7 +241,6 @@ int TVVComm2::ReadCount(std::string& s, int n) {
     if (got < 0)
         return 0;
     buffer.resize(static_cast<size_t>(got));
-    bytesRead_ += static_cast<uint64_t>(got);
     s = buffer;
     DataReceived(s);
     return static_cast<int>(got);
@@ -260,7 +255,6 @@ int TVVComm2::ReadByteNow(char& b) {
         b = ' ';
         return 0;
     }
-    ++bytesRead_;
     b = c;
     return 1;
 }

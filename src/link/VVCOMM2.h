@@ -97,6 +97,9 @@ class TVVComm2 {
     TStopBits StopBits = TStopBits::_1;
     TReceiveDataEvent OnReceiveData;
     std::string CommsLogFileName;
+    // Opens this device instead of the one "COM" + CommPort names (the command line's --device);
+    // messages and log lines still say "COM" + CommPort.
+    std::string DevicePath;
     bool AllowAppProcessMessages = true;
     // Lets the window handle its pending events while ReadReply waits.
     std::function<void()> ProcessMessages;
@@ -139,9 +142,6 @@ class TVVComm2 {
     SerialOpenError LastOpenError() const { return lastOpenError_; }
     int LastOpenErrno() const { return lastOpenErrno_; }
     const std::string& LastOpenPath() const { return lastOpenPath_; }
-    // Bytes that crossed the port since construction (for wire-time measurements).
-    uint64_t BytesWritten() const { return bytesWritten_; }
-    uint64_t BytesRead() const { return bytesRead_; }
 
   private:
     void DataReceived(const std::string& t);
@@ -157,6 +157,4 @@ class TVVComm2 {
     SerialOpenError lastOpenError_ = SerialOpenError::None;
     int lastOpenErrno_ = 0;
     std::string lastOpenPath_;
-    uint64_t bytesWritten_ = 0;
-    uint64_t bytesRead_ = 0;
 };
