@@ -36,11 +36,14 @@ void RadioEmulator::Start() {
     int flags = ::fcntl(pty->MasterFd(), F_GETFL);
     // Output to a port nobody reads is lost, as on a real line: never block on a full pty.
     ::fcntl(pty->MasterFd(), F_SETFL, flags | O_NONBLOCK);
-    uint32_t port = options_.ComPort != 0 ? options_.ComPort : FreeComPortNumber();
-    if (port == 0)
-        throw std::runtime_error("no free COM port number");
-    if (!AttachComPort(port, pty->SlavePath()))
+    uint32_t port = options_.ComPort;
+    if (port == 0) {
+        port = AttachFreeComPort(100, pty->SlavePath());
+        if (port == 0)
+            throw std::runtime_error("no free COM port number");
+    } else if (!AttachComPort(port, pty->SlavePath())) {
         throw std::runtime_error("cannot attach " + ComPortName(port));
+    }
     int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake < 0) {
         DetachComPort(port, pty->SlavePath());

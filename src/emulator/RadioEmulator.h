@@ -125,9 +125,11 @@ struct RadioEvent {
 
 struct EmulatorOptions {
     RadioPersonality Radio = RadioPersonality::RM7UH();
-    bool Modem = false;    // the radio sits inside an M82KD modem, which starts in AT mode
-    bool Pace = false;     // 9600 baud: every character takes 10 bits = 1.0417 ms each way
-    uint32_t ComPort = 0;  // 0: the first free number from 100 (FreeComPortNumber)
+    bool Modem = false;  // the radio sits inside an M82KD modem, which starts in AT mode
+    bool Pace = false;   // 9600 baud: every character takes 10 bits = 1.0417 ms each way
+    // 0: the first free number from 100, never one another radio holds; a number given here
+    // replaces whatever link has it.
+    uint32_t ComPort = 0;
     std::string ModemPassword = "TIDEWAter";
     // Called on the radio's thread for every event, while the radio's state is locked: it must
     // not call back into the emulator.

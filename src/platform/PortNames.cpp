@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -60,6 +61,24 @@ bool AttachComPort(uint32_t n, const std::string& target) {
         return false;
     }
     return true;
+}
+
+uint32_t AttachFreeComPort(uint32_t first, const std::string& target) {
+    std::error_code ec;
+    fs::create_directories(PortsFolder(), ec);
+    for (uint32_t n = first; n <= 256; ++n) {
+        struct stat st {};
+        std::string def = DefaultComPortPath(n);
+        if (!def.empty() && ::stat(def.c_str(), &st) == 0)
+            continue;
+        // symlink() fails on an existing name, so of two starting at once only one gets n.
+        std::string link = PortsFolder() + "/" + ComPortName(n);
+        if (::symlink(target.c_str(), link.c_str()) == 0)
+            return n;
+        if (errno != EEXIST)
+            return 0;
+    }
+    return 0;
 }
 
 void DetachComPort(uint32_t n, const std::string& target) {

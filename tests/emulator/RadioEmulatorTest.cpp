@@ -4,8 +4,12 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <filesystem>
+#include <latch>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RawPort.h"
@@ -54,6 +58,33 @@ TEST_F(EmulatorTest, AttachesAsComPortAndDetachesOnStop) {
     radio_->Stop();
     EXPECT_NE(::lstat(link.c_str(), &st), 0);
     radio_->Stop();  // twice is harmless
+}
+
+// Radios starting together each take the first free number: none may take over another's link.
+TEST_F(EmulatorTest, PortsTakenTogetherAreNeverShared) {
+    constexpr int kThreads = 3, kEach = 40;
+    std::latch ready(kThreads);
+    std::vector<std::vector<uint32_t>> taken(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ready.arrive_and_wait();
+            for (int i = 0; i < kEach; ++i)
+                taken[t].push_back(AttachFreeComPort(100, "radio" + std::to_string(t)));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    std::set<uint32_t> all;
+    for (int t = 0; t < kThreads; ++t) {
+        for (uint32_t n : taken[t]) {
+            all.insert(n);
+            EXPECT_EQ(std::filesystem::read_symlink(ResolveComPort(n)), "radio" + std::to_string(t))
+                << n;
+        }
+    }
+    EXPECT_EQ(all.size(), size_t{kThreads * kEach});
+    EXPECT_EQ(all.count(0), 0u);
 }
 
 TEST_F(EmulatorTest, PromptIdentificationAndStatusFields) {
