@@ -19,6 +19,7 @@ RadioEmulator::RadioEmulator(EmulatorOptions options) : options_(std::move(optio
     machine_ =
         std::make_unique<RadioMachine>(options_.Radio, options_.Modem, options_.ModemPassword);
     machine_->OnEvent = options_.OnEvent;
+    machine_->RecordEvents = options_.RecordEvents;
 }
 
 RadioEmulator::~RadioEmulator() {
@@ -275,8 +276,10 @@ void RadioEmulator::Run() {
             out.clear();
             {
                 std::lock_guard lock(stateMutex_);
+                const size_t events = machine_->Events.size();
                 machine_->Receive(buf[i], faults, out);
-                eventsChanged_.notify_all();
+                if (machine_->Events.size() != events)
+                    eventsChanged_.notify_all();
             }
             for (const auto& piece : out) {
                 if (piece.Pause.count() > 0 && !SleepUntil(Clock::now() + piece.Pause))

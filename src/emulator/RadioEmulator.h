@@ -131,6 +131,9 @@ struct EmulatorOptions {
     // replaces whatever link has it.
     uint32_t ComPort = 0;
     std::string ModemPassword = "TIDEWAter";
+    // False: Events() stays empty and WaitForEvent waits in vain, so that a radio served for
+    // hours does not grow; OnEvent still sees every event.
+    bool RecordEvents = true;
     // Called on the radio's thread for every event, while the radio's state is locked: it must
     // not call back into the emulator.
     std::function<void(const RadioEvent&)> OnEvent;

@@ -77,9 +77,14 @@ RadioMachine::RadioMachine(RadioPersonality radio, bool modem, std::string modem
     : radio_(std::move(radio)), modem_(modem), password_(std::move(modemPassword)) {}
 
 void RadioMachine::Record(std::string kind, std::string command, std::string value) {
-    Events.push_back({std::move(kind), std::move(command), std::move(value)});
-    if (OnEvent)
-        OnEvent(Events.back());
+    RadioEvent event{std::move(kind), std::move(command), std::move(value)};
+    if (RecordEvents) {
+        Events.push_back(std::move(event));
+        if (OnEvent)
+            OnEvent(Events.back());
+    } else if (OnEvent) {
+        OnEvent(event);
+    }
 }
 
 void RadioMachine::SwapRadio(const RadioPersonality& radio) {

@@ -32,6 +32,7 @@ class RadioMachine {
     int CommandsAnswered() const { return commands_; }
 
     std::vector<RadioEvent> Events;
+    bool RecordEvents = true;  // false: events only go to OnEvent
     std::function<void(const RadioEvent&)> OnEvent;
     void Record(std::string kind, std::string command = "", std::string value = "");
 
