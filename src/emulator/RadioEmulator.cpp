@@ -223,7 +223,41 @@ void RadioEmulator::Transmit(const std::string& text, int charDelayMs) {
     }
 }
 
+// An exception must not end the program with the port link left behind: the radio records it
+// and hangs up, and Stop tidies up as usual.
 void RadioEmulator::Run() {
+    try {
+        Serve();
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    } catch (...) {
+        Fail("unknown exception");
+    }
+}
+
+void RadioEmulator::Fail(const std::string& what) {
+    try {
+        {
+            std::lock_guard lock(stateMutex_);
+            // OnEvent may be what threw: from here on it may throw again without harm.
+            machine_->OnEvent = [onEvent = std::move(machine_->OnEvent)](const RadioEvent& e) {
+                try {
+                    if (onEvent)
+                        onEvent(e);
+                } catch (...) {
+                }
+            };
+            machine_->Record("error", what);
+            eventsChanged_.notify_all();
+        }
+        if (!hungUp_)
+            DoHangUp();
+    } catch (...) {
+        // Out of memory, say: the radio stays silent until Stop.
+    }
+}
+
+void RadioEmulator::Serve() {
     char buf[256];
     std::vector<RadioOutput> out;
     for (;;) {

@@ -113,6 +113,8 @@ struct RadioFaults {
 //   "password" a line typed after AT#R (Command = the text)
 //   "etx"      ETX received by the modem
 //   "hangup"   the radio hung up (fault or HangUp())
+//   "error"    the radio's thread failed (Command = the reason, e.g. thrown by OnEvent); it then
+//              hangs up
 struct RadioEvent {
     std::string Kind;
     std::string Command;
@@ -194,6 +196,8 @@ class RadioEmulator {
 
   private:
     void Run();
+    void Serve();
+    void Fail(const std::string& what);
     void Transmit(const std::string& text, int charDelayMs);
     bool SleepUntil(std::chrono::steady_clock::time_point t);  // false when stopping
     void DoHangUp();

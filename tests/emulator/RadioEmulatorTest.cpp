@@ -8,6 +8,7 @@
 #include <latch>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,25 @@ TEST_F(EmulatorTest, PortsTakenTogetherAreNeverShared) {
     }
     EXPECT_EQ(all.size(), size_t{kThreads * kEach});
     EXPECT_EQ(all.count(0), 0u);
+}
+
+TEST_F(EmulatorTest, AnExceptionOnTheRadiosThreadIsRecordedAndHangsUp) {
+    EmulatorOptions options;
+    options.OnEvent = [](const RadioEvent& e) {
+        if (e.Kind != "cr")
+            throw std::runtime_error("no more");
+    };
+    Start(options);
+    EXPECT_REPLY("\r", "\r\n>");
+    EXPECT_TRUE(port_->Write("RV"));
+    EXPECT_TRUE(radio_->WaitForEvent("hangup"));
+    port_->Read(3);  // what was echoed before the hang-up may be lost with it
+    EXPECT_TRUE(port_->HungUp());
+    EXPECT_EQ(radio_->EventTexts(), (Texts{"cr", "rv", "error no more", "hangup"}));
+    const std::string link = ResolveComPort(radio_->ComPort());
+    radio_->Stop();
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);
 }
 
 TEST_F(EmulatorTest, PromptIdentificationAndStatusFields) {
