@@ -9,18 +9,18 @@
 
 int RunSimulate(CliContext& ctx) {
     EmulatorOptions options;
-    const std::string* model = ctx.Option("--model");
-    try {
-        options.Radio = RadioPersonality::ByName(model != nullptr ? *model : "RM7UH");
-    } catch (const std::exception&) {
-        return UsageError(ctx, "simulate", "--model must be RM7UH, RM7UL or RM7VX");
-    }
-    if (const std::string* serial = ctx.Option("--serial")) {
-        std::optional<int64_t> n = TryStrToInt64(*serial);
+    RadioPersonality::Serial serial;
+    if (const std::string* text = ctx.Option("--serial")) {
+        std::optional<int64_t> n = TryStrToInt64(*text);
         if (!n || *n < 0 || *n > 0xFFFFFFFFll)
             return UsageError(ctx, "simulate", "--serial needs a number from 0 to 4294967295");
-        // Set after the personality is made: to it, 0 means "keep the model's default".
-        options.Radio.SetSerial(static_cast<uint32_t>(*n));
+        serial = static_cast<uint32_t>(*n);
+    }
+    const std::string* model = ctx.Option("--model");
+    try {
+        options.Radio = RadioPersonality::ByName(model != nullptr ? *model : "RM7UH", serial);
+    } catch (const std::exception&) {
+        return UsageError(ctx, "simulate", "--model must be RM7UH, RM7UL or RM7VX");
     }
     if (const std::string* version = ctx.Option("--version"))
         options.Radio.VersionText = *version;

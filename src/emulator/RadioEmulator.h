@@ -43,6 +43,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,12 +75,14 @@ struct RadioPersonality {
 
     // Realistic defaults. RM7UX: band code 140 (8C), limits 430-450 MHz (5140-5DC0), TX = RX =
     // 440 MHz (5780), 6.25 kHz step, 25 C, PTT time-out 60 s, cut-out 65 C. RM7VX: band code 2,
-    // limits 148-174 MHz (1E00-2E40), TX = RX = 161 MHz (2620). A serial of 0 keeps the default.
-    static RadioPersonality RM7UH(uint32_t serial = 0);  // "RM7UH V1.12A", serial 12345678
-    static RadioPersonality RM7UL(uint32_t serial = 0);  // "RM7UL V1.11Z" (no PV), 12345601
-    static RadioPersonality RM7VX(uint32_t serial = 0);  // "RM7VX V2.03", serial 11223344
+    // limits 148-174 MHz (1E00-2E40), TX = RX = 161 MHz (2620). No serial: the model's default;
+    // 0 is a serial like any other.
+    using Serial = std::optional<uint32_t>;
+    static RadioPersonality RM7UH(Serial serial = {});  // "RM7UH V1.12A", serial 12345678
+    static RadioPersonality RM7UL(Serial serial = {});  // "RM7UL V1.11Z" (no PV), 12345601
+    static RadioPersonality RM7VX(Serial serial = {});  // "RM7VX V2.03", serial 11223344
     // By name: "RM7UH", "RM7UL" or "RM7VX" (any letter case); throws std::invalid_argument.
-    static RadioPersonality ByName(const std::string& model, uint32_t serial = 0);
+    static RadioPersonality ByName(const std::string& model, Serial serial = {});
     // Sets the serial number in both the working settings and flash.
     void SetSerial(uint32_t serial);
 };

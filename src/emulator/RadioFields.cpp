@@ -114,16 +114,16 @@ void RadioFields::Set(const std::string& code, uint32_t value) {
     this->*(f->Member) = value & Mask(f->Width);
 }
 
-RadioPersonality RadioPersonality::RM7UH(uint32_t serial) {
-    return Rm7ux("RM7UH V1.12A", serial != 0 ? serial : 12345678);
+RadioPersonality RadioPersonality::RM7UH(Serial serial) {
+    return Rm7ux("RM7UH V1.12A", serial.value_or(12345678));
 }
 
-RadioPersonality RadioPersonality::RM7UL(uint32_t serial) {
-    return Rm7ux("RM7UL V1.11Z", serial != 0 ? serial : 12345601);
+RadioPersonality RadioPersonality::RM7UL(Serial serial) {
+    return Rm7ux("RM7UL V1.11Z", serial.value_or(12345601));
 }
 
-RadioPersonality RadioPersonality::RM7VX(uint32_t serial) {
-    RadioPersonality p = Rm7ux("RM7VX V2.03", serial != 0 ? serial : 11223344);
+RadioPersonality RadioPersonality::RM7VX(Serial serial) {
+    RadioPersonality p = Rm7ux("RM7VX V2.03", serial.value_or(11223344));
     RadioFields& f = p.Fields;
     f.PA = 2;  // 148-174 MHz
     f.PT = f.PR = Channel(161, 100);
@@ -134,7 +134,7 @@ RadioPersonality RadioPersonality::RM7VX(uint32_t serial) {
     return p;
 }
 
-RadioPersonality RadioPersonality::ByName(const std::string& model, uint32_t serial) {
+RadioPersonality RadioPersonality::ByName(const std::string& model, Serial serial) {
     std::string m;
     for (char c : model)
         m += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

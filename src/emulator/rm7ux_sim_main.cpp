@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +20,8 @@ const char* const kHelp =
     "Usage: rm7ux-sim [options]\n"
     "Emulates an RM7UX or RM7VX data radio (or an M82KD modem with its radio) on a\n"
     "pseudo-terminal and attaches it as COM<n> in the per-user ports folder\n"
-    "($XDG_CONFIG_HOME/KorvaTech/CFG_RM7UX_Radio/ports). It serves until SIGINT or SIGTERM,\n"
-    "then removes the link.\n"
+    "($XDG_CONFIG_HOME/KorvaTech/CFG_RM7UX_Radio/ports). It serves until SIGINT, SIGTERM,\n"
+    "SIGHUP or SIGQUIT, then removes the link.\n"
     "\n"
     "At start it prints two lines and flushes, for scripts to wait on:\n"
     "  COM <n>\n"
@@ -49,7 +50,8 @@ const char* const kHelp =
     "  --hang-up-after N          hang up after answering N commands\n"
     "  --help                     this text\n"
     "\n"
-    "Exit status: 0 after a signal, 1 when the port cannot be made, 2 for bad options.\n";
+    "Exit status: 0 after a signal, 1 when the port cannot be made (or on any other failure),\n"
+    "2 for bad options.\n";
 
 bool ParseNumber(const std::string& text, int base, unsigned long& value) {
     if (text.empty())
@@ -65,14 +67,12 @@ int Usage(const std::string& problem) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     EmulatorOptions options;
     RadioFaults faults;
     std::string model = "RM7UH";
     std::string version;
-    unsigned long serial = 0;
+    std::optional<uint32_t> serial;
     std::vector<std::pair<std::string, uint32_t>> fields;
     bool verbose = false;
 
@@ -93,8 +93,9 @@ int main(int argc, char** argv) {
             if (!value(model))
                 return Usage("--model needs a model");
         } else if (arg == "--serial") {
-            if (!value(v) || !ParseNumber(v, 10, serial) || serial == 0 || serial > 0xFFFFFFFFul)
-                return Usage("--serial needs a decimal number from 1 to 4294967295");
+            if (!value(v) || !ParseNumber(v, 10, n) || n > 0xFFFFFFFFul)
+                return Usage("--serial needs a decimal number from 0 to 4294967295");
+            serial = static_cast<uint32_t>(n);
         } else if (arg == "--version") {
             if (!value(version))
                 return Usage("--version needs a text");
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
     }
 
     try {
-        options.Radio = RadioPersonality::ByName(model, static_cast<uint32_t>(serial));
+        options.Radio = RadioPersonality::ByName(model, serial);
     } catch (const std::exception&) {
         return Usage("--model must be RM7UH, RM7UL or RM7VX");
     }
@@ -165,4 +166,15 @@ int main(int argc, char** argv) {
     }
 
     return ServeUntilSignalled(options, faults, std::cout, std::cerr, "rm7ux-sim") ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "rm7ux-sim: " << e.what() << "\n";
+        return 1;
+    }
 }

@@ -428,6 +428,7 @@ TEST(RadioPersonality, DefaultsLieInsideTheirBands) {
         EXPECT_EQ(c.Radio.Flash, f);
     }
     EXPECT_EQ(RadioPersonality::ByName("rm7vx", 1234567).Fields.PN, 1234567u);
+    EXPECT_EQ(RadioPersonality::ByName("RM7UL", 0).Flash.PN, 0u);  // a serial, not "the default"
     EXPECT_THROW(RadioPersonality::ByName("RM7XX"), std::invalid_argument);
 }
 

@@ -43,10 +43,24 @@ TEST(RM7UXSim, ServesTheChosenRadioUntilTerminated) {
               0);
 }
 
+// Serial 0 is a radio of its own (the program-from-file guard treats it specially).
+TEST(RM7UXSim, ServesSerialZero) {
+    TempDir dir;
+    dir.PointConfigHere();
+    Subprocess sim = Sim({"--serial", "0", "--port", "151"});
+    ASSERT_EQ(sim.Line(), "COM 151");
+    sim.Line();
+    RawPort port(ResolveComPort(151));
+    ASSERT_TRUE(port.IsOpen());
+    port.Write("PN\r");
+    EXPECT_EQ(port.ReadUntil(">"), "PN 00000000 \r\n>");
+}
+
 TEST(RM7UXSim, RefusesBadOptions) {
     TempDir dir;
     for (std::vector<std::string> args : {std::vector<std::string>{"--model", "RM9"},
                                           {"--port", "0"},
+                                          {"--serial", "4294967296"},
                                           {"--field", "ZZ=1"},
                                           {"--frobnicate"}}) {
         const std::string option = args[0];
