@@ -42,9 +42,8 @@ std::span<const RadioFieldInfo> RadioFieldTable() {
 }
 
 const RadioFieldInfo* FindRadioField(std::string_view code) {
-    const std::string upper = UpperCase(code);
     for (const auto& f : kFields) {
-        if (f.Code == upper)
+        if (SameText(f.Code, code))
             return &f;
     }
     return nullptr;

@@ -271,3 +271,24 @@ std::string FormatGeneral(double value, const FormatSettings& fs) {
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
     return WithSeparator(std::string(buf, r.ptr), fs);
 }
+
+bool SameText(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string_view TrimView(std::string_view s) {
+    size_t b = 0;
+    while (b < s.size() && IsBlank(s[b]))
+        ++b;
+    size_t e = s.size();
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}

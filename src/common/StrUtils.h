@@ -51,3 +51,8 @@ std::optional<double> TryStrToFloat(std::string_view s, const FormatSettings& fs
 std::string FormatFixed(double value, int decimals, const FormatSettings& fs);
 // The shortest general text of a double (at most 15 significant digits), e.g. 12.5 or 25.
 std::string FormatGeneral(double value, const FormatSettings& fs);
+
+// Whether two texts are equal but for the case of ASCII letters.
+bool SameText(std::string_view a, std::string_view b);
+// Trim without a copy: the part of `s` between its leading and trailing blanks.
+std::string_view TrimView(std::string_view s);

@@ -26,7 +26,7 @@ std::optional<std::string> SectionOf(const std::vector<std::string>& parts) {
     if (parts.size() < kProgramKey.size())
         return std::nullopt;
     for (size_t i = 0; i < kProgramKey.size(); ++i) {
-        if (LowerCase(parts[i]) != LowerCase(kProgramKey[i]))
+        if (!SameText(parts[i], kProgramKey[i]))
             return std::nullopt;
     }
     if (parts.size() == kProgramKey.size())
