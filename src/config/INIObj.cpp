@@ -77,25 +77,28 @@ bool TINIObj::OpenFile() {
         return false;
     }
     IniFile = std::make_unique<TIniFile>(fileName_);
+    // One read for all the keys: reading per key would cost a read of the whole file each and
+    // could mix an old and a new version of a file that is being replaced.
+    std::optional<std::string> content = ReadWholeFile(fileName_, SizeLimit);
+    tooLarge_ = content && content->size() > SizeLimit;
+    if (content && !tooLarge_)
+        text_ = TIniText(*content);
     return true;
 }
 
 void TINIObj::CloseFile() {
     IniFile.reset();
+    text_ = TIniText();
+    tooLarge_ = false;
 }
 
 bool TINIObj::ReadValue(std::string_view section, std::string_view key, std::string& value) const {
     if (!IniFile)
         return false;
-    std::string text;
-    try {
-        text = IniFile->ReadString(section, key, AbsentMarker);
-    } catch (const std::exception&) {
+    std::optional<std::string> text = text_.Find(section, key);
+    if (!text || *text == AbsentMarker)
         return false;
-    }
-    if (text == AbsentMarker)
-        return false;
-    value = Trim(text.substr(0, text.find(';')));
+    value = Trim(text->substr(0, text->find(';')));
     return true;
 }
 
@@ -121,10 +124,12 @@ void TINIObj::WriteString(std::string_view section, std::string_view key, std::s
     if (!IniFile)
         throw EIniFileException("Unable to write to " + fileName_);
     IniFile->WriteString(section, key, value);
+    text_.Set(section, key, value);
 }
 
 void TINIObj::DeleteKey(std::string_view section, std::string_view key) {
     if (!IniFile)
         throw EIniFileException("Unable to write to " + fileName_);
     IniFile->DeleteKey(section, key);
+    text_.Remove(section, key);
 }

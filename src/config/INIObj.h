@@ -3,6 +3,7 @@
 // key adds one report line, so a caller reads a whole file and then decides whether it was good.
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,10 +25,13 @@ class TINIObj {
 
     bool FileExists() const;
     // Shows "Error opening <name>" and returns false when the file cannot be used. An absent file
-    // is fine: the first write creates it.
+    // is fine: the first write creates it. The file is read here, once: every read that follows
+    // sees this one content, even when the file is rewritten meanwhile.
     bool OpenFile();
     void CloseFile();
     bool IsOpen() const { return IniFile != nullptr; }
+    // The open file is larger than SizeLimit: it was not read and has no keys.
+    bool TooLarge() const { return tooLarge_; }
 
     // The value before any ";" comment, blanks removed; false when absent (or not open).
     bool ReadValue(std::string_view section, std::string_view key, std::string& value) const;
@@ -39,7 +43,8 @@ class TINIObj {
                          std::string_view key, int64_t& value, int64_t minimum, int64_t maximum,
                          int64_t defaultValue, std::string_view delimiter) const;
 
-    // Raise EIniFileException when the file cannot be written (or is not open).
+    // Raise EIniFileException when the file cannot be written (or is not open). What is written
+    // is read back as written.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void DeleteKey(std::string_view section, std::string_view key);
 
@@ -48,7 +53,10 @@ class TINIObj {
 
   protected:
     std::unique_ptr<TIniFile> IniFile;
+    size_t SizeLimit = std::numeric_limits<size_t>::max() - 1;
 
   private:
     std::string fileName_;
+    TIniText text_;
+    bool tooLarge_ = false;
 };

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -12,43 +13,9 @@
 
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string_view SkipBlanks(std::string_view s) {
-    size_t b = 0;
-    while (b < s.size() && IsBlank(s[b]))
-        ++b;
-    return s.substr(b);
-}
-
-std::string_view TrimView(std::string_view s) {
-    s = SkipBlanks(s);
-    size_t e = s.size();
-    while (e > 0 && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(0, e);
-}
-
 // "[name]" (blanks allowed around and inside); a header without "]" still names a section.
 bool SectionHeader(std::string_view line, std::string_view& name) {
-    std::string_view t = SkipBlanks(line);
+    std::string_view t = TrimView(line);
     if (t.empty() || t[0] != '[')
         return false;
     size_t close = t.find(']', 1);
@@ -59,7 +26,7 @@ bool SectionHeader(std::string_view line, std::string_view& name) {
 
 // "key=value"; comment lines (";") and lines without "=" or without a key name are not keys.
 bool KeyLine(std::string_view line, std::string_view& key, std::string_view& value) {
-    std::string_view t = SkipBlanks(line);
+    std::string_view t = TrimView(line);
     if (t.empty() || t[0] == ';' || t[0] == '[')
         return false;
     size_t eq = t.find('=');
@@ -84,39 +51,10 @@ std::string OneLine(std::string_view s) {
 
 void AddDistinct(std::vector<std::string>& names, std::string_view name) {
     for (const auto& n : names) {
-        if (SameName(n, name))
+        if (SameText(n, name))
             return;
     }
     names.emplace_back(name);
-}
-
-// The whole file, or nothing when it does not exist or cannot be read (a folder, a device or a
-// pipe is not a profile file and must never block the caller).
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return std::nullopt;
-    }
-    std::string content;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        content.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    return content;
 }
 
 bool FileAbsent(const std::string& path) {
@@ -145,8 +83,8 @@ std::optional<std::string> TIniText::Find(std::string_view section, std::string_
     for (const auto& line : lines_) {
         std::string_view name, k, v;
         if (SectionHeader(line, name)) {
-            inSection = SameName(name, section);
-        } else if (inSection && KeyLine(line, k, v) && SameName(k, key)) {
+            inSection = SameText(name, section);
+        } else if (inSection && KeyLine(line, k, v) && SameText(k, key)) {
             return std::string(v);
         }
     }
@@ -156,7 +94,7 @@ std::optional<std::string> TIniText::Find(std::string_view section, std::string_
 bool TIniText::HasSection(std::string_view section) const {
     for (const auto& line : lines_) {
         std::string_view name;
-        if (SectionHeader(line, name) && SameName(name, section))
+        if (SectionHeader(line, name) && SameText(name, section))
             return true;
     }
     return false;
@@ -178,7 +116,7 @@ std::vector<std::string> TIniText::Keys(std::string_view section) const {
     for (const auto& line : lines_) {
         std::string_view name, k, v;
         if (SectionHeader(line, name)) {
-            inSection = SameName(name, section);
+            inSection = SameText(name, section);
         } else if (inSection && KeyLine(line, k, v)) {
             AddDistinct(keys, k);
         }
@@ -196,13 +134,13 @@ void TIniText::Set(std::string_view section, std::string_view key, std::string_v
         std::string_view name, k, v;
         const std::string& line = lines_[i];
         if (SectionHeader(line, name)) {
-            inSection = SameName(name, section);
+            inSection = SameText(name, section);
             inFirst = inSection && !found;
             if (inFirst) {
                 found = true;
                 insertAt = i + 1;
             }
-        } else if (inSection && KeyLine(line, k, v) && SameName(k, key)) {
+        } else if (inSection && KeyLine(line, k, v) && SameText(k, key)) {
             lines_[i] = keyLine;
             return;
         } else if (inFirst && !TrimView(line).empty()) {
@@ -224,8 +162,8 @@ bool TIniText::Remove(std::string_view section, std::string_view key) {
     for (size_t i = 0; i < lines_.size(); ++i) {
         std::string_view name, k, v;
         if (SectionHeader(lines_[i], name)) {
-            inSection = SameName(name, section);
-        } else if (inSection && KeyLine(lines_[i], k, v) && SameName(k, key)) {
+            inSection = SameText(name, section);
+        } else if (inSection && KeyLine(lines_[i], k, v) && SameText(k, key)) {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
             return true;
         }
@@ -311,6 +249,33 @@ void TIniFile::Store(const TIniText& text) const {
     if (!WriteFileAtomically(fileName_, text.Text())) {
         throw EIniFileException("Unable to write to " + fileName_);
     }
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxSize) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return std::nullopt;
+    }
+    std::string content;
+    char buf[65536];
+    while (content.size() <= maxSize) {
+        ssize_t n = read(fd, buf, std::min(sizeof buf, maxSize + 1 - content.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        content.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return content;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view content) {

@@ -5,6 +5,7 @@
 // file that replaces the old one by a rename, so a crash never leaves half a file.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,13 +61,23 @@ class TIniFile {
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void DeleteKey(std::string_view section, std::string_view key);
 
-  private:
+    // The file as it is now, for any number of lookups: an absent or unreadable file is empty.
     TIniText Load() const;
+    // The file for a rewrite: an absent file is empty; one that exists but cannot be read raises
+    // EIniFileException "Unable to write to <path>", as replacing it would lose its content.
     TIniText LoadForUpdate() const;
+    // Replaces the file with the text in one step; raises EIniFileException as the writes do.
     void Store(const TIniText& text) const;
 
+  private:
     std::string fileName_;
 };
+
+// The whole of a regular file; nothing when it is absent or cannot be read (a folder, a device
+// or a pipe must never block the caller). Reading stops after maxSize + 1 bytes: a longer result
+// only tells that the file is larger than the caller takes, without holding all of it.
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         size_t maxSize = std::numeric_limits<size_t>::max() - 1);
 
 // Replaces the file's content through a temporary file and a rename; false on any failure,
 // with the old file untouched and no temporary file left behind.

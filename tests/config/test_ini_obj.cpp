@@ -115,6 +115,25 @@ TEST_F(INIObjTest, ReadValueStripsCommentAndBlanks) {
     EXPECT_FALSE(ini.ReadValue("Configuration", "PM", value));
 }
 
+// A file replaced while it is being read must not give some keys from the old and some from the
+// new version.
+TEST_F(INIObjTest, ReadsTheFileAsOpenedAndItsOwnWrites) {
+    Write("[Configuration]\nSC=$0A\n");
+    TINIObj ini;
+    ini.SetFileName(file_);
+    ASSERT_TRUE(ini.OpenFile());
+    Write("[Configuration]\nSC=$0B\nPD=$01\n");
+    std::string value;
+    ASSERT_TRUE(ini.ReadValue("Configuration", "SC", value));
+    EXPECT_EQ(value, "$0A");
+    EXPECT_FALSE(ini.ReadValue("Configuration", "PD", value));
+    ini.WriteString("Configuration", "PM", "$05");
+    ASSERT_TRUE(ini.ReadValue("Configuration", "PM", value));
+    EXPECT_EQ(value, "$05");
+    ini.DeleteKey("Configuration", "PM");
+    EXPECT_FALSE(ini.ReadValue("Configuration", "PM", value));
+}
+
 TEST_F(INIObjTest, OpenFailureShowsErrorBox) {
     TINIObj ini;
     for (const std::string& name : {dir_.Path(), std::string()}) {
