@@ -8,6 +8,7 @@
 #include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "common/StrUtils.h"
+#include "config/RM7UXFlashConfigObj.h"
 #include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -16,14 +17,11 @@
 namespace {
 
 // Whether the identified radio takes "PV"; why not in `why`.
-bool RadioTakesPV(std::string& why) {
-    try {
-        if (SupportsPVCommand(RM7UXIsRM7UX(), RM7UXVersionText()))
-            return true;
+bool IdentifiedRadioTakesPV(std::string& why) {
+    if (RadioTakesPV(RM7UXIsRM7UX(), RM7UXVersionText(), &why))
+        return true;
+    if (why.empty())
         why = "the firmware of this radio (" + RM7UXVersionText() + ") has no PV";
-    } catch (const EFirmwareVersion& e) {
-        why = e.what();
-    }
     return false;
 }
 
@@ -121,7 +119,7 @@ int RunGet(CliContext& ctx) {
             ok = QueryField(code, reply, 2, field->Width);
             break;
         case FieldAccess::Editable:
-            if (code == "PV" && !RadioTakesPV(why)) {
+            if (code == "PV" && !IdentifiedRadioTakesPV(why)) {
                 session.Close();
                 ctx.Err() << "rm7ux: get PV: " << why << "\n";
                 return kExitRefused;
@@ -157,7 +155,7 @@ int RunSet(CliContext& ctx) {
     if (!session.Connect())
         return session.Fail("set " + code);
     std::string why;
-    if (code == "PV" && !RadioTakesPV(why)) {
+    if (code == "PV" && !IdentifiedRadioTakesPV(why)) {
         session.Close();
         ctx.Err() << "rm7ux: set PV: " << why << "\n";
         return kExitRefused;

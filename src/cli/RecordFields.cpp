@@ -6,35 +6,6 @@
 
 namespace {
 
-constexpr RecordFieldInfo kFields[] = {
-    {"SC", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Ctcss; }},
-    {"PF", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.FreqOffset; }},
-    {"PD", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Deviation; }},
-    {"PM", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.ModBalance; }},
-    {"PR", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.RxFreq; }},
-    {"PT", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.TxFreq; }},
-    {"P1", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Range(1); }},
-    {"P2", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Range(2); }},
-    {"P3", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Range(3); }},
-    {"P4", 4, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.Range(4); }},
-    {"PV", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.RevPowerThreshold; }},
-    {"PN", 8, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.SerialNumber; }},
-    {"PP", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.PttTimeout; }},
-    {"PC", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.ChannelSpacing; }},
-    {"PA", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.FreqBandCode; }},
-    {"PS", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.ShutdownTemp; }},
-    {"PW", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.PowerLevel; }},
-    {"PB", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.BandWidth; }},
-    {"PL0", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.TxPowerCal[0]; }},
-    {"PL1", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.TxPowerCal[1]; }},
-    {"PL2", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.TxPowerCal[2]; }},
-    {"PL3", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.TxPowerCal[3]; }},
-    {"PO", 2, true, [](const TRM7UXFlashRecord& r) -> int64_t { return r.RssiOffset; }},
-    {"RH", 2, false, [](const TRM7UXFlashRecord& r) -> int64_t { return r.HardwareVersion; }},
-    {"RC", 2, false, [](const TRM7UXFlashRecord& r) -> int64_t { return r.RadioCheck; }},
-    {"RT", 2, false, [](const TRM7UXFlashRecord& r) -> int64_t { return r.RadioTemperature; }},
-};
-
 std::string LocalTimeText(std::chrono::system_clock::time_point t) {
     if (t == std::chrono::system_clock::time_point{})
         return "";
@@ -79,10 +50,6 @@ std::string JsonArray(const std::array<int32_t, N>& values) {
 
 }  // namespace
 
-std::span<const RecordFieldInfo> RecordFieldTable() {
-    return kFields;
-}
-
 std::string RecordValueText(int64_t value, int digits) {
     return value < 0 ? "(none)" : "$" + IntToHex(value, digits);
 }
@@ -91,11 +58,11 @@ std::vector<FieldDifference> CompareRecords(const TRM7UXFlashRecord& expected,
                                             const TRM7UXFlashRecord& actual,
                                             bool skipUnsetExpected) {
     std::vector<FieldDifference> differences;
-    for (const auto& f : kFields) {
-        if (!f.Configuration)
+    for (const FlashFieldInfo& f : FlashFieldTable()) {
+        if (f.Kind == FlashFieldKind::Status)
             continue;
-        const int64_t want = f.Get(expected);
-        const int64_t have = f.Get(actual);
+        const int64_t want = f.Value(expected);
+        const int64_t have = f.Value(actual);
         if (want == have || (skipUnsetExpected && want < 0))
             continue;
         differences.push_back(
@@ -106,10 +73,10 @@ std::vector<FieldDifference> CompareRecords(const TRM7UXFlashRecord& expected,
 
 void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record) {
     out << "Time=" << LocalTimeText(record.TimeLoad) << "\n";
-    for (const auto& f : kFields) {
-        const int64_t value = f.Get(record);
+    for (const FlashFieldInfo& f : FlashFieldTable()) {
+        const int64_t value = f.Value(record);
         // As in the file: no PV without one, and no PN line for a record without a number.
-        if (value < 0 && (f.Key == "PV" || f.Key == "PN"))
+        if (value < 0 && (f.Kind == FlashFieldKind::Optional || f.Kind == FlashFieldKind::Serial))
             continue;
         out << f.Key << "=" << RecordValueText(value, f.Digits) << "\n";
     }

@@ -4,23 +4,10 @@
 
 #include <cstdint>
 #include <ostream>
-#include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "config/RM7UXFlashConfigObj.h"
-
-struct RecordFieldInfo {
-    std::string_view Key;  // the file's key: "SC", "P1", "PL0"
-    int Digits;
-    // Written to the radio by a program; the others (RH, RC, RT) are status.
-    bool Configuration;
-    int64_t (*Get)(const TRM7UXFlashRecord&);
-};
-
-// In the order of the configuration file (Time and RV apart).
-std::span<const RecordFieldInfo> RecordFieldTable();
 
 // "$" and the value's hex digits, or "(none)" for -1.
 std::string RecordValueText(int64_t value, int digits);

@@ -1,13 +1,8 @@
 #include "config/RM7UXFlashConfigObj.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <ctime>
-#include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "common/StrUtils.h"
@@ -17,45 +12,49 @@
 
 namespace {
 
+using R = TRM7UXFlashRecord;
+using enum FlashFieldKind;
+
+constexpr FlashFieldInfo kFlashFields[] = {
+    {"SC", 2, " CTCSS", 37, Required, true, &R::Ctcss},
+    {"PF", 2, " Frequency offset", 37, Required, false, &R::FreqOffset},
+    {"PD", 2, " Deviation", 37, Required, false, &R::Deviation},
+    {"PM", 2, " Modulation balance", 37, Required, false, &R::ModBalance},
+    {"PR", 4, " Recieve Frequency", 37, Required, false, &R::RxFreq},
+    {"PT", 4, " Transmit Frequency", 37, Required, false, &R::TxFreq},
+    {"P1", 4, " Frequency Range 1", 37, Required, false, nullptr, &R::FreqRange, 0},
+    {"P2", 4, " Frequency Range 2", 37, Required, false, nullptr, &R::FreqRange, 1},
+    {"P3", 4, " Frequency Range 3", 37, Required, false, nullptr, &R::FreqRange, 2},
+    {"P4", 4, " Frequency Range 4", 37, Required, false, nullptr, &R::FreqRange, 3},
+    {"PV", 2, " Reverse Power Threshold", 37, Optional, true, &R::RevPowerThreshold},
+    {"PN", 8, " Serial Number", 37, Serial, true},
+    {"PP", 2, " Push to talk time out", 37, Required, false, &R::PttTimeout},
+    {"PC", 2, " Channel spacing", 37, Required, false, &R::ChannelSpacing},
+    {"PA", 2, " Frequency Band Code", 37, Required, false, &R::FreqBandCode},
+    {"PS", 2, " Shut down temperature", 37, Required, false, &R::ShutdownTemp},
+    {"PW", 2, " Selected power level", 37, Required, false, &R::PowerLevel},
+    {"PB", 2, " Band width", 37, Required, false, &R::BandWidth},
+    {"PL0", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 0},
+    {"PL1", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 1},
+    {"PL2", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 2},
+    {"PL3", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 3},
+    {"PO", 2, " RSSI Offset", 37, Required, false, &R::RssiOffset},
+    {"RH", 2, " Hardware version", 37, Status, false, &R::HardwareVersion},
+    {"RC", 2, " Radio Check", 37, Status, false, &R::RadioCheck},
+    {"RT", 2, " Radio Temperature", 37, Status, false, &R::RadioTemperature},
+};
+
 int64_t LargestOf(int digits) {
     return (int64_t{1} << (4 * digits)) - 1;
 }
 
-// The 32-bit field behind a two-letter code (PL0..PL3 and P1..P4 included); PN is 64-bit and
-// handled by its callers.
-int32_t& FieldOf(TRM7UXFlashRecord& r, std::string_view code) {
-    static const std::pair<std::string_view, int32_t TRM7UXFlashRecord::*> kFields[] = {
-        {"SC", &TRM7UXFlashRecord::Ctcss},
-        {"PF", &TRM7UXFlashRecord::FreqOffset},
-        {"PD", &TRM7UXFlashRecord::Deviation},
-        {"PM", &TRM7UXFlashRecord::ModBalance},
-        {"PR", &TRM7UXFlashRecord::RxFreq},
-        {"PT", &TRM7UXFlashRecord::TxFreq},
-        {"PV", &TRM7UXFlashRecord::RevPowerThreshold},
-        {"PP", &TRM7UXFlashRecord::PttTimeout},
-        {"PC", &TRM7UXFlashRecord::ChannelSpacing},
-        {"PA", &TRM7UXFlashRecord::FreqBandCode},
-        {"PS", &TRM7UXFlashRecord::ShutdownTemp},
-        {"PW", &TRM7UXFlashRecord::PowerLevel},
-        {"PB", &TRM7UXFlashRecord::BandWidth},
-        {"PO", &TRM7UXFlashRecord::RssiOffset},
-        {"RH", &TRM7UXFlashRecord::HardwareVersion},
-        {"RC", &TRM7UXFlashRecord::RadioCheck},
-        {"RT", &TRM7UXFlashRecord::RadioTemperature},
-    };
-    for (const auto& [name, member] : kFields) {
-        if (name == code)
-            return r.*member;
+// The field behind a two- or three-letter code.
+const FlashFieldInfo& FlashField(std::string_view code) {
+    for (const FlashFieldInfo& f : kFlashFields) {
+        if (f.Key == code)
+            return f;
     }
-    if (code.size() == 2 && code[0] == 'P' && code[1] >= '1' && code[1] <= '4')
-        return r.Range(code[1] - '0');
-    if (code.size() == 3 && code.substr(0, 2) == "PL" && code[2] >= '0' && code[2] <= '3')
-        return r.TxPowerCal[static_cast<size_t>(code[2] - '0')];
     throw std::logic_error("no flash field " + std::string(code));
-}
-
-int32_t FieldOf(const TRM7UXFlashRecord& r, std::string_view code) {
-    return FieldOf(const_cast<TRM7UXFlashRecord&>(r), code);
 }
 
 // The port is closed on every way out of an exchange, exceptions included.
@@ -66,91 +65,14 @@ struct PortSession {
     ~PortSession() { CloseRadioPort(); }
 };
 
-// The firmware gate; a version text it cannot read is shown and counts as no PV.
-bool RadioTakesPV(bool IsRM7UX, const std::string& Version) {
-    try {
-        return SupportsPVCommand(IsRM7UX, Version);
-    } catch (const EFirmwareVersion& e) {
-        ShowErrorBox(e.Message());
-        return false;
-    }
-}
-
 // Sends fields in the order given; stops at the first that the radio does not take.
-bool SendHexFields(const TRM7UXFlashRecord& r, std::initializer_list<std::string_view> codes,
-                   int digits) {
+bool SendHexFields(const TRM7UXFlashRecord& r, std::initializer_list<std::string_view> codes) {
     for (std::string_view code : codes) {
-        if (!SetField(std::string(code), IntToHex(FieldOf(r, code), digits)))
+        const FlashFieldInfo& f = FlashField(code);
+        if (!SetField(std::string(code), IntToHex(f.Value(r), f.Digits)))
             return false;
     }
     return true;
-}
-
-enum class KeyKind { Required, Optional, Serial };
-
-struct FileKey {
-    std::string_view Key;
-    int Digits;
-    std::string_view Comment;
-    KeyKind Kind;
-    size_t Width;  // PL0..PL3 are one longer, so every comment starts in the same column
-};
-
-// The file's numeric keys, in the order they are written into a new file and read.
-constexpr FileKey kFileKeys[] = {
-    {"SC", 2, " CTCSS", KeyKind::Required, 37},
-    {"PF", 2, " Frequency offset", KeyKind::Required, 37},
-    {"PD", 2, " Deviation", KeyKind::Required, 37},
-    {"PM", 2, " Modulation balance", KeyKind::Required, 37},
-    {"PR", 4, " Recieve Frequency", KeyKind::Required, 37},
-    {"PT", 4, " Transmit Frequency", KeyKind::Required, 37},
-    {"P1", 4, " Frequency Range 1", KeyKind::Required, 37},
-    {"P2", 4, " Frequency Range 2", KeyKind::Required, 37},
-    {"P3", 4, " Frequency Range 3", KeyKind::Required, 37},
-    {"P4", 4, " Frequency Range 4", KeyKind::Required, 37},
-    {"PV", 2, " Reverse Power Threshold", KeyKind::Optional, 37},
-    {"PN", 8, " Serial Number", KeyKind::Serial, 37},
-    {"PP", 2, " Push to talk time out", KeyKind::Required, 37},
-    {"PC", 2, " Channel spacing", KeyKind::Required, 37},
-    {"PA", 2, " Frequency Band Code", KeyKind::Required, 37},
-    {"PS", 2, " Shut down temperature", KeyKind::Required, 37},
-    {"PW", 2, " Selected power level", KeyKind::Required, 37},
-    {"PB", 2, " Band width", KeyKind::Required, 37},
-    {"PL0", 2, " Tx Power Calibration", KeyKind::Required, 36},
-    {"PL1", 2, " Tx Power Calibration", KeyKind::Required, 36},
-    {"PL2", 2, " Tx Power Calibration", KeyKind::Required, 36},
-    {"PL3", 2, " Tx Power Calibration", KeyKind::Required, 36},
-    {"PO", 2, " RSSI Offset", KeyKind::Required, 37},
-    {"RH", 2, " Hardware version", KeyKind::Optional, 37},
-    {"RC", 2, " Radio Check", KeyKind::Optional, 37},
-    {"RT", 2, " Radio Temperature", KeyKind::Optional, 37},
-};
-
-// The file's present content for a rewrite, as the INI layer takes it: an absent file is empty;
-// one that exists but cannot be read must not be replaced, or its content would be lost.
-TIniText ReadForUpdate(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
-        return TIniText();
-    std::string content;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    bool ok = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    char buf[65536];
-    while (ok) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        content.append(buf, static_cast<size_t>(n));
-    }
-    if (fd >= 0)
-        close(fd);
-    if (!ok)
-        throw EIniFileException("Unable to write to " + path);
-    return TIniText(content);
 }
 
 std::string PadRight(std::string_view text, size_t width) {
@@ -162,11 +84,28 @@ std::string PadRight(std::string_view text, size_t width) {
 
 }  // namespace
 
+std::span<const FlashFieldInfo> FlashFieldTable() {
+    return kFlashFields;
+}
+
+bool RadioTakesPV(bool IsRM7UX, const std::string& Version, std::string* unreadable) {
+    try {
+        return SupportsPVCommand(IsRM7UX, Version);
+    } catch (const EFirmwareVersion& e) {
+        if (unreadable != nullptr)
+            *unreadable = e.Message();
+        else
+            ShowErrorBox(e.Message());
+        return false;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The configuration file
 
 TINIRM7UX::TINIRM7UX() {
     MissingText = " missing";
+    SizeLimit = MaxFileSize;
 }
 
 std::string TINIRM7UX::FormatValueLine(int64_t value, int digits, std::string_view comment,
@@ -201,33 +140,30 @@ bool TINIRM7UX::Load() {
         return false;
     Record = TRM7UXFlashRecord{};
 
-    std::error_code ec;
-    uintmax_t size = std::filesystem::file_size(FileName(), ec);
-    if (!ec && size > MaxFileSize) {
+    if (TooLarge()) {
         CloseFile();
         errorCount_ = 1;
-        errorText_ = "'" + FileName() + "' is " + std::to_string(size) +
-                     " bytes, larger than a configuration file can be (" +
+        errorText_ = "'" + FileName() + "' is larger than a configuration file can be (" +
                      std::to_string(MaxFileSize) + " bytes)\r\n";
         return false;
     }
 
-    for (const FileKey& k : kFileKeys) {
-        int64_t largest = LargestOf(k.Digits);
-        if (k.Kind == KeyKind::Serial) {
-            ReadRangedInt64(errorCount_, errorText_, Section, k.Key, Record.SerialNumber, 0,
+    for (const FlashFieldInfo& f : kFlashFields) {
+        int64_t largest = LargestOf(f.Digits);
+        if (f.Kind == FlashFieldKind::Serial) {
+            ReadRangedInt64(errorCount_, errorText_, Section, f.Key, Record.SerialNumber, 0,
                             largest, 0, Delimiter);
             continue;
         }
-        int32_t& field = FieldOf(Record, k.Key);
-        if (k.Kind == KeyKind::Required) {
-            ReadRangedInteger(errorCount_, errorText_, Section, k.Key, field, 0,
+        int32_t& field = f.Of(Record);
+        if (f.Kind == FlashFieldKind::Required) {
+            ReadRangedInteger(errorCount_, errorText_, Section, f.Key, field, 0,
                               static_cast<int32_t>(largest), 0, Delimiter);
         } else {
             // An optional key is not the file's fault: nobody sees its report.
             int32_t count = 0;
             std::string text;
-            if (!ReadRangedInteger(count, text, Section, k.Key, field, 0,
+            if (!ReadRangedInteger(count, text, Section, f.Key, field, 0,
                                    static_cast<int32_t>(largest), 0, Delimiter)) {
                 field = -1;
             }
@@ -252,27 +188,24 @@ bool TINIRM7UX::Save() {
 
     // Every key goes into one new copy of the file, so a failed write leaves the old file whole
     // instead of half old and half new values.
-    TIniText text = ReadForUpdate(FileName());
+    TIniText text = IniFile->LoadForUpdate();
     text.Set(Section, "Time", TimeText());
-    for (const FileKey& k : kFileKeys) {
-        int64_t value = 0;
-        if (k.Key == "PV" && Record.RevPowerThreshold < 0) {
-            while (text.Remove(Section, k.Key)) {
+    for (const FlashFieldInfo& f : kFlashFields) {
+        int64_t value = f.Value(Record);
+        if (f.Kind == FlashFieldKind::Optional && value < 0) {
+            while (text.Remove(Section, f.Key)) {
             }
             continue;
         }
-        if (k.Kind == KeyKind::Serial) {
-            if (Record.SerialNumber < 0)
+        if (f.Kind == FlashFieldKind::Serial) {
+            if (value < 0)
                 continue;
-            value = Record.SerialNumber & 0xFFFFFFFF;
-        } else {
-            value = FieldOf(Record, k.Key);
+            value &= 0xFFFFFFFF;
         }
-        text.Set(Section, k.Key, FormatValueLine(value, k.Digits, k.Comment, k.Width));
+        text.Set(Section, f.Key, FormatValueLine(value, f.Digits, f.Comment, f.Width));
     }
     text.Set(Section, "RV", FormatTextLine(Record.FirmwareVersion, 37, " Firmware version"));
-    if (!WriteFileAtomically(FileName(), text.Text()))
-        throw EIniFileException("Unable to write to " + FileName());
+    IniFile->Store(text);
     return true;
 }
 
@@ -280,20 +213,14 @@ bool TINIRM7UX::Save() {
 // The record and the radio
 
 bool FitsTheRadio(const TRM7UXFlashRecord& r) {
-    auto fits = [](int64_t value, int digits) { return value >= 0 && value <= LargestOf(digits); };
-    for (std::string_view code :
-         {"PF", "PD", "PM", "PS", "PW", "PL0", "PL1", "PL2", "PL3", "PP", "PO", "PB", "PC", "PA"}) {
-        if (!fits(FieldOf(r, code), 2))
+    for (const FlashFieldInfo& f : kFlashFields) {
+        const int64_t value = f.Value(r);
+        if (f.Kind == FlashFieldKind::Status || (value < 0 && f.SkippedWhenUnset))
+            continue;
+        if (value < 0 || value > LargestOf(f.Digits))
             return false;
     }
-    for (std::string_view code : {"P1", "P2", "P3", "P4", "PR", "PT"}) {
-        if (!fits(FieldOf(r, code), 4))
-            return false;
-    }
-    // Left out when negative.
-    return (r.Ctcss < 0 || fits(r.Ctcss, 2)) &&
-           (r.RevPowerThreshold < 0 || fits(r.RevPowerThreshold, 2)) &&
-           (r.SerialNumber < 0 || fits(r.SerialNumber, 8));
+    return true;
 }
 
 TRM7UXFlashRecordClass::TRM7UXFlashRecordClass() : file_(std::make_unique<TINIRM7UX>()) {
@@ -368,7 +295,7 @@ bool TRM7UXFlashRecordClass::ReadFromRadio() {
     r.FirmwareVersion = Trim(reply);
 
     for (const char* code : {"PC", "PD", "PM", "PP", "PO", "PW"}) {
-        if (!ReadHexField(code, 2, FieldOf(r, code)))
+        if (!ReadHexField(code, 2, FlashField(code).Of(r)))
             return false;
     }
     for (int n = 0; n <= 3; ++n) {
@@ -414,7 +341,7 @@ bool TRM7UXFlashRecordClass::WriteToRadio() {
 
 bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version) {
     const TRM7UXFlashRecord& r = record_;
-    if (!SendHexFields(r, {"PF", "PD", "PM", "PS", "PW"}, 2))
+    if (!SendHexFields(r, {"PF", "PD", "PM", "PS", "PW"}))
         return false;
     for (int n = 0; n <= 3; ++n) {
         if (!SetFieldPair("PL", std::to_string(n),
@@ -422,18 +349,15 @@ bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version
             return false;
         }
     }
-    if (!SendHexFields(r, {"PP", "PO"}, 2))
+    if (!SendHexFields(r, {"PP", "PO"}))
         return false;
-    if (r.Ctcss >= 0 && !SendHexFields(r, {"SC"}, 2))
+    if (r.Ctcss >= 0 && !SendHexFields(r, {"SC"}))
         return false;
-    if (!SendHexFields(r, {"PB", "PC", "PA"}, 2) ||
-        !SendHexFields(r, {"P1", "P2", "P3", "P4", "PR", "PT"}, 4)) {
+    if (!SendHexFields(r, {"PB", "PC", "PA", "P1", "P2", "P3", "P4", "PR", "PT"}))
         return false;
-    }
     if (r.SerialNumber >= 0 && !SetField("PN", IntToHex(r.SerialNumber, 8)))
         return false;
-    if (r.RevPowerThreshold >= 0 && RadioTakesPV(IsRM7UX, Version) &&
-        !SendHexFields(r, {"PV"}, 2)) {
+    if (r.RevPowerThreshold >= 0 && RadioTakesPV(IsRM7UX, Version) && !SendHexFields(r, {"PV"})) {
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,41 @@ struct TRM7UXFlashRecord {
 
     bool operator==(const TRM7UXFlashRecord&) const = default;
 };
+
+// How a field is kept in the configuration file, and whether a program sends it to the radio.
+enum class FlashFieldKind {
+    Required,  // must be in the file
+    Optional,  // PV: only some firmware has it; a record without one leaves it out of the file
+    Serial,    // PN: the record's one 64-bit field; a record without one leaves it out of the file
+    Status,    // RH RC RT: what the radio reports, never sent to it; the file may lack them
+};
+
+// One numeric flash field, as the configuration file writes it and the radio names it.
+struct FlashFieldInfo {
+    std::string_view Key;      // the file's key and the radio's code: "SC", "P1", "PL0"
+    int Digits;                // hexadecimal digits, in the file and on the radio
+    std::string_view Comment;  // the file's comment after ";"
+    size_t Width;  // the column of that ";": PL0..PL3 are one longer, so every comment lines up
+    FlashFieldKind Kind;
+    bool SkippedWhenUnset;  // a program leaves a negative value out instead of sending it
+    // Where the value is kept: a 32-bit member, or element Index of an array member. PN (Serial)
+    // has neither: it is SerialNumber.
+    int32_t TRM7UXFlashRecord::*Member = nullptr;
+    std::array<int32_t, 4> TRM7UXFlashRecord::*Array = nullptr;
+    size_t Index = 0;
+
+    // The 32-bit field; not for PN.
+    int32_t& Of(TRM7UXFlashRecord& r) const { return Member ? r.*Member : (r.*Array)[Index]; }
+    // The value; -1 when unset.
+    int64_t Value(const TRM7UXFlashRecord& r) const {
+        if (Kind == FlashFieldKind::Serial)
+            return r.SerialNumber;
+        return Member ? r.*Member : (r.*Array)[Index];
+    }
+};
+
+// Every numeric flash field, in the order of the configuration file (Time and RV apart).
+std::span<const FlashFieldInfo> FlashFieldTable();
 
 // The configuration file: one [Configuration] section, one key per flash field, each value with
 // its comment in a fixed column.
@@ -129,3 +165,7 @@ class TRM7UXFlashRecordClass {
 // Whether every field that WriteToRadio would send fits its width (SC, PN and PV may also be
 // negative: they are then left out).
 bool FitsTheRadio(const TRM7UXFlashRecord& record);
+
+// Whether a radio of this model and firmware takes "PV". A version text that holds no version
+// counts as no PV: its message is shown in an error box, or handed to `unreadable` when given.
+bool RadioTakesPV(bool IsRM7UX, const std::string& Version, std::string* unreadable = nullptr);
