@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QGroupBox>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 class QRadioButton;
@@ -49,3 +50,34 @@ class TRadioGroup : public QGroupBox {
 // The original controls' Tag: an integer the handlers use to tell senders apart.
 void SetTag(QObject* control, int tag);
 int Tag(const QObject* control);
+
+// Sets the window's Updating flag for a scope, cleared again however the scope is left.
+class UpdatingScope {
+  public:
+    explicit UpdatingScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~UpdatingScope() { flag_ = false; }
+    UpdatingScope(const UpdatingScope&) = delete;
+    UpdatingScope& operator=(const UpdatingScope&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+// Holds the periodic refresh for a scope: a refresh runs inside any box an exchange shows, and
+// would close the port the exchange is using.
+class RefreshPause {
+  public:
+    explicit RefreshPause(QTimer* timer) : timer_(timer), wasActive_(timer->isActive()) {
+        timer_->stop();
+    }
+    ~RefreshPause() {
+        if (wasActive_)
+            timer_->start();
+    }
+    RefreshPause(const RefreshPause&) = delete;
+    RefreshPause& operator=(const RefreshPause&) = delete;
+
+  private:
+    QTimer* timer_;
+    bool wasActive_;
+};

@@ -440,7 +440,8 @@ void TMainForm::ConnectHandlers() {
         Guarded(this, [&] { PowerButton_TxOnClick(s); })();
     };
     PowerButton_TxOn->OnEnter = [this](TPowerButton* s) {
-        Guarded(this, [&] { PowerButton_TxOnEnter(s); })();
+        if (!disablingConsole_)
+            Guarded(this, [&] { PowerButton_TxOnEnter(s); })();
     };
     connect(ComboBox_RFLevel, &QComboBox::activated, this,
             Guarded(this, [this] { ComboBox_RFLevelChange(); }));
@@ -485,6 +486,8 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
             // Coming back from another window is no entering of the control.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break;
+            if (disablingConsole_)
                 break;
             if (isEdit)
                 Edit_Enter(watched);
@@ -715,12 +718,18 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
     switch (code) {
         case csPortNotAvailable: {
             ShowCommsState(text, kRed, kRed);
-            // The lamp keeps its short text; why the port cannot be had is one hover away.
-            const QString why = QString::fromStdString(
-                DescribePortOpenFailure(ComPortName(RM7UXport.CommPort), RM7UXport.LastOpenPath(),
-                                        RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno()));
-            Label_ComportState->setToolTip(why);
-            Shape_ComportState->setToolTip(why);
+            // The lamp keeps its short text; why the port cannot be had is one hover away. The
+            // reason looks through other processes' files, so it is worked out again only when
+            // the failure differs from the last one, not on every tick.
+            const PortFailure failure{RM7UXport.CommPort, RM7UXport.LastOpenPath(),
+                                      RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno()};
+            if (!(failure == lastPortFailure_) || Label_ComportState->toolTip().isEmpty()) {
+                lastPortFailure_ = failure;
+                const QString why = QString::fromStdString(DescribePortOpenFailure(
+                    ComPortName(failure.Port), failure.Path, failure.Error, failure.Errno));
+                Label_ComportState->setToolTip(why);
+                Shape_ComportState->setToolTip(why);
+            }
             EnableConsoleControls(false);
             break;
         }
@@ -761,6 +770,9 @@ void TMainForm::EnableConsoleControls(bool on) {
         return;
     // Recorded first so that a failing step leaves the state requested.
     ConsoleEnabled = on;
+    // Disabling the focused control passes the focus on to the next, and so on down the panel:
+    // none of that is the operator entering a control.
+    UpdatingScope passingFocus(disablingConsole_);
     for (QWidget* parent :
          {static_cast<QWidget*>(Panel_Normal), static_cast<QWidget*>(Panel_Advanced),
           static_cast<QWidget*>(GroupBox_FrequencyStep)}) {
@@ -779,6 +791,12 @@ void TMainForm::EnableConsoleControls(bool on) {
 void TMainForm::ForgetRadio() {
     SerialNumber = -1;
     LastBandCode = -1;
+    // The limits' texts decode by the radio's model and step: another radio may give the same
+    // texts for other limits.
+    RxLowHex.clear();
+    RxHighHex.clear();
+    TxLowHex.clear();
+    TxHighHex.clear();
 }
 
 void TMainForm::SetChangesMadeState(bool value) {

@@ -11,6 +11,7 @@
 //   MainFile.cpp        save to file and program from file
 //   Advanced.cpp        advanced mode and the modem button
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -131,8 +132,8 @@ class TMainForm : public QWidget {
     // Replaces the real file dialog (tests); empty means QFileDialog.
     TFileDialogHook FileDialogHook;
     // Created after the window at program start and handed over; not owned.
-    TForm_Password* Form_Password = nullptr;
-    TForm_BubbleHint* Form_BubbleHint = nullptr;
+    QPointer<TForm_Password> Form_Password;
+    QPointer<TForm_BubbleHint> Form_BubbleHint;
     // Told every text the comms-state label takes (the --report option prints them).
     std::function<void(const QString& text)> OnCommsStateText;
 
@@ -295,4 +296,14 @@ class TMainForm : public QWidget {
     void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
 
     bool showingException_ = false;
+    bool disablingConsole_ = false;
+    // The last port that could not be opened, and why: its description is kept until it changes.
+    struct PortFailure {
+        uint32_t Port = 0;
+        std::string Path;
+        SerialOpenError Error = SerialOpenError::None;
+        int Errno = 0;
+        bool operator==(const PortFailure&) const = default;
+    };
+    PortFailure lastPortFailure_;
 };

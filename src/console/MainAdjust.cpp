@@ -37,18 +37,6 @@ QColor WindowTextColour() {
     return QApplication::palette().color(QPalette::WindowText);
 }
 
-// Sets the window's Updating flag for a scope, cleared again however the scope is left.
-class UpdatingScope {
-  public:
-    explicit UpdatingScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = false; }
-    UpdatingScope(const UpdatingScope&) = delete;
-    UpdatingScope& operator=(const UpdatingScope&) = delete;
-
-  private:
-    bool& flag_;
-};
-
 struct CalibrationBar {
     const char* Command;
     QScrollBar* Bar;
@@ -115,12 +103,14 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
             RM7UXport.DrainInput();
             RM7UX_UpdateStatus();
             TransmitterOn = 0;
+            CloseRadioPort();
         } else {
+            // Closed before the box: refreshes run while it is open and use the port too.
+            CloseRadioPort();
             ShowErrorBox("Could Not turn TX Off");
             SetCaptionColour(PowerButton_TxOn, kRed);
             PowerButton_TxOn->SetButtonDown(true);
         }
-        CloseRadioPort();
     }
 }
 

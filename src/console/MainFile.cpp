@@ -57,6 +57,7 @@ void TMainForm::BitBtn_SaveConfigClick() {
             ShowWarningBox("Replace existing file '" + FlashRecord->FileName() + "' ?") !=
                 MsgResult::OK)
             return;
+        RefreshPause pause(Timer_ReadRadio);
         if (!FlashRecord->ReadFromRadio()) {
             ShowErrorBox("Failed to read the configuration from flash");
             return;
@@ -118,6 +119,7 @@ void TMainForm::BitBtn_WriteConfigClick() {
             ShowErrorBox(kConnectionChangedText);
             return;
         }
+        RefreshPause pause(Timer_ReadRadio);
         if (!FlashRecord->WriteToRadio()) {
             ShowErrorBox("Failed to write the configuration to flash");
             return;

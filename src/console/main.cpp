@@ -49,9 +49,9 @@ int main(int argc, char** argv) {
     Options options;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--port" && i + 1 < args.size()) {
+        if (args[i] == "--port") {
             bool ok = false;
-            options.Port = args[++i].toInt(&ok);
+            options.Port = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
             if (!ok || options.Port < 1 || options.Port > 256)
                 return Usage("--port takes a number from 1 to 256");
         } else if (args[i] == "--connect") {

@@ -462,7 +462,11 @@ void TMainForm::ComboBox_FreqBandChange() {
     std::string reply;
     if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
         FrequencyStepCode = reply;
-        RM7UXSetChannelSpacing();
+        {
+            // Following the radio's step is no step change to ask about, with the port open.
+            UpdatingScope updating(Updating);
+            RM7UXSetChannelSpacing();
+        }
         SetFrequencyBands();
     }
 }
