@@ -431,6 +431,22 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.PowerButton_TxOn->Toggle();
         QCOMPARE(f.TransmitterOn, 0);
     }
+
+    void losingTheRadioRaisesNoBalloon() {
+        TMainForm& f = Plugged();
+        TForm_BubbleHint hint(nullptr, [] { return true; });
+        f.Form_BubbleHint = &hint;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.EnableConsoleControls(true);
+        // The focus on the control just before the switch: disabling passes it on to the switch.
+        f.ComboBox_RFLevel->setFocus();
+        QVERIFY(f.ComboBox_RFLevel->hasFocus());
+        hint.hide();
+        f.RM7UXDisplayCommsError(2);  // "No Connection": the working controls go grey
+        QVERIFY(!f.ComboBox_RFLevel->isEnabled());
+        QVERIFY(!hint.isVisible());
+    }
 };
 
 QTEST_MAIN(tst_Adjust)
