@@ -441,7 +441,8 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.EnableConsoleControls(true);
         // The focus on the control just before the switch: disabling passes it on to the switch.
         f.ComboBox_RFLevel->setFocus();
-        QVERIFY(f.ComboBox_RFLevel->hasFocus());
+        QTRY_VERIFY(f.ComboBox_RFLevel->hasFocus());
+        QCoreApplication::processEvents();
         hint.hide();
         f.RM7UXDisplayCommsError(2);  // "No Connection": the working controls go grey
         QVERIFY(!f.ComboBox_RFLevel->isEnabled());
