@@ -128,7 +128,7 @@ const std::vector<CliCommand>& Commands() {
          "serve an emulated radio as a COM port until interrupted",
          "Emulates a radio on a pseudo-terminal and attaches it as COM N in the per-user ports\n"
          "folder (default: the first free number from 100). Prints 'COM N' and 'DEVICE PATH'\n"
-         "on standard output, then serves until SIGINT or SIGTERM.\n"
+         "on standard output, then serves until SIGINT, SIGTERM, SIGHUP or SIGQUIT.\n"
          "  --model RM7UH|RM7UL|RM7VX  high-power RM7UX (default), low-power RM7UX (firmware\n"
          "                             without PV) or RM7VX\n"
          "  --serial N                 serial number in decimal (0 is allowed)\n"
