@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "CommaLocale.h"
+
 #include "common/Exception.h"
 #include "common/StrUtils.h"
 
 namespace {
-
-FormatSettings Comma() {
-    FormatSettings fs;
-    fs.DecimalSeparator = ',';
-    return fs;
-}
 
 TEST(StrUtils, IntegersInEveryNotationAndNothingElse) {
     struct Case {
@@ -34,15 +30,15 @@ TEST(StrUtils, IntegersInEveryNotationAndNothingElse) {
 TEST(StrUtils, NumbersFollowTheGivenSeparatorOnly) {
     const FormatSettings dot;
     EXPECT_EQ("409.86875", FormatFixed(409.86875, 5, dot));
-    EXPECT_EQ("440,00000", FormatFixed(440.0, 5, Comma()));
+    EXPECT_EQ("440,00000", FormatFixed(440.0, 5, CommaFormat()));
     EXPECT_EQ("12.5", FormatGeneral(12.5, dot));
     EXPECT_EQ("25", FormatGeneral(25.0, dot));
-    EXPECT_EQ("12,5", FormatGeneral(12.5, Comma()));
+    EXPECT_EQ("12,5", FormatGeneral(12.5, CommaFormat()));
 
     EXPECT_EQ(440.5, TryStrToFloat(" 440.5 ", dot));
-    EXPECT_EQ(440.5, TryStrToFloat("440,5", Comma()));
+    EXPECT_EQ(440.5, TryStrToFloat("440,5", CommaFormat()));
     EXPECT_FALSE(TryStrToFloat("440,5", dot));
-    EXPECT_FALSE(TryStrToFloat("1.12", Comma()));
+    EXPECT_FALSE(TryStrToFloat("1.12", CommaFormat()));
     EXPECT_FALSE(TryStrToFloat("abc", dot));
     EXPECT_FALSE(TryStrToFloat("1e", dot));
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "CommaLocale.h"
 #include "WindowFixture.h"
 #include "common/FormatSettings.h"
 #include "widgets/PowerButton.h"
@@ -228,9 +229,7 @@ class tst_Reading : public QObject, protected WindowFixture {
     }
 
     void localeSeparator() {
-        FormatSettings comma;
-        comma.DecimalSeparator = ',';
-        SetDefaultFormatSettings(comma);
+        SetDefaultFormatSettings(CommaFormat());
         TMainForm& f = Attach();
         radio_->SetField("PB", 1);
         Tick();

@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "CommaLocale.h"
+
 #include "common/Exception.h"
 #include "link/Utilities.h"
 
 namespace {
 
 const FormatSettings kDot{};
-FormatSettings Comma() {
-    FormatSettings fs;
-    fs.DecimalSeparator = ',';
-    return fs;
-}
 
 TEST(ModelVariantCode, Table) {
     struct Case {
@@ -92,8 +89,8 @@ TEST(CompareFirmwareVersions, Table) {
                   c.result)
             << c.numberA << c.suffixA << " vs " << c.numberB << c.suffixB;
     }
-    EXPECT_EQ(CompareFirmwareVersions("1.12", "A", "1.12", "A", Comma()), -2);
-    EXPECT_EQ(CompareFirmwareVersions("1,13", "", "1,12", "A", Comma()), 1);
+    EXPECT_EQ(CompareFirmwareVersions("1.12", "A", "1.12", "A", CommaFormat()), -2);
+    EXPECT_EQ(CompareFirmwareVersions("1,13", "", "1,12", "A", CommaFormat()), 1);
 }
 
 TEST(SupportsPVCommand, FirmwareLevels) {
@@ -122,7 +119,7 @@ TEST(SupportsPVCommand, UnreadableVersions) {
         }
     }
     // A comma locale cannot read "1.12": the radio is given the benefit of the doubt.
-    EXPECT_TRUE(SupportsPVCommand(true, "RM7UH V1.11", Comma()));
+    EXPECT_TRUE(SupportsPVCommand(true, "RM7UH V1.11", CommaFormat()));
 }
 
 TEST(FrequencyCodec, ToChannel) {
