@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QScreen>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -82,7 +83,10 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Browser, &QTextBrowser::forwardAvailable, Button_Forward, &QWidget::setEnabled);
     // Wide enough for the manual's tables at the user's font, in text lines rather than pixels.
     const int line = fontMetrics().height();
-    resize(line * 36, line * 40);
+    QSize size(line * 36, line * 40);
+    if (const QScreen* s = screen(); s != nullptr)
+        size = size.boundedTo(s->availableSize() * 9 / 10);
+    resize(size);
 }
 
 void THelpWindow::ShowTopic(const QString& manualFile, const QString& anchor) {
