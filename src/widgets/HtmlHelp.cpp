@@ -41,7 +41,11 @@ bool IsFile(const std::string& path) {
 
 std::intptr_t ShowManual(QWidget* owner, const std::string& helpFile, std::optional<long> context) {
     THelpState& state = State();
-    QWidget* parent = owner != nullptr ? owner->window() : nullptr;
+    // A modal dialog (the password dialog, a message box) would block a help window that is not
+    // its own.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (parent == nullptr && owner != nullptr)
+        parent = owner->window();
     // One help window, kept with its history while its owner lives.
     if (state.Window.isNull() || state.Window->parentWidget() != parent) {
         delete state.Window;

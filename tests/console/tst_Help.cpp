@@ -5,8 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include "WindowFixture.h"
+#include "console/Advanced.h"
 #include "platform/HelpViewer.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
@@ -52,6 +54,24 @@ class tst_Help : public QObject, protected WindowFixture {
         QCOMPARE(f.Edit_PTTTimeout->text(), ptt);
         QVERIFY(Changes(*radio_, true).empty());
         QVERIFY(dialogs_->Shown.empty());
+    }
+
+    void helpFromTheModalPasswordDialogIsNotBlockedByIt() {
+        TMainForm& f = Attach();
+        TForm_Password password(&f);
+        f.Form_Password = &password;
+        QWidget* helpParent = nullptr;
+        QString topic;
+        QTimer::singleShot(0, &password, [&] {
+            QTest::keyClick(password.Edit_Password, Qt::Key_F1);
+            topic = Topic();
+            helpParent = CurrentHelpWindow()->parentWidget();
+            password.Button_Cancel->click();
+        });
+        f.Button_Advanced->click();
+        QCOMPARE(topic, QString("main-window"));
+        QCOMPARE(helpParent, &password);
+        QVERIFY(!f.AdvancedMode);
     }
 };
 
