@@ -38,6 +38,7 @@
 #include "link/RadioTexts.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
+#include "widgets/AppIcon.h"
 #include "widgets/HtmlHelp.h"
 #include "widgets/PowerButton.h"
 
@@ -80,22 +81,9 @@ T* Named(T* widget, const char* name) {
     return widget;
 }
 
-// The maker's mark: three arcs of radio waves over a mast.
+// The maker's mark, with device pixels for the sharpest of the screens.
 QPixmap LogoPixmap() {
-    QPixmap pm(48, 48);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 0x40, 0x80), 3, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(24, 22, 24, 44);
-    p.drawLine(16, 44, 32, 44);
-    for (int r = 7; r <= 19; r += 6) {
-        p.drawArc(QRectF(24 - r, 18 - r, 2 * r, 2 * r), 30 * 16, 120 * 16);
-    }
-    p.setBrush(QColor(0xC0, 0, 0));
-    p.setPen(Qt::NoPen);
-    p.drawEllipse(QPointF(24, 18), 3, 3);
-    return pm;
+    return MakerLogoPixmap(48);
 }
 
 // A handler for a signal: an error escaping it is shown, not left to end the program.

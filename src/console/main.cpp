@@ -21,6 +21,7 @@
 #include "console/Main.h"
 #include "console/QtDialogs.h"
 #include "platform/UserFolders.h"
+#include "widgets/AppIcon.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/HtmlHelp.h"
 
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
     SetSettingsFolder(ExecutableFolder());
     LoadHtmlHelp();
     QApplication::setApplicationName("RM7UX Radio Config");
+    // The desktop entry's name: Wayland compositors match the window to its launcher by it, and
+    // X11 ones by the entry's StartupWMClass, the program's name.
+    QGuiApplication::setDesktopFileName("cfg-rm7ux-radio");
+    QApplication::setWindowIcon(AppIcon());
     SetApplicationHelpFile(kRelativeHelpFile);
     TQtDialogs dialogs;
     SetDialogs(&dialogs);

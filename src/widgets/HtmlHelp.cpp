@@ -7,9 +7,12 @@
 #include <QWidget>
 #include <optional>
 
+#include <sys/stat.h>
+
 #include "common/StrUtils.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserFolders.h"
+#include "widgets/HelpWindow.h"
 
 namespace {
 
@@ -21,6 +24,7 @@ struct THelpState {
     std::string HelpFile = kRelativeHelpFile;
     QPointer<QWidget> Owner;
     QPointer<THelpKeyFilter> KeyFilter;
+    QPointer<THelpWindow> Window;
 };
 
 THelpState& State() {
@@ -28,34 +32,63 @@ THelpState& State() {
     return state;
 }
 
-// The viewer is a separate program: context requests open the file at the context where the
-// viewer can, everything else opens the file.
-THtmlHelpFunction ViewerEntry(const THelpViewer& viewer) {
-    return [viewer](QWidget*, const std::string& file, unsigned command,
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::intptr_t ShowManual(QWidget* owner, const std::string& helpFile, std::optional<long> context) {
+    THelpState& state = State();
+    // A modal dialog (the password dialog, a message box) would block a help window that is not
+    // its own.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (parent == nullptr && owner != nullptr)
+        parent = owner->window();
+    // One help window, kept with its history while its owner lives.
+    if (state.Window.isNull() || state.Window->parentWidget() != parent) {
+        delete state.Window;
+        state.Window = new THelpWindow(parent);
+    }
+    state.Window->ShowTopic(ManualFileFor(QString::fromStdString(helpFile)),
+                            HelpTopicAnchor(context.value_or(0)));
+    return 1;
+}
+
+THelpWindow* CurrentHelpWindow() {
+    return State().Window;
+}
+
+// The CHM viewer is a separate program and needs the compiled file; without either, the manual
+// opens in our own window. Context requests go to the context's topic, everything else to the
+// main window's.
+THtmlHelpFunction DefaultHtmlHelpFunction(const THelpViewer& viewer) {
+    return [viewer](QWidget* owner, const std::string& file, unsigned command,
                     std::uintptr_t data) -> std::intptr_t {
         std::optional<long> context;
         if (command == HELP_CONTEXT)
             context = static_cast<long>(data);
-        return static_cast<std::intptr_t>(StartHelpViewer(viewer, file, context));
+        if (viewer.Found() && IsFile(file)) {
+            if (const long pid = StartHelpViewer(viewer, file, context); pid != 0)
+                return static_cast<std::intptr_t>(pid);
+        }
+        return ShowManual(owner, file, context);
     };
 }
-
-}  // namespace
 
 void LoadHtmlHelp() {
     THelpState& state = State();
     if (state.Loaded)
         return;
     state.Loaded = true;
-    state.Entry = nullptr;
-    const THelpViewer viewer = FindHelpViewer();
-    if (viewer.Found())
-        state.Entry = ViewerEntry(viewer);
+    state.Entry = DefaultHtmlHelpFunction(FindHelpViewer());
 }
 
 void UnloadHtmlHelp() {
     State().Entry = nullptr;
     State().Loaded = false;
+    delete State().Window;
 }
 
 void SetHtmlHelpFunction(THtmlHelpFunction function) {
@@ -123,6 +156,9 @@ int EffectiveHelpContext(const QWidget* widget) {
 
 bool THelpKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    // The help window has its own keys; the main window's topic would replace the one read.
+    if (qobject_cast<THelpWindow*>(static_cast<QWidget*>(watched)->window()) != nullptr)
         return QObject::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() != Qt::Key_F1 && key->key() != Qt::Key_Help) ||

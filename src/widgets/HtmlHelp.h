@@ -1,27 +1,40 @@
 #pragma once
-// Access to the compiled help file: the Help button, and the help key on any control that
-// carries a help context (the "helpContext" property of it or of its nearest ancestor).
+// Access to help: the Help button, and the help key on any control that carries a help context
+// (the "helpContext" property of it or of its nearest ancestor). The compiled help file opens in
+// a CHM viewer when both are present; otherwise the HTML manual beside it opens in our own help
+// window, at the context's topic.
 
 #include <QObject>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
+class THelpWindow;
+struct THelpViewer;
 
 // Command numbers as the help requests carry them.
 constexpr unsigned HH_DISPLAY_TOPIC = 0;  // the file's default topic
 constexpr unsigned HELP_CONTEXT = 1;      // data is a help context number
 
-// What actually shows help: returns the viewer's result (non-zero when it started), 0 on
-// failure. Empty when no viewer is available.
+// What actually shows help: returns non-zero when help was shown (the viewer's process id, or 1
+// for the help window), 0 on failure. Empty only when a test sets it so.
 using THtmlHelpFunction = std::function<std::intptr_t(QWidget* owner, const std::string& file,
                                                       unsigned command, std::uintptr_t data)>;
 
 // Finds the viewer (once; later calls do nothing). Done at program start.
 void LoadHtmlHelp();
-// Forgets the viewer.
+// Forgets the viewer and closes the help window.
 void UnloadHtmlHelp();
+// The entry LoadHtmlHelp installs: `viewer` when it is found and the file exists, otherwise the
+// help window.
+THtmlHelpFunction DefaultHtmlHelpFunction(const THelpViewer& viewer);
+// Shows the manual that stands beside `helpFile` in the help window (created on first use, a
+// child window of `owner`'s window), at the topic of `context` or the main window's topic.
+std::intptr_t ShowManual(QWidget* owner, const std::string& helpFile, std::optional<long> context);
+// The help window, or null when none is open.
+THelpWindow* CurrentHelpWindow();
 // Replaces the viewer entry (tests pass a stub; an empty function means no viewer).
 void SetHtmlHelpFunction(THtmlHelpFunction function);
 

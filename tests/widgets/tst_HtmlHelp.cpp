@@ -1,7 +1,10 @@
 #include <sys/stat.h>
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
 #include <fstream>
 #include <sstream>
 
@@ -9,6 +12,7 @@
 #include "WaitFor.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserFolders.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
 
 namespace {
@@ -57,6 +61,8 @@ class TestHtmlHelp : public QObject {
     void findsViewerOnPath();
     void startsViewerDetached_data();
     void startsViewerDetached();
+    void manualInOwnWindowWithoutViewer();
+    void viewerOnlyWithItsFile();
 };
 
 void TestHtmlHelp::applicationHelp_data() {
@@ -179,6 +185,76 @@ void TestHtmlHelp::startsViewerDetached() {
 
     QCOMPARE(StartHelpViewer({THelpViewerKind::XChm, dir.File("missing")}, "/h/a.chm", {}), 0L);
     QCOMPARE(StartHelpViewer({}, "/h/a.chm", {}), 0L);
+}
+
+namespace {
+
+QString Topic() {
+    THelpWindow* w = CurrentHelpWindow();
+    return w != nullptr && w->isVisible() ? w->Browser->source().fragment() : QString();
+}
+
+}  // namespace
+
+void TestHtmlHelp::manualInOwnWindowWithoutViewer() {
+    SetHtmlHelpFunction(DefaultHtmlHelpFunction(THelpViewer{}));
+    QWidget main;
+    SetHelpContext(&main, 1);
+    auto* ptt = new QLineEdit(&main);
+    SetHelpContext(ptt, 13);
+    SetupApplicationHelp(&main);
+
+    // Every control's topic is in the manual the build put beside the program.
+    const std::string manual = ExecutableFolder() + "HELP/CFG_RM7UX_Radio.html";
+    const std::string html = ReadAll(manual);
+    for (const THelpTopic& topic : HelpTopics())
+        QVERIFY2(html.find("name=\"" + std::string(topic.Anchor) + "\"") != std::string::npos,
+                 topic.Anchor);
+
+    QTest::keyClick(ptt, Qt::Key_F1);
+    QCOMPARE(Topic(), QString("ptt-timeout"));
+    THelpWindow* w = CurrentHelpWindow();
+    QCOMPARE(w->Browser->source().toLocalFile().toStdString(), manual);
+    QVERIFY(w->Browser->toPlainText().contains("PTT time-out"));
+    QVERIFY(w->Browser->verticalScrollBar()->value() > 0);  // the anchor was found
+
+    Button_HelpClick();
+    QCOMPARE(Topic(), QString("main-window"));
+    QCOMPARE(CurrentHelpWindow(), w);
+    QVERIFY(w->Button_Back->isEnabled());
+    w->Button_Back->click();
+    QCOMPARE(Topic(), QString("ptt-timeout"));
+    w->Button_Contents->click();
+    QCOMPARE(Topic(), QString("top"));
+    // The help key in the help window leaves the topic being read.
+    QTest::keyClick(w->Browser, Qt::Key_F1);
+    QCOMPARE(Topic(), QString("top"));
+
+    // A manual that is missing is said so, not left as a window that does nothing.
+    SetApplicationHelpFile("/nonexistent/HELP/CFG_RM7UX_Radio.chm");
+    QTest::keyClick(ptt, Qt::Key_F1);
+    QVERIFY(w->Browser->toPlainText().contains("/nonexistent/HELP/CFG_RM7UX_Radio.html"));
+    UnloadHtmlHelp();
+    QVERIFY(CurrentHelpWindow() == nullptr);
+}
+
+void TestHtmlHelp::viewerOnlyWithItsFile() {
+    TempDir dir;
+    const std::string out = dir.File("args");
+    WriteScript(dir.File("xchm"),
+                "printf '%s ' \"$@\" > '" + out + ".tmp'\nmv '" + out + ".tmp' '" + out + "'\n");
+    const THtmlHelpFunction entry =
+        DefaultHtmlHelpFunction(THelpViewer{THelpViewerKind::XChm, dir.File("xchm")});
+    std::ofstream(dir.File("h.chm")) << "ITSF";
+    QVERIFY(entry(nullptr, dir.File("h.chm"), HELP_CONTEXT, 13) > 1);
+    QVERIFY(WaitFor([&] { return std::ifstream(out).good(); }));
+    QCOMPARE(ReadAll(out), "--contextid 13 " + dir.File("h.chm") + " ");
+    QVERIFY(CurrentHelpWindow() == nullptr);
+
+    // Without the compiled file the viewer would only complain: the manual opens instead.
+    QCOMPARE(entry(nullptr, ExecutableFolder() + kRelativeHelpFile, HELP_CONTEXT, 1015), 1);
+    QCOMPARE(Topic(), QString("tx-test"));
+    UnloadHtmlHelp();
 }
 
 QTEST_MAIN(TestHtmlHelp)
