@@ -1,5 +1,6 @@
 #include "cli/RadioSession.h"
 
+#include "cli/TrafficLog.h"
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -25,7 +26,13 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
         registry.ReadSettings();
         link_.CommPort = registry.CommPort;
     }
-    link_.CommsLogFileName = ctx.LogFile;
+    // The command keeps one log of every exchange (--log); a log per open would keep only the
+    // last.
+    if (ctx.Log != nullptr) {
+        link_.OnTraffic = [log = ctx.Log](char direction, const std::string& bytes) {
+            log->Traffic(direction, bytes);
+        };
+    }
     // As the window sets up its link: RTS off, DTR on, the working time-outs.
     link_.SetControlLines(0, 1);
     link_.SetTimeouts(0, 100, 200, 0, 0);
@@ -33,6 +40,14 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
     RegisterRM7UXComms(
         &link_,
         [this](uint8_t code) {
+            // Every exchange's open and close, whoever makes it (the record's own exchanges
+            // included), so the log shows where each session starts.
+            if (code == csPortOpen)
+                Note("port " + PortLabel() + " open");
+            else if (code == csIdle && state_ != csIdle)
+                Note("port closed");
+            else if (code >= csPortNotAvailable && code <= csInvalidDevice)
+                Note("state: " + CommsStateText(code));
             state_ = code;
             if (code == csPortOpen)
                 failure_ = 0;
@@ -45,6 +60,11 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
 RadioSession::~RadioSession() {
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
+}
+
+void RadioSession::Note(const std::string& text) {
+    if (ctx_.Log != nullptr)
+        ctx_.Log->Note(text);
 }
 
 bool RadioSession::Connect() {
@@ -66,7 +86,7 @@ void RadioSession::Settle() {
     if (!OpenRadioPort())
         return;
     FlushRadioLink();
-    CloseRadioPort();
+    Close();
 }
 
 std::string RadioSession::PortLabel() const {
@@ -78,7 +98,8 @@ int RadioSession::RadioModel() const {
 }
 
 int RadioSession::Fail(const std::string& what) {
-    CloseRadioPort();
+    Note("failed: " + what);
+    Close();
     std::ostream& err = ctx_.Err();
     err << "rm7ux: " << PortLabel() << ": " << what;
     if (failure_ != 0)

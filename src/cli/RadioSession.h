@@ -37,6 +37,8 @@ class RadioSession {
     int Fail(const std::string& what);
 
   private:
+    void Note(const std::string& text);
+
     const CliContext& ctx_;
     TVVComm2 link_;
     uint8_t state_ = 0;

@@ -2,16 +2,19 @@
 
 #include <string>
 
+#include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 
 namespace {
 
-// The boxes' texts carry CR LF line breaks; a terminal wants LF.
+// The boxes' texts carry CR LF line breaks; a terminal wants LF. What else they carry (a file
+// name, the radio's version text) reaches the terminal with its control characters escaped.
 std::string TerminalText(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        if (c != '\r')
-            out += c;
+    for (const std::string& line : SplitString(text, '\n')) {
+        if (!out.empty())
+            out += '\n';
+        out += TerminalSafe(EndsWith(line, "\r") ? line.substr(0, line.size() - 1) : line);
     }
     return out;
 }
