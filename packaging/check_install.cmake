@@ -12,6 +12,9 @@ foreach(path
     usr/lib/cfg-rm7ux-radio/rm7ux
     usr/lib/cfg-rm7ux-radio/rm7ux-sim
     usr/bin/rm7ux
+    usr/share/man/man1/rm7ux.1
+    usr/share/man/man1/rm7ux-sim.1
+    usr/share/bash-completion/completions/rm7ux
     usr/share/applications/cfg-rm7ux-radio.desktop
     usr/share/icons/hicolor/scalable/apps/cfg-rm7ux-radio.svg)
   if(NOT EXISTS "${DEST}/${path}")
