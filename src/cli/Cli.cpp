@@ -190,10 +190,16 @@ constexpr std::string_view kExitStatuses =
 void PrintUsage(std::ostream& out) {
     out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] COMMAND [ARGS]\n"
            "Configures an RM7UX or RM7VX data radio on a serial port.\n\n"
-           "  --port N       the radio is on COM N (default: the port the window last used);\n"
-           "                 a link COMn in the per-user ports folder names its device\n"
-           "  --device PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
-           "  --log FILE     write the link's traffic log to FILE\n\n"
+           "  --port N, -p N  the radio is on COM N (default: the port the window last used):\n"
+           "                  a number from 1 to 256 written 7, COM7 or COM 7, or auto or\n"
+           "                  auto-all for automatic detection; a link COMn in the per-user\n"
+           "                  ports folder names its device\n"
+           "  --device PATH, -d PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
+           "  --log FILE      keep the whole command's traffic, both directions, in FILE (a\n"
+           "                  regular file)\n"
+           "  --version       the program's version\n"
+           "Options may also be written --port=N, and may follow the command. Numbers are read\n"
+           "and printed with '.' as the decimal point, whatever the locale.\n\n"
            "Commands:\n";
     for (const auto& c : Commands()) {
         std::string head = std::string(c.Name) + " " + std::string(c.Synopsis);

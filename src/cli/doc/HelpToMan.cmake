@@ -20,12 +20,14 @@ function(roff_verbatim out text)
 endfunction()
 
 help_text(help ${PROGRAM} --help)
-string(REGEX MATCH "\n([^\n]+)" summary "${help}")
-string(STRIP "${CMAKE_MATCH_1}" summary)
-string(REGEX REPLACE "\\.$" "" summary "${summary}")
+# The first sentence after the usage line, which may run over several lines.
+string(REGEX MATCH "\n([^.]+)\\." summary "${help}")
+string(REPLACE "\n" " " summary "${CMAKE_MATCH_1}")
+string(REGEX REPLACE " +" " " summary "${summary}")
+string(STRIP "${summary}" summary)
 string(REPLACE "\\" "\\e" summary "${summary}")
 roff_verbatim(body "${help}")
-set(page ".TH ${NAME} 1 \"\" \"${VERSION}\" \"CFG_RM7UX_Radio\"\n"
+string(CONCAT page ".TH ${NAME} 1 \"\" \"${VERSION}\" \"CFG_RM7UX_Radio\"\n"
          ".SH NAME\n${NAME} \\- ${summary}\n"
          ".SH DESCRIPTION\n${body}")
 
