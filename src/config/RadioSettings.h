@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "config/RM7UXFlashConfigObj.h"
+#include "frequency/CountryFrequency.h"
 
 enum class SettingKind {
     Frequency,  // PT PR: channel number, shown in MHz
@@ -93,7 +94,7 @@ std::optional<double> ParseDecimal(std::string_view text);
 std::string PlanCode(int radioModel, int32_t bandCode, double low, double high, double rxLow,
                      double rxHigh);
 // The row of the band with that code; nullptr when the band has none.
-const struct TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_view code);
+const TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_view code);
 
 // The number a flash record holds for a value given in the setting's unit, taken exactly as
 // written: a frequency must lie on the record's own grid, nothing is snapped. nullopt, with the
