@@ -192,12 +192,34 @@ struct Change {
     const TGroupFreqBand* PlanRow = nullptr;
 };
 
+// A cut-out below the recommended minimum goes ahead only with the operator's say; one below a
+// minimum that the settings file sets, never: the window does not go below it either.
+int ConfirmBelowMinimum(CliContext& ctx, const Target& t, const std::string& value) {
+    if (t.Setting->Kind != SettingKind::Celsius)
+        return kExitOk;
+    EncodedSetting e = EncodeSetting(*t.Setting, value, {}, ProgramSettings.MinCutoutTemp);
+    if (e.Refusal != SettingRefusal::NeedsConfirm)
+        return kExitOk;
+    if (ProgramSettings.MinCutoutTempSet) {
+        ctx.Err() << "rm7ux set: " << t.Label << ": below the minimum of "
+                  << ProgramSettings.MinCutoutTemp << " °C that the settings file sets\n";
+        return kExitRefused;
+    }
+    return ShowWarningBox(e.Problem, MsgButtons::OKCancel) == MsgResult::OK ? kExitOk
+                                                                            : kExitRefused;
+}
+
 // The window's step change: every frequency and limit kept in MHz, re-encoded on the new grid,
 // then saved to flash and the radio reset.
 int ChangeStep(CliContext& ctx, const std::string& value) {
     const RadioSetting& step = *FindRadioSetting("step");
     if (std::string problem = PrecheckSetting(step, value); !problem.empty())
         return UsageError(ctx, "set", problem);
+    // Asked before anything is read: what is then sent is what the radio holds at that moment.
+    if (ShowWarningBox("In order to configure the Frequency Step, all changes will be saved to "
+                       "flash and the unit will be reset.\r\n\r\nProceed with change?",
+                       MsgButtons::YesNo) != MsgResult::Yes)
+        return kExitRefused;
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("set step");
@@ -214,12 +236,6 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
         session.Close();
         return UsageError(ctx, "set", e.Problem);
     }
-    session.Close();
-    if (ShowWarningBox("In order to configure the Frequency Step, all changes will be saved to "
-                       "flash and the unit will be reset.\r\n\r\nProceed with change?",
-                       MsgButtons::YesNo) != MsgResult::Yes)
-        return kExitRefused;
-
     next.StepCode = e.Raw;
     const int model = next.RadioModel;
     auto channel = [&](double mhz) { return FrequencyToChannel(model, next.StepCode, mhz); };
@@ -230,8 +246,6 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
     };
     const double tx = keep(pt, p3, p4);
     const double rx = keep(pr, p1, p2);
-    if (!session.Connect())
-        return session.Fail("set step");
     std::string reply;
     const bool sent = WriteAndReadField("PC", next.StepCode, reply, 2, 2) &&
                       SetField("P3", channel(p3)) && SetField("P4", channel(p4)) &&
@@ -329,6 +343,8 @@ int RunSet(CliContext& ctx) {
             }
             if (std::string problem = PrecheckSetting(*t->Setting, value); !problem.empty())
                 return UsageError(ctx, "set", t->Label + ": " + TerminalSafe(problem));
+            if (int status = ConfirmBelowMinimum(ctx, *t, value); status != kExitOk)
+                return status;
         } else {
             const RadioFieldInfo& f = *t->Field;
             if (f.Access == FieldAccess::Text || f.Access == FieldAccess::ReadOnly)
@@ -403,19 +419,7 @@ int RunSet(CliContext& ctx) {
             ctx.Err() << "rm7ux set: " << c.What.Label << ": " << e.Problem << "\n";
             return kExitRefused;
         }
-        if (e.Refusal == SettingRefusal::NeedsConfirm) {
-            session.Close();
-            // A minimum from the settings file is a floor the window never goes below.
-            if (ProgramSettings.MinCutoutTempSet) {
-                ctx.Err() << "rm7ux set: " << c.What.Label << ": below the minimum of "
-                          << ProgramSettings.MinCutoutTemp << " °C that the settings file sets\n";
-                return kExitRefused;
-            }
-            if (ShowWarningBox(e.Problem, MsgButtons::OKCancel) != MsgResult::OK)
-                return kExitRefused;
-            if (!session.Connect())
-                return session.Fail("set");
-        }
+        // NeedsConfirm was asked before the port was opened.
         c.Raw = e.Raw;
         c.Shown = e.Shown;
         changes.push_back(c);
