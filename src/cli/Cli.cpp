@@ -322,6 +322,9 @@ int ParseCommandArgs(const CliCommand& c, std::span<const std::string> args, Cli
             operandsOnly = true;
         } else if (!operandsOnly && IsOption(arg)) {
             auto [option, inlineValue] = SplitOption(arg);
+            // A command with a port of its own (simulate) takes -p as its --port.
+            if (option == "-p" && ListHas(c.ValueOptions, "--port"))
+                option = "--port";
             if (ListHas(c.Flags, arg)) {
                 ctx.Flags.insert(arg);
             } else if (ListHas(c.ValueOptions, option)) {
