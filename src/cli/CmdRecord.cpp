@@ -93,7 +93,7 @@ int LoadFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
     if (!loaded) {
         ShowErrorBox("Failed to load from the configuration from the file '" + record.FileName() +
                      "'");
-        ctx.Err() << TerminalSafe(record.ConfigFile().ErrorText());
+        ctx.Err() << TerminalSafeLines(record.ConfigFile().ErrorText());
         return kExitUsage;
     }
     return kExitOk;
@@ -194,7 +194,7 @@ int SaveLoadable(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
         discard();
         ctx.Err() << "rm7ux save: the result would not load back as a configuration file; '"
                   << TerminalSafe(target) << "' is left as it was\n"
-                  << TerminalSafe(check.ConfigFile().ErrorText());
+                  << TerminalSafeLines(check.ConfigFile().ErrorText());
         return kExitUsage;
     }
     if (existed) {

@@ -7,18 +7,6 @@
 
 namespace {
 
-// The boxes' texts carry CR LF line breaks; a terminal wants LF. What else they carry (a file
-// name, the radio's version text) reaches the terminal with its control characters escaped.
-std::string TerminalText(const std::string& text) {
-    std::string out;
-    for (const std::string& line : SplitString(text, '\n')) {
-        if (!out.empty())
-            out += '\n';
-        out += TerminalSafe(EndsWith(line, "\r") ? line.substr(0, line.size() - 1) : line);
-    }
-    return out;
-}
-
 MsgResult Yes(MsgButtons buttons) {
     return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::OK;
 }
@@ -48,7 +36,7 @@ TerminalDialogs::~TerminalDialogs() {
 
 MsgResult TerminalDialogs::Show(MsgType, const std::string& title, const std::string& text,
                                 MsgButtons buttons) {
-    err_ << (title.empty() ? "" : title + ": ") << TerminalText(text) << "\n";
+    err_ << (title.empty() ? "" : title + ": ") << TerminalSafeLines(text) << "\n";
     if (buttons == MsgButtons::OK) {
         err_.flush();
         return MsgResult::OK;

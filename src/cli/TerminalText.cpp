@@ -63,6 +63,24 @@ std::string TerminalSafe(std::string_view text) {
     return out;
 }
 
+std::string TerminalSafeLines(std::string_view text) {
+    std::string out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? end : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        out += TerminalSafe(line);
+        if (end == std::string_view::npos)
+            break;
+        out += '\n';
+        start = end + 1;
+    }
+    return out;
+}
+
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
