@@ -34,7 +34,9 @@ bool ReadRadio(TRM7UXFlashRecordClass& record, RadioSession& session, std::strin
 }
 
 int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& problem) {
-    session.Fail("Failed to read the configuration from flash");
+    const std::string command = session.LastCommand();
+    session.Fail("Failed to read the configuration from flash" +
+                 (command.empty() ? std::string() : " at " + TerminalSafe(command)));
     if (!problem.empty())
         ctx.Err() << problem << "\n";
     return kExitFailed;
@@ -290,7 +292,9 @@ int RunProgram(CliContext& ctx) {
     std::string problem;
     if (!ReadRadio(back, session, problem, ctx, "reading the radio back to verify")) {
         // The line must know that this radio is programmed, only not verified.
-        session.Fail("programmed and saved to flash; the verifying read failed");
+        const std::string command = session.LastCommand();
+        session.Fail("programmed and saved to flash; the verifying read failed" +
+                     (command.empty() ? std::string() : " at " + TerminalSafe(command)));
         if (!problem.empty())
             ctx.Err() << TerminalSafe(problem) << "\n";
         return kExitFailed;

@@ -42,7 +42,7 @@ TEST_F(CliTest, OptionFormsVersionAndThePortRule) {
     EXPECT_TRUE(Has(r.Err, "not available")) << r.Err;
 }
 
-TEST_F(CliTest, DiffFollowsDiff1AndProgramNamesWhatItSkipped) {
+TEST_F(CliTest, DiffFollowsDiff1AndFailuresNameWhatFailedOrWasSkipped) {
     StartRadio();
     ASSERT_EQ(Run({"save", File("radio.RM7UX")}).Status, 0);
     EXPECT_EQ(Run({"diff", File("radio.RM7UX")}).Status, 0);
@@ -51,6 +51,13 @@ TEST_F(CliTest, DiffFollowsDiff1AndProgramNamesWhatItSkipped) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(r.Out, "PT file=$5780 radio=$5781\n");
     EXPECT_EQ(Run({"diff", File("absent.RM7UX")}).Status, 2);
+    // A failure names the field and what the radio said.
+    RadioFaults garbage;
+    garbage.GarbageField = "PT";
+    Radio().SetFaults(garbage);
+    r = Run({"read"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(Has(r.Err, "at PT (the radio answered 'PT XXXX')")) << r.Err;
     RadioFaults silent;
     silent.Silent = true;
     Radio().SetFaults(silent);
