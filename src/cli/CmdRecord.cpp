@@ -278,8 +278,14 @@ int RunProgram(CliContext& ctx) {
     }
 
     Progress(ctx, "writing the configuration and saving it to flash");
-    if (!record.WriteToRadio())
-        return session.Fail("Failed to write the configuration to flash");
+    if (!record.WriteToRadio()) {
+        // The fields go first and the flash save last: where it stopped says what flash holds.
+        const std::string at = TerminalSafe(session.LastCommand());
+        const bool saving = StartsWith(at, "EE") || StartsWith(at, "EP");
+        return session.Fail(
+            "Failed to write the configuration to flash: " +
+            (saving ? "flash save stopped at " + at : "writing " + at + "; flash was not saved"));
+    }
     Progress(ctx, "resetting the radio");
     if (ResetRadio())
         ShowInformationBox("Configuration Saved to Flash");
