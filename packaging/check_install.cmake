@@ -14,6 +14,9 @@ set(expected
     usr/lib/cfg-rm7ux-radio/rm7ux-sim
     usr/lib/cfg-rm7ux-radio/HELP/CFG_RM7UX_Radio.html
     usr/bin/rm7ux
+    usr/share/man/man1/rm7ux.1
+    usr/share/man/man1/rm7ux-sim.1
+    usr/share/bash-completion/completions/rm7ux
     usr/share/applications/cfg-rm7ux-radio.desktop
     usr/share/icons/hicolor/scalable/apps/cfg-rm7ux-radio.svg
     usr/share/doc/cfg-rm7ux-radio/copyright

@@ -8,8 +8,13 @@
 
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
+#include "cli/PortArgument.h"
 #include "cli/TerminalDialogs.h"
+#include "cli/TerminalText.h"
+#include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
+#include "config/RadioSettings.h"
+#include "config/Version.h"
 
 namespace {
 
@@ -28,21 +33,23 @@ struct CliCommand {
 const std::vector<CliCommand>& Commands() {
     static const std::vector<CliCommand> kCommands = {
         {"identify",
-         "",
+         "[--json]",
          "model, power variant, version, serial number, hardware revision",
          "Identifies the radio and prints one 'Name: value' line each for its model, power\n"
-         "variant, version text, serial number (eight digits) and hardware revision.\n",
-         {},
+         "variant, version text, serial number (eight digits) and hardware revision; with\n"
+         "--json, one JSON document (README, \"JSON\").\n",
+         {"--json"},
          {},
          0,
          0,
          RunIdentify},
         {"status",
-         "",
+         "[--json]",
          "temperature, raw RSSI and alarms",
          "Prints the radio's temperature in degrees Celsius, its raw RSSI and its alarms\n"
-         "(\"No Alarms\", or the names of the active ones: Temp, PTT, PLL, Ant).\n",
-         {},
+         "(\"No Alarms\", or the names of the active ones: Temp, PTT, PLL, Ant); with --json,\n"
+         "one JSON document.\n",
+         {"--json"},
          {},
          0,
          0,
@@ -51,8 +58,9 @@ const std::vector<CliCommand>& Commands() {
          "[--json]",
          "the whole flash record",
          "Reads every field of the radio's flash record and prints it, one KEY=value line each\n"
-         "named as the configuration file names them; with --json, one JSON object named by\n"
-         "the record's fields (Ctcss, FreqRange as an array, FirmwareVersion...).\n",
+         "named as the configuration file names them; with --json, one JSON document that\n"
+         "gives every setting by name with its field code, unit, value in that unit and raw\n"
+         "digits (schema \"rm7ux\", version 1; README, \"JSON\"). 'program' takes it back.\n",
          {"--json"},
          {},
          0,
@@ -76,7 +84,10 @@ const std::vector<CliCommand>& Commands() {
          "radio without a valid serial number takes the file's after two confirmations\n"
          "(asked on the terminal, or given by --yes); any other radio is refused (status 3).\n"
          "Then writes the fields, saves them to flash, resets the radio, reads it back and\n"
-         "lists every field that did not take (status 1).\n",
+         "lists every field that did not take (status 1). FILE is a configuration file or a\n"
+         "JSON record as 'read --json' prints it (each setting by its value or its raw digits;\n"
+         "where both are given they must agree). A PV that the radio's firmware lacks is\n"
+         "reported and left out, which is no failure.\n",
          {"--yes"},
          {},
          1,
@@ -86,33 +97,46 @@ const std::vector<CliCommand>& Commands() {
          "FILE",
          "fields that differ between a configuration file and the radio",
          "Reads the radio and prints, for each configuration field whose value differs from\n"
-         "FILE's, 'KEY file=VALUE radio=VALUE'. Nothing printed means they agree (status 0\n"
-         "either way). Status fields (RH, RC, RT, RV) are not compared.\n",
+         "FILE's (a configuration file or a JSON record), 'KEY file=VALUE radio=VALUE'. Status\n"
+         "fields (RH, RC, RT, RV) are not compared. Like diff(1), and unlike the other\n"
+         "commands: status 0 the same, 1 different, 2 trouble (a file that cannot be loaded,\n"
+         "a radio that cannot be read; the message says which).\n",
          {},
          {},
          1,
          1,
          RunDiff},
         {"get",
-         "CODE",
-         "one field of the radio",
-         "Prints the value of one field as the radio gives it (hexadecimal digits; the text\n"
-         "for RV). CODE is one of the codes listed below.\n",
+         "NAME...",
+         "settings in their units, or fields by code",
+         "Prints the value of each NAME, one line each, in one exchange: a setting in its unit\n"
+         "(tx-frequency 441.25000 in MHz, power as the model's caption such as 5W,\n"
+         "cutout-temperature in degrees Celsius), or a field by its code as the radio gives it\n"
+         "(hexadecimal digits: 'get PT' prints 5780). Numbers always use '.' as the decimal\n"
+         "point, whatever the locale.\n",
          {},
          {},
          1,
-         1,
+         64,
          RunGet},
         {"set",
-         "CODE VALUE",
-         "change one field (not saved to flash)",
-         "Sets one field of the radio's working settings. VALUE is hexadecimal, at most the\n"
-         "field's width (shorter values are zero-filled; a leading $ is allowed). Use 'flash'\n"
-         "to keep it over a reset.\n",
-         {},
+         "NAME VALUE... [--flash] [--yes]",
+         "change settings (working settings; --flash keeps them)",
+         "Sets each NAME to VALUE in one exchange, with the window's rules: a frequency is\n"
+         "snapped to the step's grid (the value printed is the one set), a cut-out temperature\n"
+         "below the recommended minimum needs --yes. Where the window would clamp, set refuses\n"
+         "and sends nothing: a value no model or not this model takes is status 2, a frequency\n"
+         "outside the radio's band limits status 3 (the limits in the message). Every value is\n"
+         "checked before the first is sent. Prints NAME=VALUE for each value set.\n"
+         "A field code takes hexadecimal digits, at most the field's width (zero-filled; a\n"
+         "leading $ is allowed). --flash saves everything to flash at the end ('rm7ux flash'\n"
+         "does it later). 'set step 5' re-encodes every frequency and limit on the new grid\n"
+         "(keeping them in MHz), saves to flash and resets the radio: it needs --yes and is\n"
+         "given on its own.\n",
+         {"--flash", "--yes"},
          {},
          2,
-         2,
+         128,
          RunSet},
         {"flash",
          "",
@@ -157,16 +181,25 @@ constexpr std::string_view kExitStatuses =
     "  0  done\n"
     "  1  the radio could not be reached or an exchange failed (the link state, such as\n"
     "     \"No Connection\", and the reason on standard error); program: a field did not take\n"
-    "  2  usage error, or a file that cannot be read or written\n"
-    "  3  refused: wrong device, not confirmed, file exists, field the firmware lacks\n";
+    "  2  usage error, a value no model or not this model takes (nothing sent), or a file\n"
+    "     that cannot be read or written\n"
+    "  3  refused: wrong device, not confirmed, file exists, a frequency outside the radio's\n"
+    "     band limits, get or set of PV on firmware without it\n"
+    "diff alone follows diff(1): 0 the same, 1 different, 2 trouble.\n";
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] COMMAND [ARGS]\n"
            "Configures an RM7UX or RM7VX data radio on a serial port.\n\n"
-           "  --port N       the radio is on COM N (default: the port the window last used);\n"
-           "                 a link COMn in the per-user ports folder names its device\n"
-           "  --device PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
-           "  --log FILE     write the link's traffic log to FILE\n\n"
+           "  --port N, -p N  the radio is on COM N (default: the port the window last used):\n"
+           "                  a number from 1 to 256 written 7, COM7 or COM 7, or auto or\n"
+           "                  auto-all for automatic detection; a link COMn in the per-user\n"
+           "                  ports folder names its device\n"
+           "  --device PATH, -d PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
+           "  --log FILE      keep the whole command's traffic, both directions, in FILE (a\n"
+           "                  regular file)\n"
+           "  --version       the program's version\n"
+           "Options may also be written --port=N, and may follow the command. Numbers are read\n"
+           "and printed with '.' as the decimal point, whatever the locale.\n\n"
            "Commands:\n";
     for (const auto& c : Commands()) {
         std::string head = std::string(c.Name) + " " + std::string(c.Synopsis);
@@ -182,6 +215,21 @@ void PrintCommandHelp(std::ostream& out, const CliCommand& c) {
         << c.Summary << ".\n\n"
         << c.Details;
     if (c.Name == "get" || c.Name == "set") {
+        out << "\nSettings (unit, field, meaning):\n";
+        for (const auto& s : RadioSettingTable()) {
+            if (c.Name == "set" && !s.Writable)
+                continue;
+            std::string name(s.Name);
+            std::string unit(s.Unit.empty() ? "-" : s.Unit);
+            std::string code(s.Code.empty() ? "-" : s.Code);
+            // Columns count characters: "°C" is three bytes but two columns.
+            const size_t unitWidth = static_cast<size_t>(std::count_if(
+                unit.begin(), unit.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+            out << "  " << name << std::string(name.size() < 25 ? 25 - name.size() : 1, ' ') << unit
+                << std::string(unitWidth < 5 ? 5 - unitWidth : 1, ' ') << code
+                << std::string(5 - code.size(), ' ') << s.Meaning
+                << (s.Writable || c.Name == "set" ? "" : " (read only)") << "\n";
+        }
         out << "\nCodes (digits, meaning):\n";
         for (const auto& f : RadioFieldTable()) {
             bool writable = f.Access == FieldAccess::Editable || f.Access == FieldAccess::Level;
@@ -205,24 +253,93 @@ bool ListHas(const std::vector<std::string_view>& list, std::string_view item) {
 }
 
 int GlobalUsageError(const CliIO& io, const std::string& problem) {
-    io.Err << "rm7ux: " << problem << "\nTry 'rm7ux --help'.\n";
+    io.Err << "rm7ux: " << TerminalSafe(problem) << "\nTry 'rm7ux --help'.\n";
     return kExitUsage;
 }
 
-// The command's operands, flags and valued options, in any order.
+// An operand that only looks like an option: a negative number ("set cutout-temperature -10").
+bool IsOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' && !ParseDecimal(arg);
+}
+
+// "--port=7" is "--port" "7"; "-p7" is "-p" "7".
+std::pair<std::string, std::optional<std::string>> SplitOption(const std::string& arg) {
+    if (StartsWith(arg, "--")) {
+        const size_t eq = arg.find('=');
+        if (eq != std::string::npos)
+            return {arg.substr(0, eq), arg.substr(eq + 1)};
+    } else if (arg.size() > 2 && (StartsWith(arg, "-p") || StartsWith(arg, "-d"))) {
+        return {arg.substr(0, 2), arg.substr(2)};
+    }
+    return {arg, std::nullopt};
+}
+
+// The options that choose the port and the log, wherever they stand. Returns -1 when `arg` is
+// not one of them, else the exit status (kExitOk when taken).
+int GlobalOption(const std::string& arg, std::span<const std::string> args, size_t& i,
+                 CliContext& ctx) {
+    auto [name, inlineValue] = SplitOption(arg);
+    if (name == "-p")
+        name = "--port";
+    if (name == "-d")
+        name = "--device";
+    if (name != "--port" && name != "--device" && name != "--log")
+        return -1;
+    std::string value;
+    if (inlineValue) {
+        value = *inlineValue;
+    } else {
+        if (i + 1 >= args.size())
+            return GlobalUsageError(ctx.IO, name + " needs a value");
+        value = args[++i];
+    }
+    if (name == "--port") {
+        std::string problem;
+        if (!ParsePortArgument(value, ctx.Port, problem))
+            return GlobalUsageError(ctx.IO, problem);
+    } else if (name == "--device") {
+        if (value.empty())
+            return GlobalUsageError(ctx.IO, "--device needs a path");
+        std::error_code ec;
+        ctx.Device = std::filesystem::absolute(value, ec).string();
+        if (ec)
+            ctx.Device = value;
+    } else {
+        if (value.empty())
+            return GlobalUsageError(ctx.IO, "--log needs a file name");
+        ctx.LogFile = value;
+    }
+    return kExitOk;
+}
+
+// The command's operands, flags and valued options, in any order, and the global options.
 int ParseCommandArgs(const CliCommand& c, std::span<const std::string> args, CliContext& ctx) {
     const std::string name(c.Name);
+    bool operandsOnly = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() > 1 && arg[0] == '-') {
+        if (!operandsOnly && arg == "--") {
+            operandsOnly = true;
+        } else if (!operandsOnly && IsOption(arg)) {
+            auto [option, inlineValue] = SplitOption(arg);
+            // A command with a port of its own (simulate) takes -p as its --port.
+            if (option == "-p" && ListHas(c.ValueOptions, "--port"))
+                option = "--port";
             if (ListHas(c.Flags, arg)) {
                 ctx.Flags.insert(arg);
-            } else if (ListHas(c.ValueOptions, arg)) {
-                if (i + 1 >= args.size())
-                    return UsageError(ctx, name, arg + " needs a value");
-                ctx.Options[arg] = args[++i];
+            } else if (ListHas(c.ValueOptions, option)) {
+                if (inlineValue) {
+                    ctx.Options[option] = *inlineValue;
+                } else {
+                    if (i + 1 >= args.size())
+                        return UsageError(ctx, name, option + " needs a value");
+                    ctx.Options[option] = args[++i];
+                }
+            } else if (int status = GlobalOption(arg, args, i, ctx); status != -1) {
+                if (status != kExitOk)
+                    return status;
             } else {
-                return UsageError(ctx, name, "unknown option " + arg);
+                return UsageError(ctx, name, "unknown option " + TerminalSafe(arg));
             }
         } else {
             ctx.Args.push_back(arg);
@@ -231,11 +348,17 @@ int ParseCommandArgs(const CliCommand& c, std::span<const std::string> args, Cli
     if (ctx.Args.size() < c.MinOperands)
         return UsageError(ctx, name, "missing operand");
     if (ctx.Args.size() > c.MaxOperands)
-        return UsageError(ctx, name, "unexpected operand '" + ctx.Args[c.MaxOperands] + "'");
+        return UsageError(ctx, name,
+                          "unexpected operand '" + TerminalSafe(ctx.Args[c.MaxOperands]) + "'");
     return kExitOk;
 }
 
 }  // namespace
+
+void Progress(const CliContext& ctx, const std::string& stage) {
+    if (ctx.IO.ProgressLines)
+        ctx.Err() << "rm7ux: " << TerminalSafe(stage) << "...\n" << std::flush;
+}
 
 int UsageError(const CliContext& ctx, const std::string& command, const std::string& problem) {
     ctx.Err() << "rm7ux " << command << ": " << problem << "\nTry 'rm7ux " << command
@@ -246,38 +369,22 @@ int UsageError(const CliContext& ctx, const std::string& command, const std::str
 int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     CliContext ctx{io};
     size_t i = 0;
-    for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
+    for (; i < args.size() && IsOption(args[i]); ++i) {
         const std::string& arg = args[i];
         if (IsHelp(arg)) {
             PrintUsage(io.Out);
             return kExitOk;
         }
-        if (arg != "--port" && arg != "--device" && arg != "--log")
-            return GlobalUsageError(io, "unknown option " + arg);
-        if (i + 1 >= args.size())
-            return GlobalUsageError(io, arg + " needs a value");
-        const std::string& value = args[++i];
-        if (arg == "--port") {
-            std::optional<int32_t> n = TryStrToInt(value);
-            if (!n || *n < 1 || *n > 256)
-                return GlobalUsageError(io, "--port needs a COM number from 1 to 256");
-            ctx.ComPort = static_cast<uint32_t>(*n);
-        } else if (arg == "--device") {
-            if (value.empty())
-                return GlobalUsageError(io, "--device needs a path");
-            std::error_code ec;
-            ctx.Device = std::filesystem::absolute(value, ec).string();
-            if (ec)
-                ctx.Device = value;
-        } else {
-            // Checked here: the link would only say that the port is not available.
-            if (!std::ofstream(value, std::ios::app))
-                return GlobalUsageError(io, "cannot write the log file " + value);
-            ctx.LogFile = value;
+        if (arg == "--version" || arg == "-V") {
+            io.Out << "rm7ux " << GetVersionText() << "\n";
+            return kExitOk;
         }
+        int status = GlobalOption(arg, args, i, ctx);
+        if (status == -1)
+            return GlobalUsageError(io, "unknown option " + arg);
+        if (status != kExitOk)
+            return status;
     }
-    if (ctx.ComPort && !ctx.Device.empty())
-        return GlobalUsageError(io, "--port and --device exclude each other");
     if (i >= args.size()) {
         PrintUsage(io.Err);
         return kExitUsage;
@@ -293,6 +400,31 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     }
     if (int status = ParseCommandArgs(*command, rest, ctx); status != kExitOk)
         return status;
+    if ((ctx.Port.Number || !ctx.Port.Auto.empty()) && !ctx.Device.empty())
+        return GlobalUsageError(io, "--port and --device exclude each other");
+    if (!ctx.Port.Auto.empty()) {
+        std::string problem;
+        std::optional<uint32_t> port = ResolveAutoPort(ctx.Port.Auto, problem);
+        if (!port) {
+            io.Err << "rm7ux: --port " << ctx.Port.Auto << ": " << TerminalSafe(problem) << "\n";
+            return kExitFailed;
+        }
+        ctx.Port.Number = *port;
+    }
+    ctx.ComPort = ctx.Port.Number;
+    TrafficLog log;
+    if (!ctx.LogFile.empty()) {
+        std::string problem;
+        if (!log.Open(ctx.LogFile, problem))
+            return GlobalUsageError(io, problem);
+        ctx.Log = &log;
+    }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
-    return command->Run(ctx);
+    int status = command->Run(ctx);
+    if (ctx.Log != nullptr && !log.Finish()) {
+        io.Err << "rm7ux: " << TerminalSafe(log.Problem()) << "\n";
+        if (status == kExitOk)
+            status = kExitUsage;
+    }
+    return status;
 }

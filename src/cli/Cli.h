@@ -20,6 +20,7 @@ struct CliIO {
     std::ostream& Err;
     std::istream& In;
     bool InteractiveInput = false;  // In is a terminal the user can answer questions on
+    bool ProgressLines = false;     // Err is a terminal: the longer commands show their stages
 };
 
 // Runs one command line (the arguments after the program's name); returns the exit status.

@@ -9,12 +9,17 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/PortArgument.h"
+
+class TrafficLog;
 
 struct CliContext {
     const CliIO& IO;
-    std::optional<uint32_t> ComPort;             // --port
+    PortArgument Port;                           // --port as given
+    std::optional<uint32_t> ComPort;             // --port, resolved
     std::string Device;                          // --device, absolute; "" for a COM number
-    std::string LogFile;                         // --log: the link's traffic log
+    std::string LogFile;                         // --log
+    TrafficLog* Log = nullptr;                   // open for the whole command with --log
     std::vector<std::string> Args;               // the command's operands
     std::set<std::string> Flags;                 // its flags given ("--force")
     std::map<std::string, std::string> Options;  // its options with a value ("--model")
@@ -27,6 +32,9 @@ struct CliContext {
         return it != Options.end() ? &it->second : nullptr;
     }
 };
+
+// One line per stage of a longer command, on a terminal only: a script's log stays clean.
+void Progress(const CliContext& ctx, const std::string& stage);
 
 // Prints "rm7ux <command>: <problem>" and the hint to --help; returns kExitUsage.
 int UsageError(const CliContext& ctx, const std::string& command, const std::string& problem);
@@ -41,3 +49,6 @@ int RunSave(CliContext& ctx);
 int RunProgram(CliContext& ctx);
 int RunDiff(CliContext& ctx);
 int RunSimulate(CliContext& ctx);
+
+// EE, then EP, on the open link; false with the step that failed put into words.
+bool SaveToFlashNamed(std::string& failure);

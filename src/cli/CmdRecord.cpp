@@ -1,21 +1,28 @@
 // read, save, program, diff: the whole flash record, between the radio and a configuration file.
 
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "cli/CliCommands.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
+#include "cli/TerminalText.h"
+#include "common/StrUtils.h"
 #include "common/UserDialogs.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
+#include "link/Utilities.h"
 
 namespace {
 
 // ReadFromRadio, with a reply that raises (a power calibration that is not hexadecimal) taken
 // as the failed exchange it is.
-bool ReadRadio(TRM7UXFlashRecordClass& record, RadioSession& session, std::string& problem) {
+bool ReadRadio(TRM7UXFlashRecordClass& record, RadioSession& session, std::string& problem,
+               const CliContext& ctx, const char* stage = "reading the radio") {
+    Progress(ctx, stage);
     try {
         if (record.ReadFromRadio())
             return true;
@@ -27,29 +34,68 @@ bool ReadRadio(TRM7UXFlashRecordClass& record, RadioSession& session, std::strin
 }
 
 int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& problem) {
-    session.Fail("Failed to read the configuration from flash");
+    const std::string command = session.LastCommand();
+    session.Fail("Failed to read the configuration from flash" +
+                 (command.empty() ? std::string() : " at " + TerminalSafe(command)));
     if (!problem.empty())
         ctx.Err() << problem << "\n";
     return kExitFailed;
 }
 
-// The file's record, as program and diff take it; a status other than kExitOk on failure.
+// A JSON record: the first thing in the file, after a byte-order mark and blanks, is "{".
+bool LooksLikeJson(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    if (StartsWith(head, "\xEF\xBB\xBF"))
+        head.erase(0, 3);
+    const std::string_view t = TrimView(head);
+    return !t.empty() && t[0] == '{';
+}
+
+int LoadJsonFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(record.FileName(), ec);
+    if (ec || size > TINIRM7UX::MaxFileSize) {
+        ctx.Err() << "rm7ux: '" << TerminalSafe(record.FileName())
+                  << "': " << (ec ? ec.message() : "larger than a record can be (1 MB)") << "\n";
+        return kExitUsage;
+    }
+    std::ifstream in(record.FileName(), std::ios::binary);
+    std::string text(static_cast<size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in.gcount()));
+    if (StartsWith(text, "\xEF\xBB\xBF"))
+        text.erase(0, 3);
+    std::string problem;
+    if (!in.bad() && RecordFromJson(text, record.Record(), problem))
+        return kExitOk;
+    ctx.Err() << "rm7ux: '" << TerminalSafe(record.FileName())
+              << "' is not a record rm7ux can program: " << TerminalSafe(problem) << "\n";
+    return kExitUsage;
+}
+
+// The file's record, as program and diff take it: a configuration file, or a JSON record as
+// read --json prints it; a status other than kExitOk on failure.
 int LoadFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
     record.SetFileName(ctx.Args[0]);
     if (!record.FileExists()) {
         ShowErrorBox("The file '" + record.FileName() + "' does not exist");
         return kExitUsage;
     }
+    if (LooksLikeJson(record.FileName()))
+        return LoadJsonFile(ctx, record);
     bool loaded = false;
     try {
         loaded = record.LoadFromFile();
     } catch (const std::exception& e) {
-        ctx.Err() << e.what() << "\n";
+        ctx.Err() << TerminalSafe(e.what()) << "\n";
     }
     if (!loaded) {
         ShowErrorBox("Failed to load from the configuration from the file '" + record.FileName() +
                      "'");
-        ctx.Err() << record.ConfigFile().ErrorText();
+        ctx.Err() << TerminalSafeLines(record.ConfigFile().ErrorText());
         return kExitUsage;
     }
     return kExitOk;
@@ -94,13 +140,85 @@ void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>&
         ctx.Out() << d.Key << " file=" << d.Expected << " radio=" << d.Actual << "\n";
 }
 
+// Writes the record as SaveToFile does, keeping the merge into an existing file, but only when
+// the result loads back as a configuration file: a foreign file replaced with --force could
+// otherwise become a backup that program refuses. The old file is left as it was otherwise.
+int SaveLoadable(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
+    std::error_code ec;
+    std::string target = record.FileName();
+    // Through a link, the file it names is the one replaced, as the window's save does.
+    if (std::filesystem::is_symlink(target, ec))
+        target = std::filesystem::weakly_canonical(target, ec).string();
+    const bool existed = std::filesystem::exists(target, ec);
+    if (existed && std::filesystem::file_size(target, ec) > TINIRM7UX::MaxFileSize) {
+        ctx.Err() << "rm7ux save: '" << TerminalSafe(target)
+                  << "' is larger than a configuration file can be; a save into it would not "
+                     "load back. It is left as it was.\n";
+        return kExitUsage;
+    }
+    std::string trial = target;
+    if (existed) {
+        trial = target + ".rm7ux-trial";
+        std::filesystem::copy_file(target, trial, std::filesystem::copy_options::overwrite_existing,
+                                   ec);
+        if (ec) {
+            ctx.Err() << "rm7ux save: cannot copy '" << TerminalSafe(target)
+                      << "': " << ec.message() << "\n";
+            return kExitUsage;
+        }
+        record.SetFileName(trial);
+    }
+    auto discard = [&] {
+        if (existed)
+            std::filesystem::remove(trial, ec);
+        record.SetFileName(target);
+    };
+    bool saved = false;
+    try {
+        saved = record.SaveToFile();
+    } catch (const std::exception& e) {
+        ctx.Err() << TerminalSafe(e.what()) << "\n";
+    }
+    if (!saved) {
+        discard();
+        ShowErrorBox("Failed to save the configuration to file");
+        return kExitUsage;
+    }
+    TRM7UXFlashRecordClass check;
+    check.SetFileName(trial);
+    bool loads = false;
+    try {
+        loads = check.LoadFromFile() && check.Record().SerialNumber == record.Record().SerialNumber;
+    } catch (const std::exception&) {
+        loads = false;
+    }
+    if (!loads) {
+        discard();
+        ctx.Err() << "rm7ux save: the result would not load back as a configuration file; '"
+                  << TerminalSafe(target) << "' is left as it was\n"
+                  << TerminalSafeLines(check.ConfigFile().ErrorText());
+        return kExitUsage;
+    }
+    if (existed) {
+        std::filesystem::rename(trial, target, ec);
+        if (ec) {
+            discard();
+            ctx.Err() << "rm7ux save: Unable to write to " << TerminalSafe(target) << ": "
+                      << ec.message() << "\n";
+            return kExitUsage;
+        }
+        record.SetFileName(target);
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunRead(CliContext& ctx) {
     RadioSession session(ctx);
     TRM7UXFlashRecordClass record;
     std::string problem;
-    if (!ReadRadio(record, session, problem))
+    if (!ReadRadio(record, session, problem, ctx))
         return ReadFailed(session, ctx, problem);
     if (ctx.Flag("--json"))
         PrintRecordJson(ctx.Out(), record.Record());
@@ -118,18 +236,11 @@ int RunSave(CliContext& ctx) {
     }
     RadioSession session(ctx);
     std::string problem;
-    if (!ReadRadio(record, session, problem))
+    if (!ReadRadio(record, session, problem, ctx))
         return ReadFailed(session, ctx, problem);
-    bool saved = false;
-    try {
-        saved = record.SaveToFile();
-    } catch (const std::exception& e) {
-        ctx.Err() << e.what() << "\n";
-    }
-    if (!saved) {
-        ShowErrorBox("Failed to save the configuration to file");
-        return kExitUsage;
-    }
+    Progress(ctx, "writing '" + record.FileName() + "'");
+    if (int status = SaveLoadable(ctx, record); status != kExitOk)
+        return status;
     ctx.Err() << "Saved the configuration of serial number "
               << FormatSerialNumber(record.Record().SerialNumber) << " to '" << record.FileName()
               << "'\n";
@@ -166,8 +277,16 @@ int RunProgram(CliContext& ctx) {
             return kExitRefused;
     }
 
-    if (!record.WriteToRadio())
-        return session.Fail("Failed to write the configuration to flash");
+    Progress(ctx, "writing the configuration and saving it to flash");
+    if (!record.WriteToRadio()) {
+        // The fields go first and the flash save last: where it stopped says what flash holds.
+        const std::string at = TerminalSafe(session.LastCommand());
+        const bool saving = StartsWith(at, "EE") || StartsWith(at, "EP");
+        return session.Fail(
+            "Failed to write the configuration to flash: " +
+            (saving ? "flash save stopped at " + at : "writing " + at + "; flash was not saved"));
+    }
+    Progress(ctx, "resetting the radio");
     if (ResetRadio())
         ShowInformationBox("Configuration Saved to Flash");
     else
@@ -177,9 +296,26 @@ int RunProgram(CliContext& ctx) {
     session.Settle();
     TRM7UXFlashRecordClass back;
     std::string problem;
-    if (!ReadRadio(back, session, problem))
-        return ReadFailed(session, ctx, problem);
-    const std::vector<FieldDifference> differences = CompareRecords(fromFile, back.Record(), true);
+    if (!ReadRadio(back, session, problem, ctx, "reading the radio back to verify")) {
+        // The line must know that this radio is programmed, only not verified.
+        const std::string command = session.LastCommand();
+        session.Fail("programmed and saved to flash; the verifying read failed" +
+                     (command.empty() ? std::string() : " at " + TerminalSafe(command)));
+        if (!problem.empty())
+            ctx.Err() << TerminalSafe(problem) << "\n";
+        return kExitFailed;
+    }
+    TRM7UXFlashRecord expected = fromFile;
+    std::string noPV;
+    if (expected.RevPowerThreshold >= 0 && back.Record().RevPowerThreshold < 0 &&
+        !RadioTakesPV(ModelVariantCode(back.Record().FirmwareVersion) != 2,
+                      back.Record().FirmwareVersion, &noPV)) {
+        // Firmware older than PV: the field was rightly not sent, which is no failure.
+        expected.RevPowerThreshold = -1;
+        ctx.Err() << "rm7ux program: PV not programmed: the firmware of this radio ("
+                  << TerminalSafe(back.Record().FirmwareVersion) << ") has no PV\n";
+    }
+    const std::vector<FieldDifference> differences = CompareRecords(expected, back.Record(), true);
     if (!differences.empty()) {
         PrintDifferences(ctx, differences);
         ctx.Err() << "rm7ux program: " << differences.size()
@@ -194,13 +330,18 @@ int RunProgram(CliContext& ctx) {
 
 int RunDiff(CliContext& ctx) {
     TRM7UXFlashRecordClass file;
-    if (int status = LoadFile(ctx, file); status != kExitOk)
-        return status;
+    if (LoadFile(ctx, file) != kExitOk)
+        return kExitUsage;
     RadioSession session(ctx);
     TRM7UXFlashRecordClass radio;
     std::string problem;
-    if (!ReadRadio(radio, session, problem))
-        return ReadFailed(session, ctx, problem);
-    PrintDifferences(ctx, CompareRecords(file.Record(), radio.Record(), false));
-    return kExitOk;
+    // As diff(1): 0 the same, 1 different, 2 trouble of any kind.
+    if (!ReadRadio(radio, session, problem, ctx)) {
+        ReadFailed(session, ctx, problem);
+        return kExitUsage;
+    }
+    const std::vector<FieldDifference> differences =
+        CompareRecords(file.Record(), radio.Record(), false);
+    PrintDifferences(ctx, differences);
+    return differences.empty() ? kExitOk : kExitFailed;
 }

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "cli/CliCommands.h"
+#include "cli/PortArgument.h"
 #include "common/StrUtils.h"
 #include "emulator/RadioEmulator.h"
 #include "emulator/ServeRadio.h"
@@ -25,10 +26,11 @@ int RunSimulate(CliContext& ctx) {
     if (const std::string* version = ctx.Option("--version"))
         options.Radio.VersionText = *version;
     if (const std::string* port = ctx.Option("--port")) {
-        std::optional<int32_t> n = TryStrToInt(*port);
-        if (!n || *n < 1 || *n > 256)
+        PortArgument chosen;
+        std::string problem;
+        if (!ParsePortArgument(*port, chosen, problem) || !chosen.Number)
             return UsageError(ctx, "simulate", "--port needs a COM number from 1 to 256");
-        options.ComPort = static_cast<uint32_t>(*n);
+        options.ComPort = *chosen.Number;
     }
     options.Pace = ctx.Flag("--pace");
 

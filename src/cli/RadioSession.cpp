@@ -1,5 +1,10 @@
 #include "cli/RadioSession.h"
 
+#include <cctype>
+
+#include "cli/TerminalText.h"
+#include "cli/TrafficLog.h"
+#include "common/StrUtils.h"
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -25,7 +30,13 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
         registry.ReadSettings();
         link_.CommPort = registry.CommPort;
     }
-    link_.CommsLogFileName = ctx.LogFile;
+    // The command keeps one log of every exchange (--log); a log per open would keep only the
+    // last.
+    link_.OnTraffic = [this, log = ctx.Log](char direction, const std::string& bytes) {
+        if (log != nullptr)
+            log->Traffic(direction, bytes);
+        Follow(direction, bytes);
+    };
     // As the window sets up its link: RTS off, DTR on, the working time-outs.
     link_.SetControlLines(0, 1);
     link_.SetTimeouts(0, 100, 200, 0, 0);
@@ -33,6 +44,14 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
     RegisterRM7UXComms(
         &link_,
         [this](uint8_t code) {
+            // Every exchange's open and close, whoever makes it (the record's own exchanges
+            // included), so the log shows where each session starts.
+            if (code == csPortOpen)
+                Note("port " + PortLabel() + " open");
+            else if (code == csIdle && state_ != csIdle)
+                Note("port closed");
+            else if (code >= csPortNotAvailable && code <= csInvalidDevice)
+                Note("state: " + CommsStateText(code));
             state_ = code;
             if (code == csPortOpen)
                 failure_ = 0;
@@ -45,6 +64,48 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
 RadioSession::~RadioSession() {
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
+}
+
+void RadioSession::Follow(char direction, const std::string& bytes) {
+    // An exchange ends with the prompt, and the next begins with the next byte sent. A value is
+    // judged only after its prompt, so the exchange to blame is the last one begun.
+    for (char c : bytes) {
+        if (direction == 'w') {
+            if (replied_) {
+                last_ = {sent_, received_};
+                sent_.clear();
+                received_.clear();
+                replied_ = false;
+            }
+            sent_ += c;
+        } else {
+            received_ += c;
+            replied_ = replied_ || c == '>';
+        }
+    }
+}
+
+std::string RadioSession::LastCommand() const {
+    // The command is what was typed before its value or carriage return: "PT", "PL2". A lone
+    // carriage return (a prompt asked for) is no field's exchange: the one before it is meant.
+    const bool current = !sent_.empty() && std::isalnum(static_cast<unsigned char>(sent_[0]));
+    const std::string& sent = current ? sent_ : last_.first;
+    const std::string& reply = current ? received_ : last_.second;
+    std::string command;
+    for (char c : sent) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) || command.size() == 3)
+            break;
+        command += c;
+    }
+    if (command.empty())
+        return "";
+    std::string answer = Trim(reply.substr(0, reply.find('\r')));
+    return command + (answer.empty() ? "" : " (the radio answered '" + answer + "')");
+}
+
+void RadioSession::Note(const std::string& text) {
+    if (ctx_.Log != nullptr)
+        ctx_.Log->Note(text);
 }
 
 bool RadioSession::Connect() {
@@ -66,7 +127,7 @@ void RadioSession::Settle() {
     if (!OpenRadioPort())
         return;
     FlushRadioLink();
-    CloseRadioPort();
+    Close();
 }
 
 std::string RadioSession::PortLabel() const {
@@ -78,7 +139,8 @@ int RadioSession::RadioModel() const {
 }
 
 int RadioSession::Fail(const std::string& what) {
-    CloseRadioPort();
+    Note("failed: " + what);
+    Close();
     std::ostream& err = ctx_.Err();
     err << "rm7ux: " << PortLabel() << ": " << what;
     if (failure_ != 0)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "cli/CliCommands.h"
 #include "link/VVCOMM2.h"
@@ -36,9 +37,19 @@ class RadioSession {
     // not be opened, why; returns kExitFailed.
     int Fail(const std::string& what);
 
+    // The field command of the last exchange, with the radio's answer: the one that failed when
+    // an exchange went wrong ("PT (the radio answered 'PT XXXX')"); "" when none was made.
+    std::string LastCommand() const;
+
   private:
+    void Note(const std::string& text);
+    void Follow(char direction, const std::string& bytes);
+
     const CliContext& ctx_;
     TVVComm2 link_;
     uint8_t state_ = 0;
     uint8_t failure_ = 0;
+    std::string sent_, received_;  // the exchange under way
+    bool replied_ = false;         // its prompt has come
+    std::pair<std::string, std::string> last_;
 };

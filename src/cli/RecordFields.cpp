@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "cli/Json.h"
+#include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 
 namespace {
@@ -17,38 +19,15 @@ std::string LocalTimeText(std::chrono::system_clock::time_point t) {
     return text;
 }
 
-std::string JsonString(std::string_view s) {
-    std::string out = "\"";
-    for (char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            static const char* kHex = "0123456789abcdef";
-            out += "\\u00";
-            out += kHex[u >> 4];
-            out += kHex[u & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonNumber(int64_t value) {
-    return value < 0 ? "null" : std::to_string(value);
-}
-
-template <size_t N>
-std::string JsonArray(const std::array<int32_t, N>& values) {
-    std::string out = "[";
-    for (size_t i = 0; i < N; ++i)
-        out += (i == 0 ? "" : ", ") + JsonNumber(values[i]);
-    return out + "]";
-}
-
 }  // namespace
+
+const FlashFieldInfo* FindFlashField(std::string_view key) {
+    for (const FlashFieldInfo& f : FlashFieldTable()) {
+        if (f.Key == key)
+            return &f;
+    }
+    return nullptr;
+}
 
 std::string RecordValueText(int64_t value, int digits) {
     return value < 0 ? "(none)" : "$" + IntToHex(value, digits);
@@ -80,33 +59,177 @@ void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record) {
             continue;
         out << f.Key << "=" << RecordValueText(value, f.Digits) << "\n";
     }
-    out << "RV=" << record.FirmwareVersion << "\n";
+    out << "RV=" << TerminalSafe(record.FirmwareVersion) << "\n";
 }
 
 void PrintRecordJson(std::ostream& out, const TRM7UXFlashRecord& r) {
+    const SettingsContext ctx = ContextOfRecord(r);
+    std::vector<JsonMember> members;
+    for (const RadioSetting& s : RadioSettingTable()) {
+        std::optional<std::string> raw;
+        if (s.Code == "RV") {
+            raw = r.FirmwareVersion;
+        } else {
+            const FlashFieldInfo* f = FindFlashField(s.Code);
+            if (f == nullptr)
+                continue;  // not kept in the record: the plan, the RSSI
+            if (const int64_t v = f->Value(r); v >= 0)
+                raw = IntToHex(v, f->Digits);
+        }
+        members.push_back({std::string(s.Name), SettingJson(s, raw, ctx)});
+    }
     const std::string time = LocalTimeText(r.TimeLoad);
-    out << "{\n"
-        << "  \"Ctcss\": " << JsonNumber(r.Ctcss) << ",\n"
-        << "  \"FreqOffset\": " << JsonNumber(r.FreqOffset) << ",\n"
-        << "  \"Deviation\": " << JsonNumber(r.Deviation) << ",\n"
-        << "  \"ModBalance\": " << JsonNumber(r.ModBalance) << ",\n"
-        << "  \"RxFreq\": " << JsonNumber(r.RxFreq) << ",\n"
-        << "  \"TxFreq\": " << JsonNumber(r.TxFreq) << ",\n"
-        << "  \"RevPowerThreshold\": " << JsonNumber(r.RevPowerThreshold) << ",\n"
-        << "  \"SerialNumber\": " << JsonNumber(r.SerialNumber) << ",\n"
-        << "  \"PttTimeout\": " << JsonNumber(r.PttTimeout) << ",\n"
-        << "  \"ChannelSpacing\": " << JsonNumber(r.ChannelSpacing) << ",\n"
-        << "  \"FreqRange\": " << JsonArray(r.FreqRange) << ",\n"
-        << "  \"FreqBandCode\": " << JsonNumber(r.FreqBandCode) << ",\n"
-        << "  \"ShutdownTemp\": " << JsonNumber(r.ShutdownTemp) << ",\n"
-        << "  \"PowerLevel\": " << JsonNumber(r.PowerLevel) << ",\n"
-        << "  \"BandWidth\": " << JsonNumber(r.BandWidth) << ",\n"
-        << "  \"TxPowerCal\": " << JsonArray(r.TxPowerCal) << ",\n"
-        << "  \"RssiOffset\": " << JsonNumber(r.RssiOffset) << ",\n"
-        << "  \"FirmwareVersion\": " << JsonString(r.FirmwareVersion) << ",\n"
-        << "  \"HardwareVersion\": " << JsonNumber(r.HardwareVersion) << ",\n"
-        << "  \"RadioCheck\": " << JsonNumber(r.RadioCheck) << ",\n"
-        << "  \"RadioTemperature\": " << JsonNumber(r.RadioTemperature) << ",\n"
-        << "  \"TimeLoad\": " << (time.empty() ? "null" : JsonString(time)) << "\n"
-        << "}\n";
+    PrintJsonDocument(out, "record", time.empty() ? "null" : JsonString(time), members);
+}
+
+std::string SettingJson(const RadioSetting& s, const std::optional<std::string>& raw,
+                        const SettingsContext& ctx) {
+    std::string value = "null";
+    if (raw) {
+        if (std::optional<std::string> v = DecodeSetting(s, *raw, ctx)) {
+            switch (s.Kind) {
+                case SettingKind::Frequency:
+                case SettingKind::Limit:
+                case SettingKind::Step:
+                case SettingKind::Number:
+                case SettingKind::Celsius:
+                case SettingKind::Bandwidth:
+                    value = *v;
+                    break;
+                default:
+                    value = JsonString(*v);
+            }
+        }
+    }
+    return "{\"code\": " + JsonString(s.Code) + ", \"unit\": " + JsonString(s.Unit) +
+           ", \"value\": " + value + ", \"raw\": " + (raw ? JsonString(*raw) : "null") + "}";
+}
+
+void PrintJsonDocument(std::ostream& out, std::string_view kind, const std::string& time,
+                       const std::vector<JsonMember>& settings) {
+    out << "{\n  \"schema\": \"rm7ux\",\n  \"version\": " << kJsonSchemaVersion
+        << ",\n  \"kind\": " << JsonString(kind) << ",\n  \"time\": " << time
+        << ",\n  \"settings\": {\n";
+    for (size_t i = 0; i < settings.size(); ++i) {
+        out << "    " << JsonString(settings[i].Name) << ": " << settings[i].Json
+            << (i + 1 < settings.size() ? ",\n" : "\n");
+    }
+    out << "  }\n}\n";
+}
+
+namespace {
+
+// The record's number for one setting's entry: from "value" in its unit or from "raw", and when
+// both are given they must agree, so an edited value next to a stale raw cannot pass unseen.
+std::optional<int64_t> EntryValue(const RadioSetting& s, const JsonValue& entry, int digits,
+                                  const SettingsContext& ctx, std::string& problem) {
+    const JsonValue* value = entry.Find("value");
+    const JsonValue* raw = entry.Find("raw");
+    std::optional<int64_t> fromRaw, fromValue;
+    if (raw != nullptr && !raw->IsNull()) {
+        std::string digitsText = raw->Text;
+        if (!digitsText.empty() && digitsText[0] == '$')
+            digitsText.erase(0, 1);
+        if (raw->Kind == JsonValue::Type::String && !digitsText.empty() &&
+            digitsText.size() <= static_cast<size_t>(digits))
+            fromRaw = TryHexToInt64(digitsText);
+        if (!fromRaw) {
+            problem = "raw '" + raw->Text + "' is not " + std::to_string(digits) + " hex digits";
+            return std::nullopt;
+        }
+    }
+    if (value != nullptr && !value->IsNull()) {
+        if (value->Kind != JsonValue::Type::String && value->Kind != JsonValue::Type::Number) {
+            problem = "value is neither a number nor a text";
+            return std::nullopt;
+        }
+        fromValue = RecordValueOf(s, value->Text, ctx, problem);
+        if (!fromValue)
+            return std::nullopt;
+    }
+    if (fromRaw && fromValue && *fromRaw != *fromValue) {
+        problem = "value '" + value->Text + "' and raw '" + raw->Text + "' disagree";
+        return std::nullopt;
+    }
+    return fromValue ? fromValue : fromRaw;
+}
+
+const JsonValue* Entry(const JsonValue& settings, std::string_view name) {
+    const JsonValue* e = settings.Find(name);
+    return e != nullptr && e->Kind == JsonValue::Type::Object ? e : nullptr;
+}
+
+}  // namespace
+
+bool RecordFromJson(std::string_view text, TRM7UXFlashRecord& record, std::string& problem) {
+    std::optional<JsonValue> doc = ParseJson(text, problem);
+    if (!doc)
+        return false;
+    const JsonValue* schema = doc->Find("schema");
+    const JsonValue* version = doc->Find("version");
+    const JsonValue* settings = doc->Find("settings");
+    if (schema == nullptr || schema->Text != "rm7ux" || settings == nullptr ||
+        settings->Kind != JsonValue::Type::Object) {
+        problem = "not an rm7ux record (\"schema\": \"rm7ux\" and \"settings\" expected)";
+        return false;
+    }
+    if (version == nullptr || version->Text != std::to_string(kJsonSchemaVersion)) {
+        problem = "record version " + (version ? version->Text : std::string("(none)")) +
+                  " is not " + std::to_string(kJsonSchemaVersion) + ", which this rm7ux reads";
+        return false;
+    }
+    TRM7UXFlashRecord r;
+    if (const JsonValue* fw = Entry(*settings, "firmware")) {
+        const JsonValue* v = fw->Find("value");
+        const JsonValue* raw = fw->Find("raw");
+        r.FirmwareVersion = v && !v->IsNull() ? v->Text : (raw && !raw->IsNull() ? raw->Text : "");
+    }
+    // The step and the model decide what a frequency in MHz is on the wire.
+    SettingsContext ctx = ContextOfRecord(r);
+    if (const JsonValue* step = Entry(*settings, "step")) {
+        std::string why;
+        std::optional<int64_t> pc = EntryValue(*FindRadioSetting("step"), *step, 2, ctx, why);
+        if (!pc) {
+            problem = "step: " + why;
+            return false;
+        }
+        r.ChannelSpacing = static_cast<int32_t>(*pc);
+        ctx.StepCode = IntToHex(*pc, 2);
+    }
+    for (const FlashFieldInfo& f : FlashFieldTable()) {
+        if (f.Kind == FlashFieldKind::Status)
+            continue;  // what the radio reports is never programmed
+        const RadioSetting* s = nullptr;
+        for (const RadioSetting& candidate : RadioSettingTable()) {
+            if (candidate.Code == f.Key)
+                s = &candidate;
+        }
+        const JsonValue* entry = s ? Entry(*settings, s->Name) : nullptr;
+        if (entry == nullptr) {
+            if (f.Kind == FlashFieldKind::Required) {
+                problem = "missing " + std::string(s ? s->Name : f.Key);
+                return false;
+            }
+            continue;
+        }
+        std::string why;
+        std::optional<int64_t> v = EntryValue(*s, *entry, f.Digits, ctx, why);
+        if (!v) {
+            if (!why.empty()) {
+                problem = std::string(s->Name) + ": " + why;
+                return false;
+            }
+            if (f.Kind == FlashFieldKind::Required) {
+                problem = std::string(s->Name) + ": no value";
+                return false;
+            }
+            continue;
+        }
+        if (f.Kind == FlashFieldKind::Serial)
+            r.SerialNumber = *v;
+        else
+            f.Of(r) = static_cast<int32_t>(*v);
+    }
+    record = r;
+    return true;
 }

@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <optional>
+#include <string_view>
+
 #include "config/RM7UXFlashConfigObj.h"
+#include "config/RadioSettings.h"
 
 // "$" and the value's hex digits, or "(none)" for -1.
 std::string RecordValueText(int64_t value, int digits);
@@ -28,5 +32,23 @@ std::vector<FieldDifference> CompareRecords(const TRM7UXFlashRecord& expected,
 
 // One KEY=value line per field, in the file's order: Time, the numbers, RV.
 void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record);
-// One JSON object with the record's field names; unset numbers are null.
+// The JSON documents of read, identify and status (README, "JSON"): a schema name and version,
+// and one entry per setting with its field code, unit, value in the unit and raw digits.
+inline constexpr int kJsonSchemaVersion = 1;
+struct JsonMember {
+    std::string Name;
+    std::string Json;
+};
+// One setting's entry; a raw value of nullopt (unset) gives null for both.
+std::string SettingJson(const RadioSetting& s, const std::optional<std::string>& raw,
+                        const SettingsContext& ctx);
+// `time` is JSON text already (a string or null).
+void PrintJsonDocument(std::ostream& out, std::string_view kind, const std::string& time,
+                       const std::vector<JsonMember>& settings);
+// The whole record, every setting it holds.
 void PrintRecordJson(std::ostream& out, const TRM7UXFlashRecord& record);
+// A record from such a document (kind "record"), as program takes it. False with the field and
+// the reason in `problem`.
+bool RecordFromJson(std::string_view text, TRM7UXFlashRecord& record, std::string& problem);
+
+const FlashFieldInfo* FindFlashField(std::string_view key);

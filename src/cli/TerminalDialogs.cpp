@@ -2,19 +2,10 @@
 
 #include <string>
 
+#include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 
 namespace {
-
-// The boxes' texts carry CR LF line breaks; a terminal wants LF.
-std::string TerminalText(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c != '\r')
-            out += c;
-    }
-    return out;
-}
 
 MsgResult Yes(MsgButtons buttons) {
     return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::OK;
@@ -45,7 +36,7 @@ TerminalDialogs::~TerminalDialogs() {
 
 MsgResult TerminalDialogs::Show(MsgType, const std::string& title, const std::string& text,
                                 MsgButtons buttons) {
-    err_ << (title.empty() ? "" : title + ": ") << TerminalText(text) << "\n";
+    err_ << (title.empty() ? "" : title + ": ") << TerminalSafeLines(text) << "\n";
     if (buttons == MsgButtons::OK) {
         err_.flush();
         return MsgResult::OK;

@@ -6,6 +6,7 @@
 TProgramSettings ProgramSettings;
 std::string SettingsFileName;
 std::string DevSettingsFileName;
+std::string SettingsProblem;
 
 namespace {
 
@@ -27,18 +28,29 @@ void LoadSettings() {
     TProgramSettings& s = ProgramSettings;
     s.MinCutoutTemp = 50;
     s.MinCutoutTempSet = false;
+    SettingsProblem.clear();
     try {
-        TIniFile ini(SettingsFileName);
-        std::string text = UpperCase(ini.ReadString("LIMITS", "MIN_CUTOUT_TEMP", kNoTemperature));
+        // Read once: a key at a time would read a huge file again for every key.
+        std::string content = ReadWholeFile(SettingsFileName, kMaxSettingsFileSize).value_or("");
+        if (content.size() > kMaxSettingsFileSize) {
+            SettingsProblem = "The settings file " + SettingsFileName +
+                              " is larger than 1 MB and was not read; the defaults apply";
+            content.clear();
+        }
+        const TIniText ini(content);
+        auto read = [&ini](std::string_view section, std::string_view key, const char* fallback) {
+            return ini.Find(section, key).value_or(fallback);
+        };
+        std::string text = UpperCase(read("LIMITS", "MIN_CUTOUT_TEMP", kNoTemperature));
         if (auto t = TryStrToInt(text)) {
             s.MinCutoutTemp = *t < -40 ? -40 : (*t > 215 ? 215 : *t);
             s.MinCutoutTempSet = true;
         }
-        auto interval = TryStrToInt(Trim(ini.ReadString("Timer", "Interval", "1000")));
+        auto interval = TryStrToInt(Trim(read("Timer", "Interval", "1000")));
         s.TimerInterval = interval && *interval >= 500 && *interval <= 10000 ? *interval : 1000;
-        auto ticks = TryStrToInt(Trim(ini.ReadString("Timer", "AdjustPowerIntervals", "2")));
+        auto ticks = TryStrToInt(Trim(read("Timer", "AdjustPowerIntervals", "2")));
         s.AdjustPowerIntervals = ticks && *ticks >= 1 && *ticks <= 10 ? *ticks : 2;
-        s.ConnectHide = UpperCase(ini.ReadString("Timer", "ConnectHide", "NO")) == "YES";
+        s.ConnectHide = UpperCase(read("Timer", "ConnectHide", "NO")) == "YES";
     } catch (const std::exception&) {
         // Settings never stop the program: what was read so far stays, the rest keeps defaults.
     }

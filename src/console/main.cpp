@@ -13,10 +13,12 @@
 #include <clocale>
 #include <cstdio>
 #include <iostream>
+#include <string>
 
 #include "common/FormatSettings.h"
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
+#include "config/Version.h"
 #include "console/Advanced.h"
 #include "console/Main.h"
 #include "console/QtDialogs.h"
@@ -33,15 +35,47 @@ struct Options {
     bool Report = false;
 };
 
+constexpr const char* kUsage = "Usage: CFG_RM7UX_Radio [--port N] [--connect] [--report]\n";
+
 int Usage(const QString& problem) {
-    std::cerr << "CFG_RM7UX_Radio: " << problem.toStdString() << "\n"
-              << "Usage: CFG_RM7UX_Radio [--port N] [--connect] [--report]\n";
+    std::cerr << "CFG_RM7UX_Radio: " << problem.toStdString() << "\n" << kUsage;
     return 2;
+}
+
+// --help and --version are answered before the window system is touched, so they work without
+// a display (a packager's man-page generator, a script over ssh).
+bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::cout
+                << kUsage
+                << "Configures an RM7UX or RM7VX data radio on a serial port, in a window.\n\n"
+                   "  --port N    select COM N (1..256) at start, as choosing it in the list "
+                   "does\n"
+                   "  --connect   tick Connect at start\n"
+                   "  --report    print STATE <text> on standard output whenever the "
+                   "comms-state\n"
+                   "              text is set, and SHOWN once the window is up\n"
+                   "  --help      this text\n"
+                   "  --version   the program's version\n";
+            status = 0;
+            return true;
+        }
+        if (arg == "--version") {
+            std::cout << "CFG_RM7UX_Radio " << GetVersionText() << "\n";
+            status = 0;
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (int status = 0; AnsweredWithoutWindow(argc, argv, status))
+        return status;
     QApplication app(argc, argv);
     // Frequencies, limits and log lines follow the user's locale; files and the wire never do.
     std::setlocale(LC_ALL, "");

@@ -32,10 +32,11 @@ const char* const kHelp =
     "                             RM7UX (\"RM7UL V1.11Z\", too old for PV) or RM7VX (\"RM7VX "
     "V2.03\")\n"
     "  --serial N                 serial number in decimal (default per model, e.g. 12345678)\n"
-    "  --version TEXT             the text \"RV\" answers\n"
+    "  --radio-version TEXT       the text \"RV\" answers (--version TEXT says the same)\n"
     "  --field CODE=HEX           set a field, e.g. --field PT=5780 --field PL2=90 (repeatable)\n"
     "  --modem                    the radio sits inside an M82KD modem (starts in AT mode)\n"
-    "  --port N                   COM number to attach (default: the first free one from 100)\n"
+    "  --port N, -p N             COM number to attach, 7 or COM7 (default: the first free\n"
+    "                             one from 100); --port=N also works\n"
     "  --pace                     9600 baud timing: 1.0417 ms per character each way\n"
     "  --verbose                  print every event the radio sees on standard error\n"
     "Faults:\n"
@@ -49,6 +50,7 @@ const char* const kHelp =
     "  --char-delay MS            slow replies: MS more for every character sent\n"
     "  --hang-up-after N          hang up after answering N commands\n"
     "  --help                     this text\n"
+    "  --version                  the program's version (with no text after it)\n"
     "\n"
     "Exit status: 0 after a signal, 1 when the port cannot be made (or on any other failure),\n"
     "2 for bad options.\n";
@@ -78,12 +80,32 @@ int Main(int argc, char** argv) {
 
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+            inlineValue = arg.substr(arg.find('=') + 1);
+            arg.resize(arg.find('='));
+        } else if (arg.size() > 2 && arg.rfind("-p", 0) == 0) {
+            inlineValue = arg.substr(2);
+            arg = "--port";
+        }
+        if (arg == "-p")
+            arg = "--port";
         auto value = [&](std::string& out) {
+            if (inlineValue) {
+                out = *inlineValue;
+                return true;
+            }
             if (i + 1 >= argc)
                 return false;
             out = argv[++i];
             return true;
         };
+        // "--version" alone asks for the program's version; with a text after it, it stays what
+        // it has always been here, the emulated radio's version text.
+        if (arg == "--version" && !inlineValue && (i + 1 >= argc || argv[i + 1][0] == '-')) {
+            std::cout << "rm7ux-sim " << RM7UX_PROJECT_VERSION << "\n";
+            return 0;
+        }
         std::string v;
         unsigned long n = 0;
         if (arg == "--help" || arg == "-h") {
@@ -96,9 +118,9 @@ int Main(int argc, char** argv) {
             if (!value(v) || !ParseNumber(v, 10, n) || n > 0xFFFFFFFFul)
                 return Usage("--serial needs a decimal number from 0 to 4294967295");
             serial = static_cast<uint32_t>(n);
-        } else if (arg == "--version") {
+        } else if (arg == "--version" || arg == "--radio-version") {
             if (!value(version))
-                return Usage("--version needs a text");
+                return Usage(arg + " needs a text");
         } else if (arg == "--field") {
             auto eq = std::string::npos;
             if (value(v))
@@ -111,8 +133,16 @@ int Main(int argc, char** argv) {
         } else if (arg == "--modem") {
             options.Modem = true;
         } else if (arg == "--port") {
-            if (!value(v) || !ParseNumber(v, 10, n) || n < 1 || n > 256)
-                return Usage("--port needs a COM number from 1 to 256");
+            if (value(v)) {
+                // The one port rule of every program: "7", "COM7", "COM 7".
+                v.erase(0, v.find_first_not_of(' '));
+                v.erase(v.find_last_not_of(' ') + 1);
+                if (v.size() >= 3 && (v[0] == 'C' || v[0] == 'c') && (v[1] == 'O' || v[1] == 'o') &&
+                    (v[2] == 'M' || v[2] == 'm'))
+                    v.erase(0, v.find_first_not_of(' ', 3));
+            }
+            if (v.empty() || !ParseNumber(v, 10, n) || n < 1 || n > 256)
+                return Usage("--port needs a COM number from 1 to 256 (7 or COM7)");
             options.ComPort = static_cast<uint32_t>(n);
         } else if (arg == "--pace") {
             options.Pace = true;

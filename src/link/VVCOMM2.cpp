@@ -202,7 +202,11 @@ void TVVComm2::PurgeInput() {
 }
 
 bool TVVComm2::WriteChar(char b) {
-    return device_.Write(&b, 1);
+    if (!device_.Write(&b, 1))
+        return false;
+    if (OnTraffic)
+        OnTraffic('w', std::string(1, b));
+    return true;
 }
 
 bool TVVComm2::WriteText(const std::string& s) {
@@ -215,6 +219,8 @@ bool TVVComm2::WriteText(const std::string& s) {
                            "Error to writing to CommFile");
         return false;
     }
+    if (OnTraffic)
+        OnTraffic('w', s);
     return true;
 }
 
@@ -241,6 +247,8 @@ int TVVComm2::ReadCount(std::string& s, int n) {
     if (got < 0)
         return 0;
     buffer.resize(static_cast<size_t>(got));
+    if (OnTraffic && got > 0)
+        OnTraffic('r', buffer);
     s = buffer;
     DataReceived(s);
     return static_cast<int>(got);
@@ -256,6 +264,8 @@ int TVVComm2::ReadByteNow(char& b) {
         return 0;
     }
     b = c;
+    if (OnTraffic)
+        OnTraffic('r', std::string(1, c));
     return 1;
 }
 

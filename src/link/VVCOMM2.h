@@ -105,6 +105,9 @@ class TVVComm2 {
     std::function<void()> ProcessMessages;
     // Log lines' date and time formats.
     FormatSettings LogFormat = DefaultFormatSettings();
+    // Every byte as it passes: 'w' for sent, 'r' for received. Lets a caller keep one log over
+    // many opens (the command line's --log).
+    std::function<void(char direction, const std::string& bytes)> OnTraffic;
 
     bool Open();
     void Close();

@@ -65,6 +65,9 @@ bool FileAbsent(const std::string& path) {
 }  // namespace
 
 TIniText::TIniText(std::string_view content) {
+    // Editors on Windows begin a UTF-8 file with a byte-order mark; it is not part of a line.
+    if (content.substr(0, 3) == "\xEF\xBB\xBF")
+        content.remove_prefix(3);
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
@@ -231,8 +234,11 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 TIniText TIniFile::Load() const {
-    auto content = ReadWholeFile(fileName_);
-    return content ? TIniText(*content) : TIniText();
+    // Profile files are a few hundred bytes. One of 100 MB (a settings file or the per-user
+    // store gone wrong) reads as empty, rather than being read in full for every key.
+    constexpr size_t kMaxProfileSize = 16 * 1024 * 1024;
+    auto content = ReadWholeFile(fileName_, kMaxProfileSize);
+    return content && content->size() <= kMaxProfileSize ? TIniText(*content) : TIniText();
 }
 
 TIniText TIniFile::LoadForUpdate() const {

@@ -233,9 +233,15 @@ TEST_F(CliTest, ReadPrintsTheRecordByFileKeysOrAsJson) {
     CliResult json = Run({"read", "--json"});
     EXPECT_EQ(json.Status, 0) << json.Err;
     for (std::string member :
-         {"\"Ctcss\": 0,", "\"FreqRange\": [20800, 24000, 20800, 24000],",
-          "\"TxPowerCal\": [64, 96, 144, 200],", "\"SerialNumber\": 12345601,",
-          "\"RevPowerThreshold\": null,", "\"FirmwareVersion\": \"RM7UL V1.11Z\","})
+         {"\"ctcss\": {\"code\": \"SC\", \"unit\": \"\", \"value\": 0, \"raw\": \"00\"}",
+          "\"rx-low\": {\"code\": \"P1\", \"unit\": \"MHz\", \"value\": 430.00000, \"raw\": "
+          "\"5140\"}",
+          "\"power\": {\"code\": \"PW\", \"unit\": \"\", \"value\": \"500mW\", \"raw\": \"03\"}",
+          "\"serial\": {\"code\": \"PN\", \"unit\": \"\", \"value\": \"12345601\", \"raw\": "
+          "\"00BC6101\"}",
+          "\"reverse-power-threshold\": {\"code\": \"PV\", \"unit\": \"\", \"value\": null, "
+          "\"raw\": null}",
+          "\"firmware\": {\"code\": \"RV\", \"unit\": \"\", \"value\": \"RM7UL V1.11Z\""})
         EXPECT_TRUE(Has(json.Out, member)) << member << " in\n" << json.Out;
 }
 
@@ -250,7 +256,7 @@ TEST_F(CliTest, DiffListsWhatASetChanged) {
     ASSERT_EQ(Run({"set", "PT", "5781"}).Status, 0);
     ASSERT_EQ(Run({"set", "PL0", "41"}).Status, 0);
     CliResult r = Run({"diff", file});
-    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Status, 1) << r.Err;  // as diff(1)
     EXPECT_EQ(r.Out, "PT file=$5780 radio=$5781\nPL0 file=$40 radio=$41\n");
 
     EXPECT_EQ(Run({"diff", File("absent.RM7UX")}).Status, 2);

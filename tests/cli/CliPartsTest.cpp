@@ -5,8 +5,11 @@
 
 #include <sstream>
 
+#include "cli/Json.h"
+#include "cli/PortArgument.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalDialogs.h"
+#include "cli/TerminalText.h"
 #include "config/SerialGuard.h"
 #include "link/RadioTexts.h"
 
@@ -113,6 +116,72 @@ TEST(TerminalDialogs, QuestionsAreAnsweredByYesTheTerminalOrNotAtAll) {
         EXPECT_EQ(dialogs.Unanswerable(),
                   !c.Interactive && !c.AssumeYes && c.Buttons != MsgButtons::OK);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TerminalText, EscapesControlsAndWhatIsNotUtf8) {
+    struct Case {
+        std::string In, Terminal, Json;
+    };
+    const Case cases[] = {
+        {"RM7UH V1.12A", "RM7UH V1.12A", "\"RM7UH V1.12A\""},
+        {"25 \xC2\xB0"
+         "C",
+         "25 \xC2\xB0"
+         "C",
+         "\"25 \xC2\xB0"
+         "C\""},  // UTF-8 passes
+        {"\x1b]0;x\x07", "\\x1b]0;x\\x07", "\"\\u001b]0;x\\u0007\""},
+        {"\xC2\x9B"
+         "2J",
+         "\\xc2\\x9b2J", "\"\\u00c2\\u009b2J\""},                          // C1 CSI
+        {"\xC0\xAF", "\\xc0\\xaf", "\"\\u00c0\\u00af\""},                  // overlong "/"
+        {"\xED\xA0\x80", "\\xed\\xa0\\x80", "\"\\u00ed\\u00a0\\u0080\""},  // surrogate
+        {"\xE2\x82", "\\xe2\\x82", "\"\\u00e2\\u0082\""},                  // cut short
+        {"a\"b\\", "a\"b\\", "\"a\\\"b\\\\\""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TerminalSafe(c.In), c.Terminal);
+        EXPECT_EQ(JsonString(c.In), c.Json);
+    }
+}
+
+TEST(Json, ReadsRecordsAndRefusesHostileText) {
+    std::string problem;
+    std::optional<JsonValue> v =
+        ParseJson(" {\"a\": [1, -2.5e3, true, null], \"b\": \"\\u00b0\\ud83d\\ude00\"} ", problem);
+    ASSERT_TRUE(v) << problem;
+    EXPECT_EQ(v->Find("a")->Items[1].Text, "-2.5e3");
+    EXPECT_EQ(v->Find("b")->Text, "\xC2\xB0\xF0\x9F\x98\x80");
+    for (const std::string& bad :
+         {std::string(100000, '['), std::string("{\"a\": 1,}"), std::string("{\"a\" 1}"),
+          std::string("\"unterminated"), std::string("{} {}"), std::string("[\"\x01\"]"),
+          std::string("")}) {
+        EXPECT_FALSE(ParseJson(bad, problem)) << bad.substr(0, 20);
+        EXPECT_FALSE(problem.empty());
+    }
+}
+
+TEST(PortArgument, OneRuleForNumbersNamesAndAuto) {
+    for (const auto& [text, number] : std::vector<std::pair<std::string, uint32_t>>{
+             {"7", 7}, {" COM7 ", 7}, {"com 256", 256}, {"1", 1}}) {
+        PortArgument p;
+        std::string problem;
+        ASSERT_TRUE(ParsePortArgument(text, p, problem)) << text;
+        EXPECT_EQ(p.Number, number) << text;
+    }
+    for (const char* bad : {"0", "257", "COM", "7a", "-3", "/dev/ttyS0", ""}) {
+        PortArgument p;
+        std::string problem;
+        EXPECT_FALSE(ParsePortArgument(bad, p, problem)) << bad;
+    }
+    PortArgument p;
+    std::string problem;
+    ASSERT_TRUE(ParsePortArgument("AUTO-all", p, problem));
+    EXPECT_EQ(p.Auto, "auto-all");
 }
 
 }  // namespace

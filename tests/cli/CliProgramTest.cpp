@@ -129,7 +129,10 @@ TEST_F(CliTest, ARadioLostWhileWritingIsNotFlashed) {
     Radio().SetFaults(faults);
     CliResult r = Run({"program", file});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(Has(r.Err, "Failed to write the configuration to flash: Time out")) << r.Err;
+    EXPECT_TRUE(Has(r.Err,
+                    "Failed to write the configuration to flash: writing P; flash was not "
+                    "saved: Time out"))
+        << r.Err;
     EXPECT_TRUE(Saw(Radio().EventTexts(), "write PM 80"));
     EXPECT_FALSE(Saw(Radio().EventTexts(), "flash"));
 }

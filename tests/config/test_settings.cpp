@@ -69,6 +69,21 @@ TEST(LoadSettings, EdgeValues) {
     }
 }
 
+// A settings file gone wrong (100 MB of it) must not hold up the start: not read, and said so.
+TEST(LoadSettings, OversizedFileKeepsTheDefaultsWithAReason) {
+    TempDir dir;
+    SetSettingsFolder(dir.Path());
+    std::ofstream(SettingsFileName) << "[LIMITS]\nMIN_CUTOUT_TEMP=60\n"
+                                    << std::string(kMaxSettingsFileSize, ';');
+    LoadSettings();
+    EXPECT_FALSE(ProgramSettings.MinCutoutTempSet);
+    EXPECT_NE(SettingsProblem.find("larger than 1 MB"), std::string::npos) << SettingsProblem;
+    std::ofstream(SettingsFileName) << "\xEF\xBB\xBF[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n";
+    LoadSettings();
+    EXPECT_EQ(ProgramSettings.MinCutoutTemp, 60);  // a byte-order mark is no part of a line
+    EXPECT_EQ(SettingsProblem, "");
+}
+
 TEST(LoadDevelopmentSettings, YesInAnyCase) {
     struct Case {
         const char* body;

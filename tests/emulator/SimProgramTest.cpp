@@ -21,8 +21,9 @@ Subprocess Sim(std::vector<std::string> args) {
 TEST(RM7UXSim, ServesTheChosenRadioUntilTerminated) {
     TempDir dir;
     dir.PointConfigHere();
-    Subprocess sim = Sim({"--model", "RM7VX", "--serial", "1234567", "--port", "150", "--field",
-                          "PT=2700", "--lower-case-echo"});
+    // --version with a text is still the radio's version text, as before --version alone.
+    Subprocess sim = Sim({"--model", "RM7VX", "--serial", "1234567", "--port=COM150", "--field",
+                          "PT=2700", "--lower-case-echo", "--version", "RM7VX V2.99"});
     ASSERT_EQ(sim.Line(), "COM 150");
     std::string device = sim.Line();
     ASSERT_EQ(device.rfind("DEVICE /dev/", 0), 0u) << device;
@@ -31,7 +32,7 @@ TEST(RM7UXSim, ServesTheChosenRadioUntilTerminated) {
         RawPort port(ResolveComPort(150));
         ASSERT_TRUE(port.IsOpen());
         port.Write("RV");
-        EXPECT_EQ(port.ReadUntil(">"), "rv RM7VX V2.03\r\n>");
+        EXPECT_EQ(port.ReadUntil(">"), "rv RM7VX V2.99\r\n>");
         port.Write("PN\r");
         EXPECT_EQ(port.ReadUntil(">"), "pn 0012D687 \r\n>");
         port.Write("PT\r");
@@ -67,6 +68,9 @@ TEST(RM7UXSim, RefusesBadOptions) {
         args.insert(args.begin(), RM7UX_SIM_PATH);
         EXPECT_EQ(RunProgram(args, dir.File("sim")).Status, 2) << option;
     }
+    RunResult version = RunProgram({RM7UX_SIM_PATH, "--version"}, dir.File("sim"));
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Out.rfind("rm7ux-sim ", 0), 0u) << version.Out;
 }
 
 }  // namespace
