@@ -59,3 +59,10 @@ void SetTag(QObject* control, int tag) {
 int Tag(const QObject* control) {
     return control != nullptr ? control->property("Tag").toInt() : 0;
 }
+
+void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Active, role, colour);
+    p.setColor(QPalette::Inactive, role, colour);
+    widget->setPalette(p);
+}

@@ -47,6 +47,10 @@ class TRadioGroup : public QGroupBox {
     bool settingButtons_ = false;
 };
 
+// Colours a text role of the active and inactive palette groups only: a disabled control keeps
+// the style's disabled look instead of a colour that says it works.
+void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
+
 // The original controls' Tag: an integer the handlers use to tell senders apart.
 void SetTag(QObject* control, int tag);
 int Tag(const QObject* control);

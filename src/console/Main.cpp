@@ -30,6 +30,7 @@
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "config/SerialGuard.h"
 #include "config/Unit_Registry.h"
 #include "config/Version.h"
 #include "console/Advanced.h"
@@ -55,12 +56,6 @@ const QColor kLime(0x00, 0xFF, 0x00);
 
 QColor WindowTextColour() {
     return QApplication::palette().color(QPalette::WindowText);
-}
-
-void SetTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17,
@@ -470,6 +465,12 @@ void TMainForm::ConnectHandlers() {
              ScrollBar_ModBalance, ScrollBar_RfOffset, RadioButton_FS6250, RadioButton_FS5000,
              GroupBox_FrequencyStep})
         o->installEventFilter(this);
+    // A wheel turned while the pointer passes over these would write to the radio or change
+    // the port: they take it only with the focus, when the operator chose them.
+    for (QObject* o : std::initializer_list<QObject*>{
+             ComboBox_PortNumber, ComboBox_FreqBand, ComboBox_RFLevel, ScrollBar_Deviation,
+             ScrollBar_ModBalance, ScrollBar_RfPwm, ScrollBar_RfOffset, SpinEdit_CTCSS})
+        o->installEventFilter(this);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -482,6 +483,12 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
     const bool isEdit = watched == Edit_TXFreq || watched == Edit_RXFreq ||
                         watched == Edit_PTTTimeout || watched == Edit_CutoutTemp;
     switch (event->type()) {
+        case QEvent::Wheel:
+            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->hasFocus()) {
+                event->ignore();
+                return true;
+            }
+            break;
         case QEvent::FocusIn: {
             // Coming back from another window is no entering of the control.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
@@ -506,8 +513,13 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
                 break;
-            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled())
+            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled()) {
+                // What was typed and not sent goes: the box shows the value it had again, not
+                // one the radio never got.
+                if (isEdit && watched == EnteredControl && TEditChangesMade(watched))
+                    static_cast<QLineEdit*>(watched)->setText(EnteredText);
                 break;
+            }
             if (watched == Edit_TXFreq)
                 Edit_TXFreqExit();
             else if (watched == Edit_RXFreq)
@@ -791,6 +803,7 @@ void TMainForm::EnableConsoleControls(bool on) {
 void TMainForm::ForgetRadio() {
     SerialNumber = -1;
     LastBandCode = -1;
+    LastUnreadable = {};
     // The limits' texts decode by the radio's model and step: another radio may give the same
     // texts for other limits.
     RxLowHex.clear();
@@ -806,6 +819,33 @@ void TMainForm::SetChangesMadeState(bool value) {
     Button_WriteRadioSettings->setFont(f);
     SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText,
                   value ? kRed : QApplication::palette().color(QPalette::ButtonText));
+}
+
+void TMainForm::ShowTransmitterOn(bool on) {
+    TransmitterOn = on ? 1 : 0;
+    PowerButton_TxOn->SetButtonDown(on);
+    SetTextColour(PowerButton_TxOn, QPalette::WindowText, on ? kRed : WindowTextColour());
+}
+
+bool TMainForm::RefusedWhileTransmitting(const std::string& process) {
+    if (TransmitterOn == 0)
+        return false;
+    ShowPlainBox("The Transmitter must be turned OFF during the " + process);
+    return true;
+}
+
+bool TMainForm::SameRadioOnCable(int64_t StartSerial) {
+    // A window that has not read a radio in full has no number to compare with.
+    if (StartSerial == -1 || ReadSerialNumber() == StartSerial)
+        return true;
+    // Closed before the box: refreshes run while it is open.
+    CloseRadioPort();
+    ShowErrorBox(kConnectionChangedText);
+    return false;
+}
+
+PortClose::~PortClose() {
+    CloseRadioPort();
 }
 
 void TMainForm::Edit_Enter(QObject* Sender) {

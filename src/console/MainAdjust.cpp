@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <exception>
 #include <string>
 
 #include "common/StrUtils.h"
@@ -26,16 +27,6 @@ constexpr int kDefaultPTTTimeout = 60;
 constexpr int kMaxTemp = 215;
 constexpr int kMinTemp = -40;
 constexpr int kTempOffset = 40;  // the radio counts degrees from -40
-
-void SetCaptionColour(TPowerButton* button, const QColor& colour) {
-    QPalette p = button->palette();
-    p.setColor(QPalette::WindowText, colour);
-    button->setPalette(p);
-}
-
-QColor WindowTextColour() {
-    return QApplication::palette().color(QPalette::WindowText);
-}
 
 struct CalibrationBar {
     const char* Command;
@@ -76,42 +67,72 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
         PowerButton_TxOn->SetButtonDown(!PowerButton_TxOn->ButtonDown());
         return;
     }
-    if (TransmitterOn == 0) {
-        PowerButton_TxOn->SetButtonDown(true);
-        SetCaptionColour(PowerButton_TxOn, kRed);
-        if (EnsureRadioIdentified()) {
+    // A status reply that is no number is reported once the port is closed and the button
+    // shows what the radio does.
+    std::exception_ptr statusError;
+    auto readStatus = [&] {
+        try {
             RM7UX_UpdateStatus();
-            // The longest time-out while the operator keys the transmitter by hand.
-            SetField("PP", "FF");
-            RM7UXport.WriteEchoed("O3");
-            RM7UXport.DrainInput();
-            TransmitterOn = 1;
-        } else {
-            PowerButton_TxOn->SetButtonDown(false);
-            SetCaptionColour(PowerButton_TxOn, WindowTextColour());
+            return true;
+        } catch (const std::exception&) {
+            statusError = std::current_exception();
+            return false;
         }
-        CloseRadioPort();
-    } else {
-        PowerButton_TxOn->SetButtonDown(false);
-        SetCaptionColour(PowerButton_TxOn, WindowTextColour());
-        if (EnsureRadioIdentified()) {
-            SetValidPTTTimeOut();
-            const int seconds =
-                TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-            SetField("PP", IntToHex(seconds, 2));
-            RM7UXport.WriteEchoed("O4");
-            RM7UXport.DrainInput();
-            RM7UX_UpdateStatus();
+    };
+    bool offFailed = false;
+    {
+        PortClose close;
+        if (TransmitterOn == 0) {
+            ShowTransmitterOn(true);
             TransmitterOn = 0;
-            CloseRadioPort();
+            // The serial number tells a later full read whether the keyed radio is still there.
+            const int64_t serial =
+                EnsureRadioIdentified() && readStatus() ? ReadSerialNumber() : int64_t{-1};
+            if (serial != -1) {
+                SetValidPTTTimeOut();
+                // What TX OFF, or a read that un-keys the radio, puts back.
+                OperatorPTTTimeout =
+                    TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
+                TxTestSerial = serial;
+                // The longest time-out while the operator keys the transmitter by hand.
+                SetField("PP", "FF");
+                RM7UXport.WriteEchoed("O3");
+                RM7UXport.DrainInput();
+                TransmitterOn = 1;
+            } else {
+                ShowTransmitterOn(false);
+            }
         } else {
-            // Closed before the box: refreshes run while it is open and use the port too.
-            CloseRadioPort();
-            ShowErrorBox("Could Not turn TX Off");
-            SetCaptionColour(PowerButton_TxOn, kRed);
-            PowerButton_TxOn->SetButtonDown(true);
+            ShowTransmitterOn(false);
+            TransmitterOn = 1;
+            if (EnsureRadioIdentified()) {
+                SetValidPTTTimeOut();
+                const int seconds = OperatorPTTTimeout >= 0
+                                        ? OperatorPTTTimeout
+                                        : TryStrToInt(Edit_PTTTimeout->text().toStdString())
+                                              .value_or(kDefaultPTTTimeout);
+                const bool restored = SetField("PP", IntToHex(seconds, 2));
+                if (RM7UXport.WriteEchoed("O4")) {
+                    RM7UXport.DrainInput();
+                    TransmitterOn = 0;
+                    if (restored)
+                        OperatorPTTTimeout = -1;
+                    Edit_PTTTimeout->setText(QString::number(seconds));
+                    readStatus();
+                } else {
+                    offFailed = true;
+                }
+            } else {
+                offFailed = true;
+            }
         }
     }
+    if (offFailed) {
+        ShowErrorBox("Could Not turn TX Off");
+        ShowTransmitterOn(true);
+    }
+    if (statusError)
+        std::rethrow_exception(statusError);
 }
 
 void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {
@@ -230,11 +251,15 @@ void TMainForm::SetPTT() {
     SetValidPTTTimeOut();
     const int seconds =
         TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-    if (WriteValue("PP", IntToHex(seconds, 2)))
+    if (WriteValue("PP", IntToHex(seconds, 2))) {
         SetChangesMadeState(true);
+        // Chosen during a TX test: the value TX OFF puts back.
+        if (OperatorPTTTimeout >= 0)
+            OperatorPTTTimeout = seconds;
+    }
 }
 
-void TMainForm::SetValidTemp() {
+bool TMainForm::SetValidTemp() {
     const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kMinTemp;
     const auto typed = TryStrToInt(Edit_CutoutTemp->text().toStdString());
     int value = typed.value_or(lower);
@@ -250,15 +275,21 @@ void TMainForm::SetValidTemp() {
         Edit_CutoutTemp->setText(QString::number(value));
     // With a minimum from the settings file the bound says it all; otherwise a low value is
     // allowed after a word of warning.
-    if (!ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp)
+    const bool warn =
+        !ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp;
+    if (warn)
         ShowWarningBox("The selected temperature is below the recommended temperature of " +
                        std::to_string(CutoutTempMinimum) + " Degrees C");
     CutoutTemp = value;
+    return warn;
 }
 
 void TMainForm::SetCutOutTemp() {
-    SetValidTemp();
-    if (WriteValue("PS", IntToHex(CutoutTemp + kTempOffset, 2)))
+    const int64_t startSerial = SerialNumber;
+    // Refreshes run while the warning is open: the radio it was meant for may be gone.
+    const bool warned = SetValidTemp();
+    const std::string value = IntToHex(CutoutTemp + kTempOffset, 2);
+    if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value))
         SetChangesMadeState(true);
 }
 
@@ -267,7 +298,16 @@ void TMainForm::SetCutOutTemp() {
 void TMainForm::SpinEdit_CTCSSChange() {
     if (Updating)
         return;
-    WriteValue("SC", IntToHex(SpinEdit_CTCSS->value(), 2));
+    // Enter on the box reports its value again though nothing changed.
+    const int value = SpinEdit_CTCSS->value();
+    if (value == CtcssValue)
+        return;
+    if (WriteValue("SC", IntToHex(value, 2))) {
+        CtcssValue = value;
+    } else {
+        UpdatingScope updating(Updating);
+        SpinEdit_CTCSS->setValue(CtcssValue);
+    }
 }
 
 void TMainForm::Button_WriteRadioSettingsClick() {
