@@ -62,6 +62,9 @@ std::optional<std::string> SendPending(int model, const std::string& stepCode, b
 // read of the radio decodes them, so that the plan is recognised again.
 std::pair<double, double> PlanLimitsOnGrid(int model, const std::string& stepCode,
                                            const TGroupFreqBand& row) {
+    // Limits not read yet have no channel; they are never sent (ChannelInRange).
+    if (!(row.Lower >= ModelMinFrequency[model] && row.Upper <= ModelMaxFrequency[model]))
+        return {row.Lower, row.Upper};
     const double stepHz = stepCode == "00" ? 6250 : 5000;
     const auto channel = [&](double mhz, bool up) {
         const double n = (mhz * 1e6 - static_cast<double>(ModelBaseFrequency[model])) / stepHz;
