@@ -24,11 +24,6 @@ void Focus(QWidget* w, QEvent::Type type) {
     QApplication::sendEvent(w, &e);
 }
 
-// Channel numbers at 6.25 kHz above 300 MHz.
-uint32_t Channel(double mhz, double stepKHz = 6.25) {
-    return static_cast<uint32_t>((mhz - 300) * 1000 / stepKHz + 0.5);
-}
-
 }  // namespace
 
 class tst_Frequency : public QObject, protected WindowFixture {
@@ -47,14 +42,6 @@ class tst_Frequency : public QObject, protected WindowFixture {
         f.RM7UXLoadradioData();
         radio_->ClearEvents();
         return f;
-    }
-    // A radio whose fields are set before the window's first read.
-    static RadioPersonality With(std::initializer_list<std::pair<const char*, uint32_t>> fields,
-                                 RadioPersonality p = RadioPersonality::RM7UH()) {
-        for (const auto& [code, value] : fields)
-            p.Fields.Set(code, value);
-        p.Flash = p.Fields;
-        return p;
     }
 
   private slots:
@@ -439,6 +426,12 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(f.TxHigh, high.toDouble());
         QVERIFY(f.ChangesMade);
         QVERIFY(!f.RM7UXport.IsOpen());
+
+        // The plan is recognised by the next read, off the 5 kHz grid too: nothing rewritten.
+        f.ForgetRadio();
+        f.RM7UXLoadradioData();
+        QCOMPARE(Changes(*radio_).size(), size_t{6});
+        QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 1);
 
         // While the window is being filled the selector sends nothing.
         radio_->ClearEvents();
