@@ -6,7 +6,7 @@
 // The operations are spread over several files, one per job, each section below names its file:
 //   Main.cpp            construction, port choice, Connect, comms-state display, closing
 //   MainRead.cpp        the periodic refresh and the full read of a radio
-//   MainFrequency.cpp   (src/frequency) frequency entry, step, band limits and country plans
+//   MainFrequency.cpp   frequency entry, step, band limits and country plans
 //   MainAdjust.cpp      live adjustments, transmitter switch, save to flash, balloon hints
 //   MainFile.cpp        save to file and program from file
 //   Advanced.cpp        advanced mode and the modem button

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cmath>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -57,25 +56,19 @@ std::optional<std::string> SendPending(int model, const std::string& stepCode, b
     return channel;
 }
 
-// A plan's limits on the radio's channel grid, moved inward where they fall between channels
-// (Hong Kong and Australia on a 5 kHz radio): never outside what the country allows, and as a
-// read of the radio decodes them, so that the plan is recognised again.
+// A plan's limits on the radio's channel grid, moved inward where they fall between channels,
+// and decoded as a read of the radio decodes them, so that the plan is recognised again.
 std::pair<double, double> PlanLimitsOnGrid(int model, const std::string& stepCode,
                                            const TGroupFreqBand& row) {
     // Limits not read yet have no channel; they are never sent (ChannelInRange).
     if (!(row.Lower >= ModelMinFrequency[model] && row.Upper <= ModelMaxFrequency[model]))
         return {row.Lower, row.Upper};
-    const double stepHz = stepCode == "00" ? 6250 : 5000;
-    const auto channel = [&](double mhz, bool up) {
-        const double n = (mhz * 1e6 - static_cast<double>(ModelBaseFrequency[model])) / stepHz;
-        if (std::abs(n - std::round(n)) < 1e-6)
-            return std::llround(n);
-        return static_cast<long long>(up ? std::ceil(n) : std::floor(n));
-    };
-    const auto frequency = [&](long long n) {
+    const TChannelRange channels = InwardChannels(row.Lower, row.Upper, ModelBaseFrequency[model],
+                                                  stepCode == "00" ? 6250 : 5000);
+    const auto frequency = [&](int64_t n) {
         return ChannelToFrequency(model, IntToHex(n, 4), stepCode);
     };
-    return {frequency(channel(row.Lower, true)), frequency(channel(row.Upper, false))};
+    return {frequency(channels.Lower), frequency(channels.Upper)};
 }
 
 }  // namespace
