@@ -1,6 +1,9 @@
 #include "config/INIunit.h"
 
+#include <algorithm>
+
 #include "common/StrUtils.h"
+#include "link/RadioTexts.h"
 #include "platform/IniFile.h"
 
 TProgramSettings ProgramSettings;
@@ -31,7 +34,7 @@ void LoadSettings() {
         TIniFile ini(SettingsFileName);
         std::string text = UpperCase(ini.ReadString("LIMITS", "MIN_CUTOUT_TEMP", kNoTemperature));
         if (auto t = TryStrToInt(text)) {
-            s.MinCutoutTemp = *t < -40 ? -40 : (*t > 215 ? 215 : *t);
+            s.MinCutoutTemp = std::clamp(*t, kLowestTemperature, kHighestTemperature);
             s.MinCutoutTempSet = true;
         }
         auto interval = TryStrToInt(Trim(ini.ReadString("Timer", "Interval", "1000")));

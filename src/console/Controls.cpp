@@ -1,5 +1,6 @@
 #include "console/Controls.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -65,4 +66,8 @@ void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colo
     p.setColor(QPalette::Active, role, colour);
     p.setColor(QPalette::Inactive, role, colour);
     widget->setPalette(p);
+}
+
+QColor WindowColour::System(QPalette::ColorRole role) {
+    return QApplication::palette().color(role);
 }

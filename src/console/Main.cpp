@@ -47,16 +47,7 @@ namespace {
 constexpr int kClientWidth = 364;
 constexpr int kNumberOfPorts = 256;
 
-const QColor kRed(0xFF, 0x00, 0x00);
-const QColor kMaroon(0x80, 0x00, 0x00);
-const QColor kOlive(0x80, 0x80, 0x00);
-const QColor kYellow(0xFF, 0xFF, 0x00);
-const QColor kGreen(0x00, 0x80, 0x00);
-const QColor kLime(0x00, 0xFF, 0x00);
-
-QColor WindowTextColour() {
-    return QApplication::palette().color(QPalette::WindowText);
-}
+using namespace WindowColour;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17,
                   const char* name = nullptr) {
@@ -180,7 +171,7 @@ void TMainForm::CreateControls() {
     CheckBox_Connect->setGeometry(118, 57, 68, 18);
     Shape_ComportState = Named(new TShape(this), "Shape_ComportState");
     Shape_ComportState->setGeometry(190, 59, 13, 13);
-    Shape_ComportState->SetBrushColor(QApplication::palette().color(QPalette::Window));
+    Shape_ComportState->SetBrushColor(System(QPalette::Window));
     Label_ComportState = MakeLabel(this, "Inactive", 208, 58, 86, 17, "Label_ComportState");
     PowerButton_M82KDModem = Named(new TPowerButton(this), "PowerButton_M82KDModem");
     PowerButton_M82KDModem->setGeometry(301, 55, 53, 21);
@@ -298,7 +289,7 @@ void TMainForm::CreateControls() {
     Button_WriteRadioSettings->setGeometry(244, 256, 106, 26);
     Button_WriteRadioSettings->setToolTip("Write configuration to flash");
     // As designed: red and not bold until the first change of state.
-    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, kRed);
+    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, Red);
 
     // ---- Panel_Advanced ----
     Panel_Advanced = Named(new QFrame(this), "Panel_Advanced");
@@ -729,7 +720,7 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
     const QString text = QString::fromStdString(CommsStateText(code));
     switch (code) {
         case csPortNotAvailable: {
-            ShowCommsState(text, kRed, kRed);
+            ShowCommsState(text, Red, Red);
             // The lamp keeps its short text; why the port cannot be had is one hover away. The
             // reason looks through other processes' files, so it is worked out again only when
             // the failure differs from the last one, not on every tick.
@@ -748,14 +739,14 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
         case csNoConnection:
         case csTimeOut:
         case csInvalidDevice:
-            ShowCommsState(text, kRed, kMaroon);
+            ShowCommsState(text, Red, Maroon);
             EnableConsoleControls(false);
             break;
         case csPortOpen:
-            ShowCommsState(text, kOlive, kYellow);
+            ShowCommsState(text, Olive, Yellow);
             break;
         case csConnected:
-            ShowCommsState(text, kGreen, kLime);
+            ShowCommsState(text, Green, Lime);
             EnableConsoleControls(true);
             break;
         default:  // idle and unknown codes leave the display as it is
@@ -769,7 +760,7 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
 }
 
 void TMainForm::RM7UXDisplayCommsErrorClear() {
-    ShowCommsState("Inactive", WindowTextColour(), QApplication::palette().color(QPalette::Window));
+    ShowCommsState("Inactive", System(QPalette::WindowText), System(QPalette::Window));
     EnableConsoleControls(false);
 }
 
@@ -818,13 +809,13 @@ void TMainForm::SetChangesMadeState(bool value) {
     f.setBold(value);
     Button_WriteRadioSettings->setFont(f);
     SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText,
-                  value ? kRed : QApplication::palette().color(QPalette::ButtonText));
+                  value ? Red : System(QPalette::ButtonText));
 }
 
 void TMainForm::ShowTransmitterOn(bool on) {
     TransmitterOn = on ? 1 : 0;
     PowerButton_TxOn->SetButtonDown(on);
-    SetTextColour(PowerButton_TxOn, QPalette::WindowText, on ? kRed : WindowTextColour());
+    SetTextColour(PowerButton_TxOn, QPalette::WindowText, on ? Red : System(QPalette::WindowText));
 }
 
 bool TMainForm::RefusedWhileTransmitting(const std::string& process) {

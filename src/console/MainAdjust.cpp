@@ -17,16 +17,13 @@
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/PowerButton.h"
 
 namespace {
 
-const QColor kRed(0xFF, 0x00, 0x00);
 constexpr int kDefaultPTTTimeout = 60;
-constexpr int kMaxTemp = 215;
-constexpr int kMinTemp = -40;
-constexpr int kTempOffset = 40;  // the radio counts degrees from -40
 
 struct CalibrationBar {
     const char* Command;
@@ -260,15 +257,15 @@ void TMainForm::SetPTT() {
 }
 
 bool TMainForm::SetValidTemp() {
-    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kMinTemp;
+    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kLowestTemperature;
     const auto typed = TryStrToInt(Edit_CutoutTemp->text().toStdString());
     int value = typed.value_or(lower);
     bool clamped = !typed;
     if (value < lower) {
         value = lower;
         clamped = true;
-    } else if (value > kMaxTemp) {
-        value = kMaxTemp;
+    } else if (value > kHighestTemperature) {
+        value = kHighestTemperature;
         clamped = true;
     }
     if (clamped)
@@ -288,7 +285,7 @@ void TMainForm::SetCutOutTemp() {
     const int64_t startSerial = SerialNumber;
     // Refreshes run while the warning is open: the radio it was meant for may be gone.
     const bool warned = SetValidTemp();
-    const std::string value = IntToHex(CutoutTemp + kTempOffset, 2);
+    const std::string value = IntToHex(CutoutTemp + kTemperatureOffset, 2);
     if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value))
         SetChangesMadeState(true);
 }

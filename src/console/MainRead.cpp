@@ -20,9 +20,6 @@
 
 namespace {
 
-const QColor kAlarmRed(0xFF, 0x00, 0x00);
-const QColor kNoAlarmGreen(0x00, 0x80, 0x00);
-
 QString Decimal(int64_t value) {
     return QString::number(value);
 }
@@ -252,8 +249,8 @@ bool TMainForm::LoadRadioData() {
     CutoutTemp = TemperatureCelsius(reply);
     if (CutoutTemp < CutoutTempMinimum) {
         // A radio that would shut down within its working range: set to the top and kept.
-        CutoutTemp = 215;
-        SetField("PS", "FF");
+        CutoutTemp = kHighestTemperature;
+        SetField("PS", IntToHex(kHighestTemperature + kTemperatureOffset, 2));
         WaitForPromptQuietly(port);
         if (ChangesMade) {
             // EE/EP would store every other unsaved change too, this read's plan rewrite
@@ -287,7 +284,7 @@ void TMainForm::SetRadioAlarms(const std::string& Reply) {
     Label_Alarms->setText(QString::fromStdString(RadioAlarmsText(Reply)));
     // Green only for a reply that says there are none; an unreadable one is an alarm too.
     SetTextColour(Label_Alarms, QPalette::WindowText,
-                  TryHexToInt64(Reply) == 0 ? kNoAlarmGreen : kAlarmRed);
+                  TryHexToInt64(Reply) == 0 ? WindowColour::Green : WindowColour::Red);
 }
 
 bool TMainForm::PollPowerWhileTransmitting() {
