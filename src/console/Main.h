@@ -179,8 +179,10 @@ class TMainForm : public QWidget {
     // The radio last read in full, kept when the window forgets it: its unsaved changes stay
     // marked until another radio is read.
     int64_t KnownRadioSerial = -1;
-    // The CTCSS tone the radio holds, so that Enter on an unchanged box sends nothing.
+    // The CTCSS tone and PTT time-out the radio holds (the operator's one during a TX test): a
+    // box whose value did not reach the radio shows them again.
     int CtcssValue = 0;
+    int PTTTimeoutValue = 60;
     // The plan selector's position as it stands for the radio; a refused choice returns to it.
     int FreqBandIndexShown = -1;
     // A reply that is not a number is reported once per radio until the window forgets the

@@ -112,8 +112,14 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
                 if (RM7UXport.WriteEchoed("O4")) {
                     RM7UXport.DrainInput();
                     TransmitterOn = 0;
-                    if (restored)
+                    if (restored) {
                         OperatorPTTTimeout = -1;
+                    } else {
+                        // Still FF in the radio: the next refresh reads it in full and puts the
+                        // operator's time-out back.
+                        ForgetRadio();
+                    }
+                    PTTTimeoutValue = seconds;
                     Edit_PTTTimeout->setText(QString::number(seconds));
                     readStatus();
                 } else {
@@ -250,9 +256,12 @@ void TMainForm::SetPTT() {
         TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
     if (WriteValue("PP", IntToHex(seconds, 2))) {
         SetChangesMadeState(true);
+        PTTTimeoutValue = seconds;
         // Chosen during a TX test: the value TX OFF puts back.
         if (OperatorPTTTimeout >= 0)
             OperatorPTTTimeout = seconds;
+    } else {
+        Edit_PTTTimeout->setText(QString::number(PTTTimeoutValue));
     }
 }
 
@@ -283,11 +292,16 @@ bool TMainForm::SetValidTemp() {
 
 void TMainForm::SetCutOutTemp() {
     const int64_t startSerial = SerialNumber;
+    const int32_t held = CutoutTemp;
     // Refreshes run while the warning is open: the radio it was meant for may be gone.
     const bool warned = SetValidTemp();
     const std::string value = IntToHex(CutoutTemp + kTemperatureOffset, 2);
-    if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value))
+    if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value)) {
         SetChangesMadeState(true);
+    } else {
+        CutoutTemp = held;
+        Edit_CutoutTemp->setText(QString::number(held));
+    }
 }
 
 // ---- CTCSS and save to flash ----

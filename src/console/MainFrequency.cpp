@@ -619,18 +619,24 @@ void TMainForm::ComboBox_FreqBandChange() {
         ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
         return;
     }
-    if (!OpenRadioPort())
-        return;
-    PortClose close;
-    std::string reply;
-    if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
-        FrequencyStepCode = reply;
-        {
-            // Following the radio's step is no step change to ask about, with the port open.
-            UpdatingScope updating(Updating);
-            RM7UXSetChannelSpacing();
+    bool applied = false;
+    if (OpenRadioPort()) {
+        PortClose close;
+        std::string reply;
+        if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
+            FrequencyStepCode = reply;
+            {
+                // Following the radio's step is no step change to ask about, with the port open.
+                UpdatingScope updating(Updating);
+                RM7UXSetChannelSpacing();
+            }
+            SetFrequencyBands();
+            applied = true;
         }
-        SetFrequencyBands();
-        FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
     }
+    // A choice that never reached the radio is not shown as its plan.
+    if (applied)
+        FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
+    else
+        ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
 }

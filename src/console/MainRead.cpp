@@ -209,7 +209,8 @@ bool TMainForm::LoadRadioData() {
 
     if (!read("PP", 2))
         return false;
-    Edit_PTTTimeout->setText(Decimal(HexToInt(reply)));
+    PTTTimeoutValue = HexToInt(reply);
+    Edit_PTTTimeout->setText(Decimal(PTTTimeoutValue));
 
     if (!read("PW", 2))
         return false;

@@ -100,7 +100,8 @@ class tst_Integrity : public QObject, protected WindowFixture {
     }
 
     // A step change keeps the radio's frequencies and shows what it holds afterwards; a radio
-    // plugged in while a question is open gets nothing; a write that fails leaves the label.
+    // plugged in while a question is open gets nothing; a write that fails leaves the label and
+    // the box with what the radio holds.
     void stepChangeAndQuestions() {
         TMainForm& f = Known(With({{"PT", Channel(441.25)}, {"PR", Channel(435)}}));
         QVERIFY(f.Edit_TXFreq->text().isEmpty());
@@ -130,6 +131,9 @@ class tst_Integrity : public QObject, protected WindowFixture {
         f.Edit_TXFreq->setText("445");
         f.SetTXFreq();
         QCOMPARE(f.Label_TxFreq->text(), QString("441.25000"));
+        f.Edit_PTTTimeout->setText("30");
+        f.SetPTT();
+        QCOMPARE(f.Edit_PTTTimeout->text(), QString("60"));
     }
 
     // The read corrects the cut-out temperature in flash only when nothing else is unsaved; the
