@@ -241,6 +241,8 @@ class TMainForm : public QWidget {
     void RM7UX_UpdateStatus();
     void SetRadioAlarms(const std::string& Reply);
     bool PollPowerWhileTransmitting();
+    // The report on a reply that is not a number, naming the field read last.
+    std::string UnreadableReplyText(const std::exception& e) const;
 
     // ================= MainFrequency.cpp: frequencies, step, bands and plans =================
     void RM7UXSetChannelSpacing();

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <exception>
+#include <stdexcept>
 #include <string>
 
 #include "common/StrUtils.h"
@@ -66,13 +66,13 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
     }
     // A status reply that is no number is reported once the port is closed and the button
     // shows what the radio does.
-    std::exception_ptr statusError;
+    std::string statusError;
     auto readStatus = [&] {
         try {
             RM7UX_UpdateStatus();
             return true;
-        } catch (const std::exception&) {
-            statusError = std::current_exception();
+        } catch (const std::exception& e) {
+            statusError = UnreadableReplyText(e);
             return false;
         }
     };
@@ -134,8 +134,8 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
         ShowErrorBox("Could Not turn TX Off");
         ShowTransmitterOn(true);
     }
-    if (statusError)
-        std::rethrow_exception(statusError);
+    if (!statusError.empty())
+        ShowException(std::runtime_error(statusError));
 }
 
 void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {

@@ -148,10 +148,7 @@ void TMainForm::RM7UXLoadradioData() {
         // Closed and released before the box: ticks keep coming while it is open.
         CloseRadioPort();
         Updating = false;
-        const std::string report =
-            ReadingField == nullptr
-                ? std::string(e.what())
-                : "The radio's " + FieldName(ReadingField) + " could not be read:\r\n" + e.what();
+        const std::string report = UnreadableReplyText(e);
         const bool again = RefreshSerial != -1 && LastUnreadable.Serial == RefreshSerial &&
                            LastUnreadable.Report == report;
         LastUnreadable = {RefreshSerial, report, InFullRead};
@@ -161,6 +158,12 @@ void TMainForm::RM7UXLoadradioData() {
     }
     CloseRadioPort();
     Updating = false;
+}
+
+std::string TMainForm::UnreadableReplyText(const std::exception& e) const {
+    if (ReadingField == nullptr)
+        return e.what();
+    return "The radio's " + FieldName(ReadingField) + " could not be read:\r\n" + e.what();
 }
 
 bool TMainForm::LoadRadioData() {

@@ -96,6 +96,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
         QVERIFY(Keyed(f, false));
         QCOMPARE(radio_->Field("PP"), 60u);
         QCOMPARE(dialogs_->Shown.size(), size_t{2});
+        QVERIFY(dialogs_->Shown[0].Text.find("temperature (RT)") != std::string::npos);
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
