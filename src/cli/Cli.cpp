@@ -8,6 +8,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
+#include "cli/FindRadio.h"
 #include "cli/TerminalDialogs.h"
 #include "common/StrUtils.h"
 
@@ -123,6 +124,20 @@ const std::vector<CliCommand>& Commands() {
          0,
          0,
          RunFlash},
+        {"ports",
+         "[--json] [--pin N DEVICE]",
+         "the serial ports present; keep a cable as COM N",
+         "Lists the serial ports present: built-in UARTs, USB adapters (ttyUSB, ttyACM) and the\n"
+         "links of the per-user ports folder, each with its COM number, device, stable\n"
+         "/dev/serial/by-id name and, for USB, maker, product, serial number and driver.\n"
+         "  --json          one JSON array instead of the table\n"
+         "  --pin N DEVICE  make COM N lead to DEVICE (such as /dev/ttyUSB0) by its by-id name,\n"
+         "                  so the number stays with the cable when it is plugged in again\n",
+         {"--json"},
+         {"--pin"},
+         0,
+         1,
+         RunPorts},
         {"simulate",
          "[--model M] [--serial N] [--version TEXT] [--port N] [--pace]",
          "serve an emulated radio as a COM port until interrupted",
@@ -164,7 +179,9 @@ void PrintUsage(std::ostream& out) {
     out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] COMMAND [ARGS]\n"
            "Configures an RM7UX or RM7VX data radio on a serial port.\n\n"
            "  --port N       the radio is on COM N (default: the port the window last used);\n"
-           "                 a link COMn in the per-user ports folder names its device\n"
+           "                 a link COMn in the per-user ports folder names its device;\n"
+           "                 auto: the first USB port or link where a radio answers (auto-all:\n"
+           "                 built-in ttyS ports too); ports other programs hold are not tried\n"
            "  --device PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
            "  --log FILE     write the link's traffic log to FILE\n\n"
            "Commands:\n";
@@ -245,6 +262,7 @@ int UsageError(const CliContext& ctx, const std::string& command, const std::str
 
 int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     CliContext ctx{io};
+    std::optional<PortArgument> autoPort;
     size_t i = 0;
     for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
         const std::string& arg = args[i];
@@ -258,10 +276,14 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
             return GlobalUsageError(io, arg + " needs a value");
         const std::string& value = args[++i];
         if (arg == "--port") {
-            std::optional<int32_t> n = TryStrToInt(value);
-            if (!n || *n < 1 || *n > 256)
-                return GlobalUsageError(io, "--port needs a COM number from 1 to 256");
-            ctx.ComPort = static_cast<uint32_t>(*n);
+            std::optional<PortArgument> port = ParsePortArgument(value);
+            if (!port)
+                return GlobalUsageError(io, "--port needs a COM number from 1 to 256, or auto");
+            if (port->Auto) {
+                autoPort = port;
+            } else {
+                ctx.ComPort = port->Number;
+            }
         } else if (arg == "--device") {
             if (value.empty())
                 return GlobalUsageError(io, "--device needs a path");
@@ -276,7 +298,7 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
             ctx.LogFile = value;
         }
     }
-    if (ctx.ComPort && !ctx.Device.empty())
+    if ((ctx.ComPort || autoPort) && !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
     if (i >= args.size()) {
         PrintUsage(io.Err);
@@ -294,5 +316,9 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     if (int status = ParseCommandArgs(*command, rest, ctx); status != kExitOk)
         return status;
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
+    if (autoPort && command->Name != "ports" && command->Name != "simulate") {
+        if (int status = FindRadioPort(ctx, autoPort->BuiltIn); status != kExitOk)
+            return status;
+    }
     return command->Run(ctx);
 }

@@ -41,3 +41,4 @@ int RunSave(CliContext& ctx);
 int RunProgram(CliContext& ctx);
 int RunDiff(CliContext& ctx);
 int RunSimulate(CliContext& ctx);
+int RunPorts(CliContext& ctx);

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cli/CliCommands.h"
 #include "link/VVCOMM2.h"
+#include "platform/PortDiagnosis.h"
 
 class RadioSession {
   public:
@@ -41,4 +43,5 @@ class RadioSession {
     TVVComm2 link_;
     uint8_t state_ = 0;
     uint8_t failure_ = 0;
+    std::vector<PortHolder> holders_;  // other programs found holding the port at Connect
 };

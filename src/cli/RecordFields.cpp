@@ -17,6 +17,20 @@ std::string LocalTimeText(std::chrono::system_clock::time_point t) {
     return text;
 }
 
+std::string JsonNumber(int64_t value) {
+    return value < 0 ? "null" : std::to_string(value);
+}
+
+template <size_t N>
+std::string JsonArray(const std::array<int32_t, N>& values) {
+    std::string out = "[";
+    for (size_t i = 0; i < N; ++i)
+        out += (i == 0 ? "" : ", ") + JsonNumber(values[i]);
+    return out + "]";
+}
+
+}  // namespace
+
 std::string JsonString(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
@@ -35,20 +49,6 @@ std::string JsonString(std::string_view s) {
     }
     return out + "\"";
 }
-
-std::string JsonNumber(int64_t value) {
-    return value < 0 ? "null" : std::to_string(value);
-}
-
-template <size_t N>
-std::string JsonArray(const std::array<int32_t, N>& values) {
-    std::string out = "[";
-    for (size_t i = 0; i < N; ++i)
-        out += (i == 0 ? "" : ", ") + JsonNumber(values[i]);
-    return out + "]";
-}
-
-}  // namespace
 
 std::string RecordValueText(int64_t value, int digits) {
     return value < 0 ? "(none)" : "$" + IntToHex(value, digits);

@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/RM7UXFlashConfigObj.h"
+
+// A JSON string literal, quotes and escapes included.
+std::string JsonString(std::string_view s);
 
 // "$" and the value's hex digits, or "(none)" for -1.
 std::string RecordValueText(int64_t value, int digits);
