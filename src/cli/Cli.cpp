@@ -9,6 +9,7 @@
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
 #include "cli/FindRadio.h"
+#include "cli/InsideModem.h"
 #include "cli/TerminalDialogs.h"
 #include "common/StrUtils.h"
 
@@ -176,14 +177,16 @@ constexpr std::string_view kExitStatuses =
     "  3  refused: wrong device, not confirmed, file exists, field the firmware lacks\n";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] COMMAND [ARGS]\n"
+    out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] [--modem] COMMAND [ARGS]\n"
            "Configures an RM7UX or RM7VX data radio on a serial port.\n\n"
            "  --port N       the radio is on COM N (default: the port the window last used);\n"
            "                 a link COMn in the per-user ports folder names its device;\n"
            "                 auto: the first USB port or link where a radio answers (auto-all:\n"
            "                 built-in ttyS ports too); ports other programs hold are not tried\n"
            "  --device PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
-           "  --log FILE     write the link's traffic log to FILE\n\n"
+           "  --log FILE     write the link's traffic log to FILE\n"
+           "  --modem        the radio is inside an M82KD modem: switch the modem to its radio\n"
+           "                 configuration mode first and back to AT mode afterwards\n\n"
            "Commands:\n";
     for (const auto& c : Commands()) {
         std::string head = std::string(c.Name) + " " + std::string(c.Synopsis);
@@ -263,12 +266,17 @@ int UsageError(const CliContext& ctx, const std::string& command, const std::str
 int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     CliContext ctx{io};
     std::optional<PortArgument> autoPort;
+    bool modem = false;
     size_t i = 0;
     for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
         const std::string& arg = args[i];
         if (IsHelp(arg)) {
             PrintUsage(io.Out);
             return kExitOk;
+        }
+        if (arg == "--modem") {
+            modem = true;
+            continue;
         }
         if (arg != "--port" && arg != "--device" && arg != "--log")
             return GlobalUsageError(io, "unknown option " + arg);
@@ -320,5 +328,7 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         if (int status = FindRadioPort(ctx, autoPort->BuiltIn); status != kExitOk)
             return status;
     }
+    if (modem && command->Name != "ports" && command->Name != "simulate")
+        return RunInsideModem(ctx, command->Run);
     return command->Run(ctx);
 }

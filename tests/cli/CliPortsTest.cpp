@@ -86,3 +86,44 @@ TEST_F(CliTest, PinKeepsADeviceAsTheNumberGiven) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliTest, ModemCommandsRunInsideTheModemAndLeaveItInAtMode) {
+    EmulatorOptions options;
+    options.Modem = true;
+    RadioEmulator modem(options);
+    modem.Start();
+    const std::string port = std::to_string(modem.ComPort());
+    const std::string file = File("inside.RM7UX");
+    const std::vector<std::vector<std::string>> commands = {
+        {"identify"}, {"read"}, {"save", file}, {"program", file, "--yes"}, {"get", "QQ"}};
+    for (const auto& command : commands) {
+        std::vector<std::string> args = {"--port", port, "--modem"};
+        args.insert(args.end(), command.begin(), command.end());
+        modem.ClearEvents();
+        CliResult r = RunPlain(args);
+        // A command that fails (an unknown code) still gives the modem back.
+        EXPECT_EQ(r.Status, command[0] == "get" ? 2 : 0) << command[0] << ": " << r.Err;
+        EXPECT_FALSE(modem.ModemInRadioMode()) << command[0];
+        const auto seen = modem.EventTexts();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.front(), "at") << command[0];
+        EXPECT_NE(std::find(seen.begin(), seen.end(), "at AT#C9"), seen.end()) << command[0];
+        EXPECT_EQ(seen.back(), "at ATZ") << command[0];
+        if (command[0] == "identify") {
+            EXPECT_TRUE(Has(r.Out, "Serial number: 12345678")) << r.Out;
+        }
+    }
+
+    // A plain radio is no modem: status 1, and what it answered.
+    StartRadio();
+    CliResult plain = RunPlain({"--port", std::to_string(Radio().ComPort()), "--modem", "read"});
+    EXPECT_EQ(plain.Status, 1);
+    EXPECT_TRUE(Has(plain.Err, "it answered \"\\r\\n>\"")) << plain.Err;
+    const auto seen = Radio().EventTexts();
+    EXPECT_TRUE(std::none_of(seen.begin(), seen.end(),
+                             [](const std::string& e) { return e.rfind("read", 0) == 0; }));
+}
+
+}  // namespace
