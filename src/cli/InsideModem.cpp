@@ -23,33 +23,38 @@ std::string Visible(const std::string& reply) {
     return text;
 }
 
-// Gives the modem back to AT mode when it leaves scope: after the command, on failure or on an
-// exception alike. An interruption reaches it through the program's signal handling.
+// Switches the modem back to AT mode; false (and why on standard error) when it does not go.
+// The one step that must follow entering configuration mode, whatever ends the command.
+bool LeaveConfigMode(const CliContext& ctx) {
+    RadioSession session(ctx);
+    bool loaded = false;
+    if (!ExitModemConfigMode(loaded)) {
+        ctx.Err() << "rm7ux: " << session.PortLabel()
+                  << ": the M82KD modem did not return to AT mode\n";
+        return false;
+    }
+    if (!loaded) {
+        ctx.Err() << "rm7ux: " << session.PortLabel()
+                  << ": the M82KD modem did not report \"Config loaded OK\"\n";
+    }
+    return true;
+}
+
+// Runs LeaveConfigMode when it leaves scope: after the command, on failure or on an exception
+// alike. LeaveConfigMode is also what a program ending on a signal has to run.
 class ConfigModeGuard {
   public:
-    explicit ConfigModeGuard(const CliContext& ctx) : ctx_(ctx) {}
+    ConfigModeGuard(const CliContext& ctx, int& status) : ctx_(ctx), status_(status) {}
     ~ConfigModeGuard() {
-        RadioSession session(ctx_);
-        bool loaded = false;
-        Left = ExitModemConfigMode(loaded);
-        if (!Left) {
-            ctx_.Err() << "rm7ux: " << session.PortLabel()
-                       << ": the M82KD modem did not return to AT mode\n";
-        } else if (!loaded) {
-            ctx_.Err() << "rm7ux: " << session.PortLabel()
-                       << ": the M82KD modem did not report \"Config loaded OK\"\n";
-        }
-        if (Result != nullptr && !Left && *Result == kExitOk)
-            *Result = kExitFailed;
+        if (!LeaveConfigMode(ctx_) && status_ == kExitOk)
+            status_ = kExitFailed;
     }
     ConfigModeGuard(const ConfigModeGuard&) = delete;
     ConfigModeGuard& operator=(const ConfigModeGuard&) = delete;
 
-    bool Left = false;
-    int* Result = nullptr;
-
   private:
     const CliContext& ctx_;
+    int& status_;
 };
 
 }  // namespace
@@ -58,6 +63,8 @@ int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
     {
         RadioSession session(ctx);
         std::string reply;
+        if (session.PortHeld())
+            return session.Fail("the M82KD modem");
         if (!EnterModemConfigMode(kM82KDPassword, &reply)) {
             if (session.Failure() == csPortNotAvailable)
                 return session.Fail("the M82KD modem");
@@ -71,8 +78,7 @@ int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
     }
     int status = kExitFailed;
     {
-        ConfigModeGuard guard(ctx);
-        guard.Result = &status;
+        ConfigModeGuard leave(ctx, status);
         status = run(ctx);
     }
     return status;

@@ -47,15 +47,20 @@ RadioSession::~RadioSession() {
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
 }
 
-bool RadioSession::Connect() {
+bool RadioSession::PortHeld() {
     // The lock keeps out only programs that lock too: a terminal program with the cable open
     // would share the line and each would read the other's replies.
     holders_ = FindPortHolders(link_.DevicePath.empty() ? ResolveComPort(link_.CommPort)
                                                         : link_.DevicePath);
-    if (!holders_.empty()) {
-        state_ = failure_ = csPortNotAvailable;
+    if (holders_.empty())
         return false;
-    }
+    state_ = failure_ = csPortNotAvailable;
+    return true;
+}
+
+bool RadioSession::Connect() {
+    if (PortHeld())
+        return false;
     if (!OpenRadioPort())
         return false;
     // As the window's refresh does: nothing from an earlier exchange may pass for a reply.

@@ -18,7 +18,9 @@ class RadioSession {
     RadioSession(const RadioSession&) = delete;
     RadioSession& operator=(const RadioSession&) = delete;
 
-    // OpenRadioPort and EnsureRadioIdentified. On failure the port is closed again.
+    // Whether another program has the port open; if so, state 1 and Fail names it.
+    bool PortHeld();
+    // PortHeld, OpenRadioPort and EnsureRadioIdentified. On failure the port is closed again.
     bool Connect();
     // CloseRadioPort; a failure state stays in force.
     void Close();
