@@ -306,6 +306,9 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
             ctx.LogFile = value;
         }
     }
+    // The search identifies radios; a modem in AT mode answers it with "OK", not a prompt.
+    if (autoPort && modem)
+        return GlobalUsageError(io, "--port auto finds plain radios only; give the modem's port");
     if ((ctx.ComPort || autoPort) && !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
     if (i >= args.size()) {

@@ -75,6 +75,9 @@ void TMainForm::ShowPortTooltip(uint8_t code) {
         }
         if (!heldPortText_.isEmpty())
             text += "\n" + heldPortText_;
+        // An adapter left at its 16 ms latency can make echoes late enough to fail.
+        if (RM7UXport.Latency().Result == LowLatency::Refused)
+            text += "\n" + QString::fromStdString(DescribeLatency(RM7UXport.Latency()));
     } else if (code == csConnected) {
         heldPortChecked_ = {};
         heldPortText_.clear();
