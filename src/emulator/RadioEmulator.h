@@ -33,7 +33,9 @@
 // ETX (byte 3) in radio mode returns to AT mode.
 // Unlike a real port, the pty's port side stays open for the radio's whole life, so what the
 // program leaves unread when it closes the port (the "\r\n>" after the carriage return that ends
-// a reset, say) is still waiting at its next open.
+// a reset, say) is still waiting at its next open. The exclusive flag (TIOCEXCL), which a pty
+// would keep while the radio holds it, is cleared when the last client closes, as a real port
+// forgets it.
 
 #include <array>
 #include <atomic>
