@@ -17,6 +17,13 @@
 #include "platform/PortNames.h"
 #include "platform/RadioSearch.h"
 
+namespace {
+
+// How often a window whose Connect box is hidden looks again at a port another program holds.
+constexpr int kHeldPortRetryMs = 5000;
+
+}  // namespace
+
 void TMainForm::SetupPortList() {
     PortList = new TPortList(ComboBox_PortNumber);
     MenuItem_KeepCable = new QAction(this);
@@ -46,8 +53,16 @@ bool TMainForm::RefuseHeldPort() {
         return false;
     // flock and TIOCEXCL keep out only programs that lock too: a terminal program with the
     // cable open would share the line, and each would read the other's replies.
-    if (CheckBox_Connect->isChecked())
+    if (CheckBox_Connect->isHidden()) {
+        // A hidden box (ConnectHide) cannot be ticked again by the operator: look again later.
+        Timer_ReadRadio->stop();
+        QTimer::singleShot(kHeldPortRetryMs, this, [this] {
+            if (CheckBox_Connect->isChecked())
+                CheckBox_ConnectClick();
+        });
+    } else if (CheckBox_Connect->isChecked()) {
         CheckBox_Connect->setChecked(false);
+    }
     RM7UXDisplayCommsError(csPortNotAvailable);
     const QString why =
         QString::fromStdString(DescribePortHeld(ComPortName(RM7UXport.CommPort), path, holders));
