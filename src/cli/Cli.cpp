@@ -265,7 +265,7 @@ int UsageError(const CliContext& ctx, const std::string& command, const std::str
 
 int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     CliContext ctx{io};
-    std::optional<PortArgument> autoPort;
+    std::optional<PortChoice> autoPort;
     bool modem = false;
     size_t i = 0;
     for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
@@ -284,7 +284,7 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
             return GlobalUsageError(io, arg + " needs a value");
         const std::string& value = args[++i];
         if (arg == "--port") {
-            std::optional<PortArgument> port = ParsePortArgument(value);
+            std::optional<PortChoice> port = ParsePortChoice(value);
             if (!port)
                 return GlobalUsageError(io, "--port needs a COM number from 1 to 256, or auto");
             if (port->Auto) {

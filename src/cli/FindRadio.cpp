@@ -6,8 +6,8 @@
 #include "link/RadioTexts.h"
 #include "platform/RadioSearch.h"
 
-std::optional<PortArgument> ParsePortArgument(const std::string& text) {
-    PortArgument port;
+std::optional<PortChoice> ParsePortChoice(const std::string& text) {
+    PortChoice port;
     if (text == "auto" || text == "auto-all") {
         port.Auto = true;
         port.BuiltIn = text == "auto-all";
