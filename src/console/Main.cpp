@@ -556,6 +556,7 @@ void TMainForm::FormCreate() {
         Registry.reset();
     }
     FillPortList();
+    SetupPortList();
     int index = 0;
     if (Registry)
         index = std::clamp(static_cast<int>(Registry->CommPort) - 1, 0, kNumberOfPorts - 1);
@@ -671,9 +672,13 @@ void TMainForm::ApplyPortSelection() {
 
 void TMainForm::ComboBox_PortNumberChange() {
     ApplyPortSelection();
+    if (CheckBox_Connect->isChecked())
+        RefuseHeldPort();
 }
 
 void TMainForm::CheckBox_ConnectClick() {
+    if (CheckBox_Connect->isChecked() && RefuseHeldPort())
+        return;
     const bool on = CheckBox_Connect->isChecked();
     if (!on) {
         RM7UXDisplayCommsErrorClear();
@@ -740,10 +745,7 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
         default:  // idle and unknown codes leave the display as it is
             break;
     }
-    if (code >= csNoConnection && code <= csConnected) {
-        Label_ComportState->setToolTip(QString());
-        Shape_ComportState->setToolTip(QString());
-    }
+    ShowPortTooltip(code);
     CommsState = code;
 }
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "console/Controls.h"
 #include "link/VVCOMM2.h"
@@ -51,6 +52,8 @@ struct TFileDialog {
 };
 // Shows a file dialog; true with dialog.FileName set, false when the operator cancelled.
 using TFileDialogHook = std::function<bool(TFileDialog& dialog)>;
+
+class TPortList;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -320,6 +323,19 @@ class TMainForm : public QWidget {
     // False (after the error box) when SerialNumber is no longer StartSerial.
     bool ConnectionUnchanged(int64_t StartSerial);
 
+    // ================= MainPorts.cpp: ports present, holders, pinning, finding the radio
+    // Marks of the ports present in the list, its menu (right-click) and hot-plug.
+    TPortList* PortList = nullptr;
+    QAction* MenuItem_KeepCable = nullptr;
+    QAction* MenuItem_FindRadio = nullptr;
+    void SetupPortList();
+    // Another program has the chosen port open: Connect is unticked, code 1 shown with the
+    // holder named. False when nobody else holds it.
+    bool RefuseHeldPort();
+    // The lamp's tooltip names the device; after a failure, also a program holding it.
+    void ShowPortTooltip(uint8_t code);
+    void MenuItem_KeepCableClick();
+    void MenuItem_FindRadioClick();
     // ================= Advanced.cpp: advanced mode and the modem button =================
     void Button_AdvancedClick();
     void DisplayAdvancedModeState();
@@ -360,6 +376,9 @@ class TMainForm : public QWidget {
         bool operator==(const PortFailure&) const = default;
     };
     PortFailure lastPortFailure_;
+    // The port and failure code last looked at for other holders, and what was found.
+    std::pair<uint32_t, uint8_t> heldPortChecked_{};
+    QString heldPortText_;
 };
 
 // Closes the radio port however an exchange ends.

@@ -282,12 +282,14 @@ void FlushRadioLink() {
     port.RestoreTimeouts();
 }
 
-bool EnterModemConfigMode(const std::string& Password) {
+bool EnterModemConfigMode(const std::string& Password, std::string* LastReply) {
+    if (LastReply != nullptr)
+        LastReply->clear();
     if (!OpenRadioPort())
         return false;
     TVVComm2& port = Port();
+    std::string reply;
     auto attempt = [&]() -> bool {
-        std::string reply;
         if (!port.WriteText("\r") || ReadModemReply(reply, 2000, 100) == 0)
             return false;
         if (!Contains(reply, "OK")) {
@@ -318,6 +320,8 @@ bool EnterModemConfigMode(const std::string& Password) {
     };
     bool result = attempt();
     CloseRadioPort();
+    if (LastReply != nullptr)
+        *LastReply = reply;
     return result;
 }
 
