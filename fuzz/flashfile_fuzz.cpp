@@ -88,7 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CheckLoaded(flash.Record());
 
-    // What was accepted survives a save into a new file.
+    // What was accepted survives a save into a new file, exactly. Save may normalise only what
+    // the record does not hold: every line ends in CR LF, each value is followed by blanks and
+    // its comment, blanks around values are gone and other lines stay as they were. A lone CR
+    // or LF ends a line on load like CR LF, so no value holds a line end that Save would have
+    // to change ("RV=n\rn" loads as "n").
     const TRM7UXFlashRecord loaded = flash.Record();
     std::remove(copy.c_str());
     flash.SetFileName(copy);

@@ -30,6 +30,8 @@ int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& 
     session.Fail("Failed to read the configuration from flash");
     if (!problem.empty())
         ctx.Err() << problem << "\n";
+    if (TransmitterMayBeOn())
+        ctx.Err() << "rm7ux: " << kTransmitterMayBeOnText << "\n";
     return kExitFailed;
 }
 

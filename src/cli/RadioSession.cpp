@@ -1,8 +1,13 @@
 #include "cli/RadioSession.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "platform/Interruption.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
 
@@ -26,7 +31,10 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
         link_.CommPort = registry.CommPort;
     }
     link_.CommsLogFileName = ctx.LogFile;
-    // As the window sets up its link: RTS off, DTR on, the working time-outs.
+    // As the window sets up its link: 8N1, RTS off, DTR on, the working time-outs.
+    link_.Parity = TParity::None;
+    link_.DataBits = TDataBits::_8;
+    link_.StopBits = TStopBits::_1;
     link_.SetControlLines(0, 1);
     link_.SetTimeouts(0, 100, 200, 0, 0);
     link_.AllowAppProcessMessages = false;
@@ -40,11 +48,37 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
                 failure_ = code;
         },
         [this] { return state_; });
+    // A signal waits for the exchange in progress; then the radio is left safe and the run ends.
+    SetInterruptionDelivery([this](int signal) { EndOnSignal(signal); });
+    InstallInterruptionHandlers(true);
 }
 
 RadioSession::~RadioSession() {
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
+    RemoveInterruptionHandlers();
+    SetInterruptionDelivery(nullptr);
+}
+
+void RadioSession::EndOnSignal(int signal) {
+    RunInterruptionCleanups();
+    // A transmitter that a failed exchange left unconfirmed gets one more "O4".
+    if (TransmitterMayBeOn() && OpenRadioPort()) {
+        TransmitterOff();
+        CloseRadioPort();
+    }
+    link_.Close();
+    std::ostream& err = ctx_.Err();
+    err << "rm7ux: interrupted by " << SignalName(signal) << "\n";
+    for (const std::string& line : InterruptionOutcome())
+        err << "rm7ux: " << line << "\n";
+    if (TransmitterMayBeOn())
+        err << "rm7ux: " << kTransmitterMayBeOnText << "\n";
+    ctx_.Out().flush();
+    err.flush();
+    std::fflush(nullptr);
+    // Nothing else is left to undo, and the stack holds exchanges that must not go on.
+    std::_Exit(128 + signal);
 }
 
 bool RadioSession::Connect() {

@@ -9,6 +9,10 @@
 #include "cli/CliCommands.h"
 #include "link/VVCOMM2.h"
 
+// Said when the radio did not confirm that its transmitter is off.
+inline constexpr const char* kTransmitterMayBeOnText =
+    "the radio did not confirm that its transmitter is off: switch the radio off";
+
 class RadioSession {
   public:
     explicit RadioSession(const CliContext& ctx);
@@ -37,6 +41,8 @@ class RadioSession {
     int Fail(const std::string& what);
 
   private:
+    [[noreturn]] void EndOnSignal(int signal);
+
     const CliContext& ctx_;
     TVVComm2 link_;
     uint8_t state_ = 0;

@@ -127,11 +127,8 @@ bool TMainForm::LoadRadioData() {
     TVVComm2& port = RM7UXport;
     std::string reply;
 
-    for (const char* command : {"O3", "O4"}) {
-        if (!port.WriteEchoed(command))
-            return false;
-        WaitForPromptQuietly(port);
-    }
+    if (!PulseTransmitter())
+        return false;
 
     if (!ReadField("PC", reply, 2, 2))
         return false;

@@ -65,16 +65,18 @@ bool FileAbsent(const std::string& path) {
 }  // namespace
 
 TIniText::TIniText(std::string_view content) {
+    // CR LF, LF and a lone CR (old Mac editors) each end a line: no value ever holds a line end,
+    // so what Load reads, Save writes back the same.
     size_t start = 0;
     while (start < content.size()) {
-        size_t end = content.find('\n', start);
+        size_t end = content.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = content.size();
-        std::string_view line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines_.emplace_back(line);
+        lines_.emplace_back(content.substr(start, end - start));
         start = end + 1;
+        if (end < content.size() && content[end] == '\r' && start < content.size() &&
+            content[start] == '\n')
+            ++start;
     }
 }
 
