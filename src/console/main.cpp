@@ -62,6 +62,8 @@ void EndOnSignal(TMainForm& form, int signal) {
     }
     RunInterruptionCleanups();
     std::cerr << "CFG_RM7UX_Radio: interrupted by " << SignalName(signal) << "\n";
+    for (const std::string& line : InterruptionOutcome())
+        std::cerr << "CFG_RM7UX_Radio: " << line << "\n";
     if (form.TransmitterOn != 0 || TransmitterMayBeOn())
         std::cerr << "CFG_RM7UX_Radio: the radio did not confirm that its transmitter is off: "
                      "switch the radio off\n";

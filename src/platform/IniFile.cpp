@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "common/StrUtils.h"
@@ -298,7 +299,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
+        // snprintf, not to_string: the fuzzers see the same code path whatever the process id.
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".tmp%ld.%u", static_cast<long>(getpid()), counter++);
+        temp = target + suffix;
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
