@@ -54,6 +54,8 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
 }
 
 RadioSession::~RadioSession() {
+    // A signal kept waiting by a cleanup (no exchange followed it) still ends the run.
+    DeliverPendingInterruption();
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
     RemoveInterruptionHandlers();
