@@ -375,10 +375,15 @@ bool TVVComm2::WaitForChar(const std::string& target, int timeout, int maxChars)
     }
 }
 
-void TVVComm2::DrainInput() {
+bool TVVComm2::DrainInput() {
+    const Clock::time_point deadline = After(DrainLimitMs);
     std::string c;
-    while (ReadCount(c, 1) == 1) {
+    for (int n = 0; n < DrainLimitBytes && Clock::now() < deadline; ++n) {
+        if (ReadCount(c, 1) != 1)
+            return true;
     }
+    Log("The line keeps sending: input not drained.");
+    return false;
 }
 
 void TVVComm2::DataReceived(const std::string& t) {
