@@ -42,6 +42,15 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
             log->Traffic(direction, bytes);
         Follow(direction, bytes);
     };
+    // The link's own lines (line settings, adapter latency) beside the traffic; the bytes it
+    // would also describe are there already.
+    if (ctx.Log != nullptr) {
+        link_.OnLogLine = [log = ctx.Log](const std::string& text) {
+            if (text.rfind("Writing to communications port", 0) != 0 &&
+                text.rfind("Data received", 0) != 0)
+                log->Note(text);
+        };
+    }
     // As the window sets up its link: 8N1, RTS off, DTR on, the working time-outs.
     link_.Parity = TParity::None;
     link_.DataBits = TDataBits::_8;

@@ -77,6 +77,8 @@ bool TVVComm2::IsOpen() const {
 void TVVComm2::Log(const std::string& text) {
     if (log_)
         log_->LogLine(text);
+    if (OnLogLine)
+        OnLogLine(text);
 }
 
 bool TVVComm2::Open() {

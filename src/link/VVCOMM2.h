@@ -108,6 +108,9 @@ class TVVComm2 {
     // Every byte as it passes: 'w' for sent, 'r' for received. Lets a caller keep one log over
     // many opens (the command line's --log).
     std::function<void(char direction, const std::string& bytes)> OnTraffic;
+    // Every line of the link's own log (port settings, adapter latency), with or without a log
+    // file, for a caller that keeps its own log.
+    std::function<void(const std::string& text)> OnLogLine;
 
     bool Open();
     void Close();
