@@ -8,9 +8,9 @@
 
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
-#include "cli/PortArgument.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
+#include "cli/PortArgument.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"

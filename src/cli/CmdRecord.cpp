@@ -39,6 +39,8 @@ int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& 
                  (command.empty() ? std::string() : " at " + TerminalSafe(command)));
     if (!problem.empty())
         ctx.Err() << problem << "\n";
+    if (TransmitterMayBeOn())
+        ctx.Err() << "rm7ux: " << kTransmitterMayBeOnText << "\n";
     return kExitFailed;
 }
 

@@ -22,4 +22,3 @@ bool ParsePortArgument(std::string_view text, PortArgument& port, std::string& p
     port.Auto.clear();
     return true;
 }
-
