@@ -186,17 +186,24 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets, int gap) {
 }
 
 // Keeps the window at the size its layout needs: a text that grows (a state, an alarm) widens
-// the window instead of being clipped.
+// the window instead of being clipped. Looked at once Qt has handled the layout request, so the
+// sizes are fresh and a window already right is left alone.
 class FitToLayout : public QObject {
   public:
     explicit FitToLayout(TMainForm* form) : QObject(form), form_(form) {}
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::LayoutRequest)
-            form_->FitClientHeight();
+            QMetaObject::invokeMethod(
+                this, [this] { Refit(); }, Qt::QueuedConnection);
         return false;
     }
 
   private:
+    void Refit() {
+        const QSize needed = form_->layout()->totalMinimumSize().expandedTo({kClientWidth, 0});
+        if (needed != form_->size())
+            form_->setFixedSize(needed);
+    }
     TMainForm* form_;
 };
 

@@ -48,6 +48,15 @@ QString Text(const QWidget* w) {
     return {};
 }
 
+class CountLayoutRequests : public QObject {
+  public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        Count += e->type() == QEvent::LayoutRequest;
+        return false;
+    }
+};
+
 void Shoot(QWidget& w, const QString& name) {
     if (const QString folder = qEnvironmentVariable("RM7UX_WINDOW_SHOTS"); !folder.isEmpty())
         w.grab().save(folder + "/" + name + ".png");
@@ -102,6 +111,20 @@ class tst_Layout : public QObject, protected WindowFixture {
             ++checked;
         }
         QVERIFY(checked > 50);
+    }
+
+    void aLongerTextWidensTheWindowWhichThenSettles() {
+        TMainForm& f = ReadAndShowAll();
+        const int before = f.width();
+        CountLayoutRequests requests;
+        f.installEventFilter(&requests);
+        f.Label_Alarms->setText(QString("Temp, PTT, PLL, ").repeated(5));
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QVERIFY(f.width() > before);
+        QVERIFY(f.Label_Alarms->fontMetrics().horizontalAdvance(f.Label_Alarms->text()) <=
+                f.Label_Alarms->width());
+        QVERIFY2(requests.Count < 5, "the window keeps laying itself out");
     }
 
     void colouredTextsReadOnADarkPalette() {
