@@ -22,7 +22,6 @@
 #include <tuple>
 
 #include "console/Main.h"
-#include "link/RadioTexts.h"
 #include "widgets/AppIcon.h"
 #include "widgets/PowerButton.h"
 
