@@ -1,6 +1,7 @@
 #include "config/RM7UXFlashConfigObj.h"
 
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -386,4 +387,75 @@ bool TRM7UXFlashRecordClass::LoadFromFile() {
 bool TRM7UXFlashRecordClass::SaveToFile() {
     file_->Record = record_;
     return file_->Save();
+}
+
+bool TRM7UXFlashRecordClass::SaveToFileLoadable(std::string& problem) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string asked = FileName();
+    std::string target = asked;
+    // Through a link, the file it names is the one replaced, as the save itself does.
+    if (fs::is_symlink(target, ec))
+        target = fs::weakly_canonical(target, ec).string();
+    const bool existed = fs::exists(target, ec);
+    if (existed && fs::file_size(target, ec) > TINIRM7UX::MaxFileSize) {
+        problem = "'" + target +
+                  "' is larger than a configuration file can be; a save into it would not load "
+                  "back. It is left as it was.";
+        return false;
+    }
+    // The merge is tried on a copy, so the old file stays whole until the result is known good.
+    std::string trial = target;
+    if (existed) {
+        trial = target + ".rm7ux-trial";
+        fs::copy_file(target, trial, fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            problem = "Cannot copy '" + target + "': " + ec.message();
+            return false;
+        }
+        SetFileName(trial);
+    }
+    auto discard = [&] {
+        if (existed)
+            fs::remove(trial, ec);
+        SetFileName(asked);
+    };
+    bool saved = false;
+    try {
+        saved = SaveToFile();
+    } catch (...) {
+        discard();
+        throw;
+    }
+    if (!saved) {
+        discard();
+        problem = "Unable to write to '" + target + "'";
+        return false;
+    }
+    TRM7UXFlashRecordClass check;
+    check.SetFileName(trial);
+    bool loads = false;
+    try {
+        loads = check.LoadFromFile() && check.Record().SerialNumber == record_.SerialNumber;
+    } catch (const std::exception&) {
+        loads = false;
+    }
+    if (!loads) {
+        discard();
+        problem = "The result would not load back as a configuration file; '" + target +
+                  "' is left as it was.";
+        if (!check.ConfigFile().ErrorText().empty())
+            problem += "\r\n" + check.ConfigFile().ErrorText();
+        return false;
+    }
+    if (existed) {
+        fs::rename(trial, target, ec);
+        if (ec) {
+            discard();
+            problem = "Unable to write to '" + target + "': " + ec.message();
+            return false;
+        }
+        SetFileName(asked);
+    }
+    return true;
 }

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -116,6 +117,9 @@ void EndOnSignal(TMainForm& form, int signal) {
 int main(int argc, char** argv) {
     if (int status = 0; AnsweredWithoutWindow(argc, argv, status))
         return status;
+    // A file-size limit fails a save with its message ("Unable to write"), as a full disk does,
+    // instead of killing the window with a half-written temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // Frequencies, limits and log lines follow the user's locale; files and the wire never do.
     std::setlocale(LC_ALL, "");
