@@ -5,10 +5,12 @@
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <stdexcept>
 
 #include "emulator/RadioMachine.h"
@@ -56,12 +58,10 @@ void RadioEmulator::Start() {
     // client has gone: a real port forgets it at its last close, a pty (held by us) never does,
     // and a client killed mid-exchange would lock every other user out until we restart.
     closesFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (closesFd_ >= 0 &&
-        ::inotify_add_watch(closesFd_, pty->SlavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
+    if (closesFd_ >= 0 && ::inotify_add_watch(closesFd_, pty->SlavePath().c_str(), IN_CLOSE) < 0) {
         ::close(closesFd_);
         closesFd_ = -1;
     }
-    clients_ = 0;
     pty_ = std::move(pty);
     comPort_ = port;
     slavePath_ = pty_->SlavePath();
@@ -97,19 +97,44 @@ void RadioEmulator::Stop() {
     closesFd_ = -1;
 }
 
-void RadioEmulator::CountOpensAndCloses() {
-    alignas(inotify_event) char buf[4096];
-    ssize_t n = 0;
-    while ((n = ::read(closesFd_, buf, sizeof buf)) > 0) {
-        for (ssize_t at = 0; at < n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-            if (e->mask & IN_OPEN)
-                ++clients_;
-            if ((e->mask & IN_CLOSE) != 0 && clients_ > 0 && --clients_ == 0)
-                ::ioctl(pty_->KeeperFd(), TIOCNXCL);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+namespace {
+
+// Whether a descriptor other than the device side's own keeper has the port side open, in any
+// process /proc lets us see. inotify merges identical events that were not read yet, so opens
+// and closes can't be counted: after a close, look.
+bool PortSideInUse(const std::string& slavePath, int keeperFd) {
+    struct stat port {};
+    if (::stat(slavePath.c_str(), &port) != 0)
+        return false;
+    const std::string keeper =
+        "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(keeperFd);
+    std::error_code ec;
+    for (const auto& proc : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string pid = proc.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code fdEc;
+        for (const auto& fd : std::filesystem::directory_iterator(proc.path() / "fd", fdEc)) {
+            struct stat st {};
+            if (fd.path().string() == keeper || ::stat(fd.path().c_str(), &st) != 0)
+                continue;
+            if (S_ISCHR(st.st_mode) && st.st_rdev == port.st_rdev)
+                return true;
         }
     }
+    return false;
+}
+
+}  // namespace
+
+void RadioEmulator::ForgetExclusiveWhenUnused() {
+    alignas(inotify_event) char buf[4096];
+    bool closed = false;
+    ssize_t n = 0;
+    while ((n = ::read(closesFd_, buf, sizeof buf)) > 0)
+        closed = true;
+    if (closed && !PortSideInUse(slavePath_, pty_->KeeperFd()))
+        ::ioctl(pty_->KeeperFd(), TIOCNXCL);
 }
 
 void RadioEmulator::SetFaults(const RadioFaults& faults) {
@@ -307,7 +332,7 @@ void RadioEmulator::Serve() {
         if (::poll(fds, closesFd_ >= 0 ? 3 : 2, -1) < 0)
             continue;
         if (closesFd_ >= 0 && (fds[2].revents & POLLIN))
-            CountOpensAndCloses();
+            ForgetExclusiveWhenUnused();
         if (fds[1].revents & POLLIN) {
             uint64_t v;
             [[maybe_unused]] ssize_t n = ::read(wakeFd_, &v, sizeof v);

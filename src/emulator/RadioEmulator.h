@@ -210,7 +210,7 @@ class RadioEmulator {
     void Transmit(const std::string& text, int charDelayMs);
     bool SleepUntil(std::chrono::steady_clock::time_point t);  // false when stopping
     void DoHangUp();
-    void CountOpensAndCloses();
+    void ForgetExclusiveWhenUnused();
 
     EmulatorOptions options_;
     std::unique_ptr<RadioMachine> machine_;  // guarded by stateMutex_
@@ -223,8 +223,7 @@ class RadioEmulator {
     uint32_t comPort_ = 0;
     std::string slavePath_;
     int wakeFd_ = -1;
-    int closesFd_ = -1;  // inotify: opens and closes of the port side
-    int clients_ = 0;    // port-side opens not yet closed; the radio's thread only
+    int closesFd_ = -1;  // inotify: closes of the port side
     std::thread thread_;
 
     std::mutex stopMutex_;
