@@ -18,6 +18,7 @@ struct CommsModule {
     TComsStateQuery State;
     std::string VersionText;
     bool IsRM7UX = false;
+    std::string Shown;
 };
 
 CommsModule& Module() {
@@ -46,6 +47,14 @@ bool WaitForPrompt() {
 }
 bool WaitForSpace() {
     return Port().WaitForChar(" ", 4000, 200);
+}
+// The space that ends the value a field shows before taking a new one; the value is kept, since
+// it is what the change replaced.
+bool WaitForShownValue() {
+    std::string shown;
+    const bool ok = Port().ReadUntil(shown, " ", 200, 4000);
+    Module().Shown = ok ? shown : std::string();
+    return ok;
 }
 
 // Reads From + Count - 1 characters and keeps the Count of them that start at From.
@@ -101,6 +110,10 @@ const std::string& RM7UXVersionText() {
 
 bool RM7UXIsRM7UX() {
     return Module().IsRM7UX;
+}
+
+const std::string& RM7UXShownValue() {
+    return Module().Shown;
 }
 
 bool OpenRadioPort() {
@@ -204,12 +217,13 @@ bool QueryUntilPrompt(const std::string& Command, std::string& Reply,
 
 bool SetField(const std::string& Command, const std::string& Value) {
     TVVComm2& port = Port();
+    Module().Shown.clear();
     bool result = false;
     if (!port.WriteEchoed(Command)) {
         port.WriteChar(kCR);
     } else {
         // The radio shows the current value between two spaces, then waits for the new one.
-        result = WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
+        result = WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value);
     }
     return EndCommand(result);
 }
@@ -217,10 +231,11 @@ bool SetField(const std::string& Command, const std::string& Value) {
 bool SetFieldPair(const std::string& Command, const std::string& Argument,
                   const std::string& Value) {
     TVVComm2& port = Port();
+    Module().Shown.clear();
     port.PurgeInput();
     FlushRadioLink();
     return EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
-                      WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value));
+                      WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value));
 }
 
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,

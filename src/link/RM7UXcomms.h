@@ -31,6 +31,9 @@ TVVComm2* RM7UXLink();
 // What the last EnsureRadioIdentified found.
 const std::string& RM7UXVersionText();
 bool RM7UXIsRM7UX();
+// What the field showed before the last SetField or SetFieldPair typed its new value: the value
+// the change replaced. Empty when that exchange did not get so far.
+const std::string& RM7UXShownValue();
 
 bool OpenRadioPort();
 bool CloseRadioPort();
