@@ -14,15 +14,16 @@ set(expected
     usr/lib/cfg-rm7ux-radio/rm7ux-sim
     usr/lib/cfg-rm7ux-radio/HELP/CFG_RM7UX_Radio.html
     usr/bin/rm7ux
-    usr/share/man/man1/rm7ux.1
-    usr/share/man/man1/rm7ux-sim.1
+    usr/share/man/man1/rm7ux.1.gz
+    usr/share/man/man1/rm7ux-sim.1.gz
     usr/share/bash-completion/completions/rm7ux
     usr/share/applications/cfg-rm7ux-radio.desktop
     usr/share/icons/hicolor/scalable/apps/cfg-rm7ux-radio.svg
     usr/share/doc/cfg-rm7ux-radio/copyright
     usr/share/doc/cfg-rm7ux-radio/changelog.gz)
 if(GUI)
-  list(APPEND expected usr/bin/CFG_RM7UX_Radio usr/share/icons/hicolor/16x16/apps/cfg-rm7ux-radio.png
+  list(APPEND expected usr/bin/CFG_RM7UX_Radio usr/share/man/man1/CFG_RM7UX_Radio.1.gz
+       usr/share/icons/hicolor/16x16/apps/cfg-rm7ux-radio.png
        usr/share/icons/hicolor/256x256/apps/cfg-rm7ux-radio.png)
 endif()
 foreach(path ${expected})

@@ -8,6 +8,8 @@
 
 #include "cli/CliCommands.h"
 #include "cli/FieldTable.h"
+#include "cli/FindRadio.h"
+#include "cli/InsideModem.h"
 #include "cli/PortArgument.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
@@ -175,6 +177,20 @@ const std::vector<CliCommand>& Commands() {
          0,
          0,
          RunHistory},
+        {"ports",
+         "[--json] [--pin N DEVICE]",
+         "the serial ports present; keep a cable as COM N",
+         "Lists the serial ports present: built-in UARTs, USB adapters (ttyUSB, ttyACM) and the\n"
+         "links of the per-user ports folder, each with its COM number, device, stable\n"
+         "/dev/serial/by-id name and, for USB, maker, product, serial number and driver.\n"
+         "  --json          one JSON array instead of the table\n"
+         "  --pin N DEVICE  make COM N lead to DEVICE (such as /dev/ttyUSB0) by its by-id name,\n"
+         "                  so the number stays with the cable when it is plugged in again\n",
+         {"--json"},
+         {"--pin"},
+         0,
+         1,
+         RunPorts},
         {"simulate",
          "[--model M] [--serial N] [--version TEXT] [--port N] [--pace]",
          "serve an emulated radio as a COM port until interrupted",
@@ -216,7 +232,7 @@ constexpr std::string_view kExitStatuses =
     "diff alone follows diff(1): 0 the same, 1 different, 2 trouble.\n";
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] COMMAND [ARGS]\n"
+    out << "Usage: rm7ux [--port N | --device PATH] [--log FILE] [--modem] COMMAND [ARGS]\n"
            "Configures an RM7UX or RM7VX data radio on a serial port.\n\n"
            "  --port N, -p N  the radio is on COM N (default: the port the window last used):\n"
            "                  a number from 1 to 256 written 7, COM7 or COM 7, or auto or\n"
@@ -225,6 +241,8 @@ void PrintUsage(std::ostream& out) {
            "  --device PATH, -d PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
            "  --log FILE      keep the whole command's traffic, both directions, in FILE (a\n"
            "                  regular file)\n"
+           "  --modem         the radio is inside an M82KD modem: switch the modem to its radio\n"
+           "                  configuration mode first and back to AT mode afterwards\n"
            "  --version       the program's version\n"
            "Options may also be written --port=N, and may follow the command. Numbers are read\n"
            "and printed with '.' as the decimal point, whatever the locale.\n\n"
@@ -311,6 +329,10 @@ int GlobalOption(const std::string& arg, std::span<const std::string> args, size
         name = "--port";
     if (name == "-d")
         name = "--device";
+    if (name == "--modem" && !inlineValue) {
+        ctx.Modem = true;
+        return kExitOk;
+    }
     if (name != "--port" && name != "--device" && name != "--log")
         return -1;
     std::string value;
@@ -430,15 +452,9 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         return status;
     if ((ctx.Port.Number || !ctx.Port.Auto.empty()) && !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
-    if (!ctx.Port.Auto.empty()) {
-        std::string problem;
-        std::optional<uint32_t> port = ResolveAutoPort(ctx.Port.Auto, problem);
-        if (!port) {
-            io.Err << "rm7ux: --port " << ctx.Port.Auto << ": " << TerminalSafe(problem) << "\n";
-            return kExitFailed;
-        }
-        ctx.Port.Number = *port;
-    }
+    // The search identifies radios; a modem in AT mode answers it with "OK", not a prompt.
+    if (!ctx.Port.Auto.empty() && ctx.Modem)
+        return GlobalUsageError(io, "--port auto finds plain radios only; give the modem's port");
     ctx.ComPort = ctx.Port.Number;
     TrafficLog log;
     if (!ctx.LogFile.empty()) {
@@ -448,7 +464,12 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         ctx.Log = &log;
     }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
-    int status = command->Run(ctx);
+    const bool portless = command->Name == "ports" || command->Name == "simulate";
+    int status = kExitOk;
+    if (!portless && !ctx.Port.Auto.empty())
+        status = FindRadioPort(ctx, ctx.Port.Auto == "auto-all");
+    if (status == kExitOk)
+        status = ctx.Modem && !portless ? RunInsideModem(ctx, command->Run) : command->Run(ctx);
     if (ctx.Log != nullptr && !log.Finish()) {
         io.Err << "rm7ux: " << TerminalSafe(log.Problem()) << "\n";
         if (status == kExitOk)

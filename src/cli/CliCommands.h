@@ -17,6 +17,7 @@ struct CliContext {
     const CliIO& IO;
     PortArgument Port;                           // --port as given
     std::optional<uint32_t> ComPort;             // --port, resolved
+    bool Modem = false;                          // --modem: the radio inside an M82KD
     std::string Device;                          // --device, absolute; "" for a COM number
     std::string LogFile;                         // --log
     TrafficLog* Log = nullptr;                   // open for the whole command with --log
@@ -54,3 +55,4 @@ int RunHistory(CliContext& ctx);
 
 // EE, then EP, on the open link; false with the step that failed put into words.
 bool SaveToFlashNamed(std::string& failure);
+int RunPorts(CliContext& ctx);

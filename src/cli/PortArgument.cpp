@@ -22,11 +22,3 @@ bool ParsePortArgument(std::string_view text, PortArgument& port, std::string& p
     port.Auto.clear();
     return true;
 }
-
-// Automatic detection probes the present ports in platform/; until it is part of this build,
-// "auto" is a clear refusal rather than a guess at a port.
-std::optional<uint32_t> ResolveAutoPort(const std::string& mode, std::string& problem) {
-    problem = "automatic port detection is not available in this build; give --port N";
-    (void)mode;
-    return std::nullopt;
-}

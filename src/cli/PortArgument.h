@@ -15,7 +15,3 @@ struct PortArgument {
 
 // False with the rule in `problem` when the text follows it not.
 bool ParsePortArgument(std::string_view text, PortArgument& port, std::string& problem);
-
-// The COM number that automatic detection finds for "auto" or "auto-all"; nullopt with the
-// reason when it finds none, or several, or this build has no detection.
-std::optional<uint32_t> ResolveAutoPort(const std::string& mode, std::string& problem);

@@ -108,7 +108,20 @@ void RadioSession::Note(const std::string& text) {
         ctx_.Log->Note(text);
 }
 
+bool RadioSession::PortHeld() {
+    // The lock keeps out only programs that lock too: a terminal program with the cable open
+    // would share the line and each would read the other's replies.
+    holders_ = FindPortHolders(link_.DevicePath.empty() ? ResolveComPort(link_.CommPort)
+                                                        : link_.DevicePath);
+    if (holders_.empty())
+        return false;
+    state_ = failure_ = csPortNotAvailable;
+    return true;
+}
+
 bool RadioSession::Connect() {
+    if (PortHeld())
+        return false;
     if (!OpenRadioPort())
         return false;
     // As the window's refresh does: nothing from an earlier exchange may pass for a reply.
@@ -146,12 +159,19 @@ int RadioSession::Fail(const std::string& what) {
     if (failure_ != 0)
         err << ": " << CommsStateText(failure_);
     err << "\n";
-    if (failure_ == csPortNotAvailable) {
-        const bool byPath = !ctx_.Device.empty();
+    const bool byPath = !ctx_.Device.empty();
+    if (failure_ == csPortNotAvailable && !holders_.empty()) {
+        err << DescribePortHeld(PortLabel(), byPath ? ctx_.Device : ResolveComPort(link_.CommPort),
+                                holders_)
+            << "\n";
+    } else if (failure_ == csPortNotAvailable) {
         err << DescribePortOpenFailure(PortLabel(), byPath ? ctx_.Device : link_.LastOpenPath(),
                                        link_.LastOpenError(), link_.LastOpenErrno())
             << "\n";
     }
+    // An adapter that keeps its 16 ms latency can make echoes late enough to fail an exchange.
+    if (link_.Latency().Result == LowLatency::Refused)
+        err << DescribeLatency(link_.Latency()) << "\n";
     err.flush();
     return kExitFailed;
 }

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/CliCommands.h"
 #include "link/VVCOMM2.h"
+#include "platform/PortDiagnosis.h"
 
 class RadioSession {
   public:
@@ -17,7 +19,9 @@ class RadioSession {
     RadioSession(const RadioSession&) = delete;
     RadioSession& operator=(const RadioSession&) = delete;
 
-    // OpenRadioPort and EnsureRadioIdentified. On failure the port is closed again.
+    // Whether another program has the port open; if so, state 1 and Fail names it.
+    bool PortHeld();
+    // PortHeld, OpenRadioPort and EnsureRadioIdentified. On failure the port is closed again.
     bool Connect();
     // CloseRadioPort; a failure state stays in force.
     void Close();
@@ -52,4 +56,5 @@ class RadioSession {
     std::string sent_, received_;  // the exchange under way
     bool replied_ = false;         // its prompt has come
     std::pair<std::string, std::string> last_;
+    std::vector<PortHolder> holders_;  // other programs found holding the port at Connect
 };

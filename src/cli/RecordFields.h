@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <optional>
@@ -12,6 +13,9 @@
 
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/RadioSettings.h"
+
+// A JSON string literal, quotes and escapes included.
+std::string JsonString(std::string_view s);
 
 // "$" and the value's hex digits, or "(none)" for -1.
 std::string RecordValueText(int64_t value, int digits);

@@ -118,11 +118,6 @@ bool Contains(std::string_view s, std::string_view part) {
     return s.find(part) != std::string_view::npos;
 }
 
-std::string ExtractFilePath(std::string_view path) {
-    size_t pos = path.find_last_of('/');
-    return pos == std::string_view::npos ? std::string() : std::string(path.substr(0, pos + 1));
-}
-
 std::vector<std::string> SplitString(std::string_view text, char delimiter) {
     std::vector<std::string> parts;
     size_t start = 0;
@@ -154,24 +149,6 @@ int32_t StrToInt(std::string_view s) {
     auto v = TryStrToInt(s);
     if (!v)
         throw EConvertError(NotAnInteger(s));
-    return *v;
-}
-
-int64_t StrToInt64(std::string_view s) {
-    auto v = TryStrToInt64(s);
-    if (!v)
-        throw EConvertError(NotAnInteger(s));
-    return *v;
-}
-
-int32_t StrToIntClamp(std::string_view s, int32_t min, int32_t max, int32_t fallback) {
-    auto v = TryStrToInt(s);
-    if (!v)
-        return fallback;
-    if (*v < min)
-        return min;
-    if (*v > max)
-        return max;
     return *v;
 }
 

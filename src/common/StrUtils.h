@@ -21,8 +21,6 @@ bool StartsWith(std::string_view s, std::string_view prefix);
 bool EndsWith(std::string_view s, std::string_view suffix);
 bool Contains(std::string_view s, std::string_view part);
 
-// Folder of a path, with its trailing separator ("" when the path has none).
-std::string ExtractFilePath(std::string_view path);
 // The pieces between delimiters; an empty text gives one empty piece.
 std::vector<std::string> SplitString(std::string_view text, char delimiter);
 
@@ -33,9 +31,6 @@ std::optional<int32_t> TryStrToInt(std::string_view s);
 std::optional<int64_t> TryStrToInt64(std::string_view s);
 // As TryStrToInt; raises EConvertError naming the text when it fails.
 int32_t StrToInt(std::string_view s);
-int64_t StrToInt64(std::string_view s);
-// The converted value limited to [min, max], or fallback when the text does not convert.
-int32_t StrToIntClamp(std::string_view s, int32_t min, int32_t max, int32_t fallback);
 
 // Upper-case hexadecimal of at least `digits` digits, zero-filled on the left. Negative values
 // are written as their two's complement in 32 bits (64 bits when they do not fit).

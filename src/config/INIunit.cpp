@@ -1,6 +1,9 @@
 #include "config/INIunit.h"
 
+#include <algorithm>
+
 #include "common/StrUtils.h"
+#include "link/RadioTexts.h"
 #include "platform/IniFile.h"
 
 TProgramSettings ProgramSettings;
@@ -43,7 +46,7 @@ void LoadSettings() {
         };
         std::string text = UpperCase(read("LIMITS", "MIN_CUTOUT_TEMP", kNoTemperature));
         if (auto t = TryStrToInt(text)) {
-            s.MinCutoutTemp = *t < -40 ? -40 : (*t > 215 ? 215 : *t);
+            s.MinCutoutTemp = std::clamp(*t, kLowestTemperature, kHighestTemperature);
             s.MinCutoutTempSet = true;
         }
         auto interval = TryStrToInt(Trim(read("Timer", "Interval", "1000")));

@@ -36,6 +36,8 @@ TForm_Password::TForm_Password(TMainForm* mainForm) : QDialog(mainForm), mainFor
     Edit_Password = new QLineEdit(this);
     Edit_Password->setObjectName("Edit_Password");
     Edit_Password->setEchoMode(QLineEdit::Password);
+    // One "*" for each character, whatever the style's own mask.
+    Edit_Password->setStyleSheet("lineedit-password-character: 42");
     Edit_Password->setGeometry(12, 32, 194, 22);
     Button_OK = new QPushButton("OK", this);
     Button_OK->setObjectName("Button_OK");

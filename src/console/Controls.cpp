@@ -1,5 +1,6 @@
 #include "console/Controls.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -58,4 +59,15 @@ void SetTag(QObject* control, int tag) {
 
 int Tag(const QObject* control) {
     return control != nullptr ? control->property("Tag").toInt() : 0;
+}
+
+void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Active, role, colour);
+    p.setColor(QPalette::Inactive, role, colour);
+    widget->setPalette(p);
+}
+
+QColor WindowColour::System(QPalette::ColorRole role) {
+    return QApplication::palette().color(role);
 }

@@ -47,6 +47,22 @@ class TRadioGroup : public QGroupBox {
     bool settingButtons_ = false;
 };
 
+// The window's colours, named as the original's: texts, lamps and the unsaved-changes mark.
+namespace WindowColour {
+inline const QColor Red(0xFF, 0x00, 0x00);
+inline const QColor Maroon(0x80, 0x00, 0x00);
+inline const QColor Olive(0x80, 0x80, 0x00);
+inline const QColor Yellow(0xFF, 0xFF, 0x00);
+inline const QColor Green(0x00, 0x80, 0x00);
+inline const QColor Lime(0x00, 0xFF, 0x00);
+// The system's colour for a role: text in its normal look.
+QColor System(QPalette::ColorRole role);
+}  // namespace WindowColour
+
+// Colours a text role of the active and inactive palette groups only: a disabled control keeps
+// the style's disabled look instead of a colour that says it works.
+void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
+
 // The original controls' Tag: an integer the handlers use to tell senders apart.
 void SetTag(QObject* control, int tag);
 int Tag(const QObject* control);

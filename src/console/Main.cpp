@@ -30,6 +30,7 @@
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "config/SerialGuard.h"
 #include "config/Unit_Registry.h"
 #include "config/Version.h"
 #include "console/Advanced.h"
@@ -47,22 +48,7 @@ namespace {
 constexpr int kClientWidth = 364;
 constexpr int kNumberOfPorts = 256;
 
-const QColor kRed(0xFF, 0x00, 0x00);
-const QColor kMaroon(0x80, 0x00, 0x00);
-const QColor kOlive(0x80, 0x80, 0x00);
-const QColor kYellow(0xFF, 0xFF, 0x00);
-const QColor kGreen(0x00, 0x80, 0x00);
-const QColor kLime(0x00, 0xFF, 0x00);
-
-QColor WindowTextColour() {
-    return QApplication::palette().color(QPalette::WindowText);
-}
-
-void SetTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-}
+using namespace WindowColour;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17,
                   const char* name = nullptr) {
@@ -173,7 +159,7 @@ void TMainForm::CreateControls() {
     CheckBox_Connect->setGeometry(118, 57, 68, 18);
     Shape_ComportState = Named(new TShape(this), "Shape_ComportState");
     Shape_ComportState->setGeometry(190, 59, 13, 13);
-    Shape_ComportState->SetBrushColor(QApplication::palette().color(QPalette::Window));
+    Shape_ComportState->SetBrushColor(System(QPalette::Window));
     Label_ComportState = MakeLabel(this, "Inactive", 208, 58, 86, 17, "Label_ComportState");
     PowerButton_M82KDModem = Named(new TPowerButton(this), "PowerButton_M82KDModem");
     PowerButton_M82KDModem->setGeometry(301, 55, 53, 21);
@@ -291,7 +277,7 @@ void TMainForm::CreateControls() {
     Button_WriteRadioSettings->setGeometry(244, 256, 106, 26);
     Button_WriteRadioSettings->setToolTip("Write configuration to flash");
     // As designed: red and not bold until the first change of state.
-    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, kRed);
+    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, Red);
 
     // ---- Panel_Advanced ----
     Panel_Advanced = Named(new QFrame(this), "Panel_Advanced");
@@ -458,6 +444,12 @@ void TMainForm::ConnectHandlers() {
              ScrollBar_ModBalance, ScrollBar_RfOffset, RadioButton_FS6250, RadioButton_FS5000,
              GroupBox_FrequencyStep})
         o->installEventFilter(this);
+    // A wheel turned while the pointer passes over these would write to the radio or change
+    // the port: they take it only with the focus, when the operator chose them.
+    for (QObject* o : std::initializer_list<QObject*>{
+             ComboBox_PortNumber, ComboBox_FreqBand, ComboBox_RFLevel, ScrollBar_Deviation,
+             ScrollBar_ModBalance, ScrollBar_RfPwm, ScrollBar_RfOffset, SpinEdit_CTCSS})
+        o->installEventFilter(this);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -470,6 +462,12 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
     const bool isEdit = watched == Edit_TXFreq || watched == Edit_RXFreq ||
                         watched == Edit_PTTTimeout || watched == Edit_CutoutTemp;
     switch (event->type()) {
+        case QEvent::Wheel:
+            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->hasFocus()) {
+                event->ignore();
+                return true;
+            }
+            break;
         case QEvent::FocusIn: {
             // Coming back from another window is no entering of the control.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
@@ -494,8 +492,13 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
                 break;
-            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled())
+            if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled()) {
+                // What was typed and not sent goes: the box shows the value it had again, not
+                // one the radio never got.
+                if (isEdit && watched == EnteredControl && TEditChangesMade(watched))
+                    static_cast<QLineEdit*>(watched)->setText(EnteredText);
                 break;
+            }
             if (watched == Edit_TXFreq)
                 Edit_TXFreqExit();
             else if (watched == Edit_RXFreq)
@@ -553,6 +556,7 @@ void TMainForm::FormCreate() {
         Registry.reset();
     }
     FillPortList();
+    SetupPortList();
     int index = 0;
     if (Registry)
         index = std::clamp(static_cast<int>(Registry->CommPort) - 1, 0, kNumberOfPorts - 1);
@@ -668,9 +672,13 @@ void TMainForm::ApplyPortSelection() {
 
 void TMainForm::ComboBox_PortNumberChange() {
     ApplyPortSelection();
+    if (CheckBox_Connect->isChecked())
+        RefuseHeldPort();
 }
 
 void TMainForm::CheckBox_ConnectClick() {
+    if (CheckBox_Connect->isChecked() && RefuseHeldPort())
+        return;
     const bool on = CheckBox_Connect->isChecked();
     if (!on) {
         RM7UXDisplayCommsErrorClear();
@@ -705,7 +713,7 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
     const QString text = QString::fromStdString(CommsStateText(code));
     switch (code) {
         case csPortNotAvailable: {
-            ShowCommsState(text, kRed, kRed);
+            ShowCommsState(text, Red, Red);
             // The lamp keeps its short text; why the port cannot be had is one hover away. The
             // reason looks through other processes' files, so it is worked out again only when
             // the failure differs from the last one, not on every tick.
@@ -724,28 +732,25 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
         case csNoConnection:
         case csTimeOut:
         case csInvalidDevice:
-            ShowCommsState(text, kRed, kMaroon);
+            ShowCommsState(text, Red, Maroon);
             EnableConsoleControls(false);
             break;
         case csPortOpen:
-            ShowCommsState(text, kOlive, kYellow);
+            ShowCommsState(text, Olive, Yellow);
             break;
         case csConnected:
-            ShowCommsState(text, kGreen, kLime);
+            ShowCommsState(text, Green, Lime);
             EnableConsoleControls(true);
             break;
         default:  // idle and unknown codes leave the display as it is
             break;
     }
-    if (code >= csNoConnection && code <= csConnected) {
-        Label_ComportState->setToolTip(QString());
-        Shape_ComportState->setToolTip(QString());
-    }
+    ShowPortTooltip(code);
     CommsState = code;
 }
 
 void TMainForm::RM7UXDisplayCommsErrorClear() {
-    ShowCommsState("Inactive", WindowTextColour(), QApplication::palette().color(QPalette::Window));
+    ShowCommsState("Inactive", System(QPalette::WindowText), System(QPalette::Window));
     EnableConsoleControls(false);
 }
 
@@ -779,6 +784,7 @@ void TMainForm::EnableConsoleControls(bool on) {
 void TMainForm::ForgetRadio() {
     SerialNumber = -1;
     LastBandCode = -1;
+    LastUnreadable = {};
     // The limits' texts decode by the radio's model and step: another radio may give the same
     // texts for other limits.
     RxLowHex.clear();
@@ -793,7 +799,34 @@ void TMainForm::SetChangesMadeState(bool value) {
     f.setBold(value);
     Button_WriteRadioSettings->setFont(f);
     SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText,
-                  value ? kRed : QApplication::palette().color(QPalette::ButtonText));
+                  value ? Red : System(QPalette::ButtonText));
+}
+
+void TMainForm::ShowTransmitterOn(bool on) {
+    TransmitterOn = on ? 1 : 0;
+    PowerButton_TxOn->SetButtonDown(on);
+    SetTextColour(PowerButton_TxOn, QPalette::WindowText, on ? Red : System(QPalette::WindowText));
+}
+
+bool TMainForm::RefusedWhileTransmitting(const std::string& process) {
+    if (TransmitterOn == 0)
+        return false;
+    ShowPlainBox("The Transmitter must be turned OFF during the " + process);
+    return true;
+}
+
+bool TMainForm::SameRadioOnCable(int64_t StartSerial) {
+    // A window that has not read a radio in full has no number to compare with.
+    if (StartSerial == -1 || ReadSerialNumber() == StartSerial)
+        return true;
+    // Closed before the box: refreshes run while it is open.
+    CloseRadioPort();
+    ShowErrorBox(kConnectionChangedText);
+    return false;
+}
+
+PortClose::~PortClose() {
+    CloseRadioPort();
 }
 
 void TMainForm::Edit_Enter(QObject* Sender) {

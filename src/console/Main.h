@@ -6,7 +6,7 @@
 // The operations are spread over several files, one per job, each section below names its file:
 //   Main.cpp            construction, port choice, Connect, comms-state display, closing
 //   MainRead.cpp        the periodic refresh and the full read of a radio
-//   MainFrequency.cpp   (src/frequency) frequency entry, step, band limits and country plans
+//   MainFrequency.cpp   frequency entry, step, band limits and country plans
 //   MainAdjust.cpp      live adjustments, transmitter switch, save to flash, balloon hints
 //   MainFile.cpp        save to file and program from file
 //   Advanced.cpp        advanced mode and the modem button
@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "console/Controls.h"
 #include "link/VVCOMM2.h"
@@ -51,6 +52,8 @@ struct TFileDialog {
 };
 // Shows a file dialog; true with dialog.FileName set, false when the operator cancelled.
 using TFileDialogHook = std::function<bool(TFileDialog& dialog)>;
+
+class TPortList;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -171,6 +174,34 @@ class TMainForm : public QWidget {
     // Calibration texts shared by the full read and the scroll bar handlers ("PD", "PM", "PF").
     std::string DeviationHex, ModBalanceHex, RfOffsetHex;
 
+    // The radio holds PP FF for a TX test on the operator's behalf: the time-out he had, to be
+    // put back by TX OFF or by the full read that un-keys the radio; -1 when there is none.
+    int OperatorPTTTimeout = -1;
+    // Serial number of the radio keyed by the TX test.
+    int64_t TxTestSerial = -1;
+    // The radio last read in full, kept when the window forgets it: its unsaved changes stay
+    // marked until another radio is read.
+    int64_t KnownRadioSerial = -1;
+    // The CTCSS tone and PTT time-out the radio holds (the operator's one during a TX test): a
+    // box whose value did not reach the radio shows them again.
+    int CtcssValue = 0;
+    int PTTTimeoutValue = 60;
+    // The plan selector's position as it stands for the radio; a refused choice returns to it.
+    int FreqBandIndexShown = -1;
+    // A reply that is not a number is reported once per radio until the window forgets the
+    // radio, and a full read that met one is not repeated for it: every try keys and un-keys
+    // the transmitter and would show the same box.
+    struct UnreadableReply {
+        int64_t Serial = -1;  // the radio that gave it
+        std::string Report;   // what the box said
+        bool InFullRead = false;
+    };
+    UnreadableReply LastUnreadable;
+    // The radio and stage of the refresh under way, and the field whose reply is being read.
+    int64_t RefreshSerial = -1;
+    bool InFullRead = false;
+    const char* ReadingField = nullptr;
+
     // ================= Main.cpp: lifecycle, port, Connect, comms state =================
     void FormCreate();
     void FormShow();
@@ -190,6 +221,14 @@ class TMainForm : public QWidget {
     void SetChangesMadeState(bool value);
     void Edit_Enter(QObject* Sender);
     bool TEditChangesMade(QObject* Sender) const;
+    // The TX test ended by something other than TX OFF: button up, TransmitterOn 0.
+    void ShowTransmitterOn(bool on);
+    // True, after the plain refusal box, while the transmitter is on; `process` completes
+    // "The Transmitter must be turned OFF during the ...".
+    bool RefusedWhileTransmitting(const std::string& process);
+    // In an open, identified exchange: false, with the port closed and the error box shown, when
+    // the radio on the cable is not the one with StartSerial (swapped while a question was open).
+    bool SameRadioOnCable(int64_t StartSerial);
     void Button_HelpClick();
     // Client height: bottom of the last visible panel plus 10 pixels.
     void FitClientHeight();
@@ -205,6 +244,8 @@ class TMainForm : public QWidget {
     void RM7UX_UpdateStatus();
     void SetRadioAlarms(const std::string& Reply);
     bool PollPowerWhileTransmitting();
+    // The report on a reply that is not a number, naming the field read last.
+    std::string UnreadableReplyText(const std::exception& e) const;
 
     // ================= MainFrequency.cpp: frequencies, step, bands and plans =================
     void RM7UXSetChannelSpacing();
@@ -220,9 +261,13 @@ class TMainForm : public QWidget {
                              bool& Changed);
     double TxFrequencyUserInit();
     double RxFrequencyUserInit();
-    void TXFrequenciesWrite(double Frequency);
-    void RXFrequenciesWrite(double Frequency);
+    // True when the frequency reached the radio.
+    bool TXFrequenciesWrite(double Frequency);
+    bool RXFrequenciesWrite(double Frequency);
     bool WriteValue(const std::string& Command, const std::string& Value);
+    // WriteValue that first makes sure the radio is still the one with StartSerial.
+    bool WriteValueToSameRadio(const std::string& Command, const std::string& Value,
+                               int64_t StartSerial);
     void CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit);
     void GetFreqBands();
     void SetFrequencyBands();
@@ -266,7 +311,8 @@ class TMainForm : public QWidget {
     void SetPTT();
     void SetCutOutTemp();
     void SetValidPTTTimeOut();
-    void SetValidTemp();
+    // True when it showed the low-temperature warning.
+    bool SetValidTemp();
     void ShowModemHint();
     void HintBeforeTransmit(QWidget* Sender);
     void HintIfModem();
@@ -277,6 +323,19 @@ class TMainForm : public QWidget {
     // False (after the error box) when SerialNumber is no longer StartSerial.
     bool ConnectionUnchanged(int64_t StartSerial);
 
+    // ================= MainPorts.cpp: ports present, holders, pinning, finding the radio
+    // Marks of the ports present in the list, its menu (right-click) and hot-plug.
+    TPortList* PortList = nullptr;
+    QAction* MenuItem_KeepCable = nullptr;
+    QAction* MenuItem_FindRadio = nullptr;
+    void SetupPortList();
+    // Another program has the chosen port open: Connect is unticked, code 1 shown with the
+    // holder named. False when nobody else holds it.
+    bool RefuseHeldPort();
+    // The lamp's tooltip names the device; after a failure, also a program holding it.
+    void ShowPortTooltip(uint8_t code);
+    void MenuItem_KeepCableClick();
+    void MenuItem_FindRadioClick();
     // ================= Advanced.cpp: advanced mode and the modem button =================
     void Button_AdvancedClick();
     void DisplayAdvancedModeState();
@@ -293,6 +352,17 @@ class TMainForm : public QWidget {
     void ConnectHandlers();
     void SetHelpContexts();
     bool FilterControlEvent(QObject* watched, QEvent* event);
+    // Frequency step change after the operator's Yes, in one exchange; false when nothing was
+    // sent, the window's step and limits then as they were.
+    bool ChangeFrequencyStep(int64_t StartSerial);
+    // Within an open exchange: the step, limits and frequencies as the radio now holds them.
+    void ReadBackFrequencies();
+    // The plan selector set to the radio's limits, without writing anything.
+    void SelectPlanOfLimits();
+    // Sends what is pending on one side within an open, identified exchange; true when the
+    // frequency itself reached the radio.
+    bool SendTxPending(double Frequency);
+    bool SendRxPending(double Frequency);
     void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
 
     bool showingException_ = false;
@@ -306,4 +376,16 @@ class TMainForm : public QWidget {
         bool operator==(const PortFailure&) const = default;
     };
     PortFailure lastPortFailure_;
+    // The port and failure code last looked at for other holders, and what was found.
+    std::pair<uint32_t, uint8_t> heldPortChecked_{};
+    QString heldPortText_;
+};
+
+// Closes the radio port however an exchange ends.
+class PortClose {
+  public:
+    PortClose() = default;
+    PortClose(const PortClose&) = delete;
+    PortClose& operator=(const PortClose&) = delete;
+    ~PortClose();
 };

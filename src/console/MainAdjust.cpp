@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <stdexcept>
 #include <string>
 
 #include "common/StrUtils.h"
@@ -16,26 +17,13 @@
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/PowerButton.h"
 
 namespace {
 
-const QColor kRed(0xFF, 0x00, 0x00);
 constexpr int kDefaultPTTTimeout = 60;
-constexpr int kMaxTemp = 215;
-constexpr int kMinTemp = -40;
-constexpr int kTempOffset = 40;  // the radio counts degrees from -40
-
-void SetCaptionColour(TPowerButton* button, const QColor& colour) {
-    QPalette p = button->palette();
-    p.setColor(QPalette::WindowText, colour);
-    button->setPalette(p);
-}
-
-QColor WindowTextColour() {
-    return QApplication::palette().color(QPalette::WindowText);
-}
 
 struct CalibrationBar {
     const char* Command;
@@ -76,42 +64,78 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
         PowerButton_TxOn->SetButtonDown(!PowerButton_TxOn->ButtonDown());
         return;
     }
-    if (TransmitterOn == 0) {
-        PowerButton_TxOn->SetButtonDown(true);
-        SetCaptionColour(PowerButton_TxOn, kRed);
-        if (EnsureRadioIdentified()) {
+    // A status reply that is no number is reported once the port is closed and the button
+    // shows what the radio does.
+    std::string statusError;
+    auto readStatus = [&] {
+        try {
             RM7UX_UpdateStatus();
-            // The longest time-out while the operator keys the transmitter by hand.
-            SetField("PP", "FF");
-            RM7UXport.WriteEchoed("O3");
-            RM7UXport.DrainInput();
-            TransmitterOn = 1;
-        } else {
-            PowerButton_TxOn->SetButtonDown(false);
-            SetCaptionColour(PowerButton_TxOn, WindowTextColour());
+            return true;
+        } catch (const std::exception& e) {
+            statusError = UnreadableReplyText(e);
+            return false;
         }
-        CloseRadioPort();
-    } else {
-        PowerButton_TxOn->SetButtonDown(false);
-        SetCaptionColour(PowerButton_TxOn, WindowTextColour());
-        if (EnsureRadioIdentified()) {
-            SetValidPTTTimeOut();
-            const int seconds =
-                TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-            SetField("PP", IntToHex(seconds, 2));
-            RM7UXport.WriteEchoed("O4");
-            RM7UXport.DrainInput();
-            RM7UX_UpdateStatus();
+    };
+    bool offFailed = false;
+    {
+        PortClose close;
+        if (TransmitterOn == 0) {
+            ShowTransmitterOn(true);
             TransmitterOn = 0;
-            CloseRadioPort();
+            // The serial number tells a later full read whether the keyed radio is still there.
+            const int64_t serial =
+                EnsureRadioIdentified() && readStatus() ? ReadSerialNumber() : int64_t{-1};
+            if (serial != -1) {
+                SetValidPTTTimeOut();
+                // What TX OFF, or a read that un-keys the radio, puts back.
+                OperatorPTTTimeout =
+                    TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
+                TxTestSerial = serial;
+                // The longest time-out while the operator keys the transmitter by hand.
+                SetField("PP", "FF");
+                RM7UXport.WriteEchoed("O3");
+                RM7UXport.DrainInput();
+                TransmitterOn = 1;
+            } else {
+                ShowTransmitterOn(false);
+            }
         } else {
-            // Closed before the box: refreshes run while it is open and use the port too.
-            CloseRadioPort();
-            ShowErrorBox("Could Not turn TX Off");
-            SetCaptionColour(PowerButton_TxOn, kRed);
-            PowerButton_TxOn->SetButtonDown(true);
+            ShowTransmitterOn(false);
+            TransmitterOn = 1;
+            if (EnsureRadioIdentified()) {
+                SetValidPTTTimeOut();
+                const int seconds = OperatorPTTTimeout >= 0
+                                        ? OperatorPTTTimeout
+                                        : TryStrToInt(Edit_PTTTimeout->text().toStdString())
+                                              .value_or(kDefaultPTTTimeout);
+                const bool restored = SetField("PP", IntToHex(seconds, 2));
+                if (RM7UXport.WriteEchoed("O4")) {
+                    RM7UXport.DrainInput();
+                    TransmitterOn = 0;
+                    if (restored) {
+                        OperatorPTTTimeout = -1;
+                    } else {
+                        // Still FF in the radio: the next refresh reads it in full and puts the
+                        // operator's time-out back.
+                        ForgetRadio();
+                    }
+                    PTTTimeoutValue = seconds;
+                    Edit_PTTTimeout->setText(QString::number(seconds));
+                    readStatus();
+                } else {
+                    offFailed = true;
+                }
+            } else {
+                offFailed = true;
+            }
         }
     }
+    if (offFailed) {
+        ShowErrorBox("Could Not turn TX Off");
+        ShowTransmitterOn(true);
+    }
+    if (!statusError.empty())
+        ShowException(std::runtime_error(statusError));
 }
 
 void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {
@@ -230,36 +254,54 @@ void TMainForm::SetPTT() {
     SetValidPTTTimeOut();
     const int seconds =
         TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-    if (WriteValue("PP", IntToHex(seconds, 2)))
+    if (WriteValue("PP", IntToHex(seconds, 2))) {
         SetChangesMadeState(true);
+        PTTTimeoutValue = seconds;
+        // Chosen during a TX test: the value TX OFF puts back.
+        if (OperatorPTTTimeout >= 0)
+            OperatorPTTTimeout = seconds;
+    } else {
+        Edit_PTTTimeout->setText(QString::number(PTTTimeoutValue));
+    }
 }
 
-void TMainForm::SetValidTemp() {
-    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kMinTemp;
+bool TMainForm::SetValidTemp() {
+    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kLowestTemperature;
     const auto typed = TryStrToInt(Edit_CutoutTemp->text().toStdString());
     int value = typed.value_or(lower);
     bool clamped = !typed;
     if (value < lower) {
         value = lower;
         clamped = true;
-    } else if (value > kMaxTemp) {
-        value = kMaxTemp;
+    } else if (value > kHighestTemperature) {
+        value = kHighestTemperature;
         clamped = true;
     }
     if (clamped)
         Edit_CutoutTemp->setText(QString::number(value));
     // With a minimum from the settings file the bound says it all; otherwise a low value is
     // allowed after a word of warning.
-    if (!ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp)
+    const bool warn =
+        !ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp;
+    if (warn)
         ShowWarningBox("The selected temperature is below the recommended temperature of " +
                        std::to_string(CutoutTempMinimum) + " Degrees C");
     CutoutTemp = value;
+    return warn;
 }
 
 void TMainForm::SetCutOutTemp() {
-    SetValidTemp();
-    if (WriteValue("PS", IntToHex(CutoutTemp + kTempOffset, 2)))
+    const int64_t startSerial = SerialNumber;
+    const int32_t held = CutoutTemp;
+    // Refreshes run while the warning is open: the radio it was meant for may be gone.
+    const bool warned = SetValidTemp();
+    const std::string value = IntToHex(CutoutTemp + kTemperatureOffset, 2);
+    if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value)) {
         SetChangesMadeState(true);
+    } else {
+        CutoutTemp = held;
+        Edit_CutoutTemp->setText(QString::number(held));
+    }
 }
 
 // ---- CTCSS and save to flash ----
@@ -267,7 +309,16 @@ void TMainForm::SetCutOutTemp() {
 void TMainForm::SpinEdit_CTCSSChange() {
     if (Updating)
         return;
-    WriteValue("SC", IntToHex(SpinEdit_CTCSS->value(), 2));
+    // Enter on the box reports its value again though nothing changed.
+    const int value = SpinEdit_CTCSS->value();
+    if (value == CtcssValue)
+        return;
+    if (WriteValue("SC", IntToHex(value, 2))) {
+        CtcssValue = value;
+    } else {
+        UpdatingScope updating(Updating);
+        SpinEdit_CTCSS->setValue(CtcssValue);
+    }
 }
 
 void TMainForm::Button_WriteRadioSettingsClick() {

@@ -47,6 +47,9 @@ bool TMainForm::ConnectionUnchanged(int64_t StartSerial) {
 }
 
 void TMainForm::BitBtn_SaveConfigClick() {
+    // The record's read un-keys the radio and would store the test's PTT time-out of 255 s.
+    if (RefusedWhileTransmitting("save to file process"))
+        return;
     try {
         SetUpFileDialog(SaveDialog, RadioModel);
         if (!ExecuteFileDialog(SaveDialog))
@@ -70,6 +73,8 @@ void TMainForm::BitBtn_SaveConfigClick() {
 }
 
 void TMainForm::BitBtn_WriteConfigClick() {
+    if (RefusedWhileTransmitting("program from file process"))
+        return;
     try {
         const int64_t startSerial = SerialNumber;
         SetUpFileDialog(OpenDialog, RadioModel);

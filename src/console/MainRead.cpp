@@ -6,7 +6,9 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "common/StrUtils.h"
 #include "config/INIunit.h"
@@ -17,15 +19,6 @@
 #include "widgets/PowerButton.h"
 
 namespace {
-
-const QColor kAlarmRed(0xFF, 0x00, 0x00);
-const QColor kNoAlarmGreen(0x00, 0x80, 0x00);
-
-void SetLabelColour(QLabel* label, const QColor& colour) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
 
 QString Decimal(int64_t value) {
     return QString::number(value);
@@ -42,9 +35,28 @@ void WaitForPromptQuietly(TVVComm2& port) {
     port.WaitForChar(">", 2000, 300);
 }
 
+// What the operator reads in a report about a reply that is not a number.
+std::string FieldName(const std::string& command) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"PC", "frequency step"},      {"PD", "deviation"},    {"PM", "modulation balance"},
+        {"PP", "PTT time-out"},        {"PW", "RF level"},     {"PL", "RF power calibration"},
+        {"PF", "RF offset"},           {"PR", "RX frequency"}, {"PT", "TX frequency"},
+        {"P1", "RX band low"},         {"P2", "RX band high"}, {"P3", "TX band low"},
+        {"P4", "TX band high"},        {"PA", "band code"},    {"SC", "CTCSS tone"},
+        {"PS", "cut-out temperature"}, {"RT", "temperature"},  {"RR", "raw RSSI"},
+    };
+    for (const auto& [code, name] : names) {
+        if (command == code)
+            return std::string(name) + " (" + code + ")";
+    }
+    return command;
+}
+
 // One calibration field into its scroll bar and the label beside it.
-bool ReadScrollBar(const char* command, std::string& text, QScrollBar* bar, QLabel* label) {
+bool ReadScrollBar(TMainForm& f, const char* command, std::string& text, QScrollBar* bar,
+                   QLabel* label) {
     std::string reply;
+    f.ReadingField = command;
     if (!ReadField(command, reply, 2, 2))
         return false;
     text = reply;
@@ -59,7 +71,8 @@ void RefreshOpenPort(TMainForm& f) {
     std::string version;
     bool isRM7UX = false;
     if (!IdentifyRadio(version, isRM7UX)) {
-        f.SetChangesMadeState(false);
+        // The unsaved-changes mark stays: a radio that missed one identification still holds
+        // its working settings.
         f.ForgetRadio();
         // Only the picture: a modem that is not answering is not told anything.
         f.PowerButton_M82KDModem->SetButtonDown(false);
@@ -71,11 +84,26 @@ void RefreshOpenPort(TMainForm& f) {
         f.ForgetRadio();
         return;
     }
+    f.RefreshSerial = serial;
     if (!f.PollPowerWhileTransmitting())
         return;
     f.RM7UX_UpdateStatus();
     if (serial == f.SerialNumber)
         return;
+    if (serial == f.LastUnreadable.Serial && f.LastUnreadable.InFullRead)
+        return;
+    if (f.OperatorPTTTimeout >= 0 && serial != f.TxTestSerial) {
+        // The radio keyed for the TX test is gone; this one is not keyed by the window.
+        f.OperatorPTTTimeout = -1;
+        f.ShowTransmitterOn(false);
+    }
+    if (serial != f.KnownRadioSerial) {
+        // Another radio, though no tick went by without one: the marked changes were the last
+        // one's, and its limit replies may read alike for other limits.
+        f.ForgetRadio();
+        f.KnownRadioSerial = serial;
+        f.SetChangesMadeState(false);
+    }
 
     f.EnableFiveKHzStep();
     if (!ReadBandWidth(f.BandwidthHz))
@@ -94,6 +122,7 @@ void RefreshOpenPort(TMainForm& f) {
             f.ComboBox_RFLevel->addItem(caption);
     }
 
+    f.InFullRead = true;
     if (f.LoadRadioData()) {
         f.Label_VersionString->setText(QString::fromStdString(version));
         f.SerialNumber = serial;
@@ -110,17 +139,31 @@ void TMainForm::RM7UXLoadradioData() {
         Updating = false;
         return;
     }
+    ReadingField = nullptr;
+    RefreshSerial = -1;
+    InFullRead = false;
     try {
         RefreshOpenPort(*this);
     } catch (const std::exception& e) {
         // Closed and released before the box: ticks keep coming while it is open.
         CloseRadioPort();
         Updating = false;
-        ShowException(e);
+        const std::string report = UnreadableReplyText(e);
+        const bool again = RefreshSerial != -1 && LastUnreadable.Serial == RefreshSerial &&
+                           LastUnreadable.Report == report;
+        LastUnreadable = {RefreshSerial, report, InFullRead};
+        if (!again)
+            ShowException(std::runtime_error(report));
         return;
     }
     CloseRadioPort();
     Updating = false;
+}
+
+std::string TMainForm::UnreadableReplyText(const std::exception& e) const {
+    if (ReadingField == nullptr)
+        return e.what();
+    return "The radio's " + FieldName(ReadingField) + " could not be read:\r\n" + e.what();
 }
 
 bool TMainForm::LoadRadioData() {
@@ -132,12 +175,28 @@ bool TMainForm::LoadRadioData() {
             return false;
         WaitForPromptQuietly(port);
     }
+    // "O4" has ended any TX test: the radio is no longer keyed, and the time-out the operator
+    // had goes back in place of the FF the test set.
+    if (OperatorPTTTimeout >= 0) {
+        if (!SetField("PP", IntToHex(OperatorPTTTimeout, 2)))
+            return false;
+        OperatorPTTTimeout = -1;
+    }
+    if (TransmitterOn != 0)
+        ShowTransmitterOn(false);
 
-    if (!ReadField("PC", reply, 2, 2))
+    // Names the field whose reply is converted next, should it not be a number.
+    auto read = [&](const char* command, int width) {
+        ReadingField = command;
+        return ReadField(command, reply, 2, width);
+    };
+
+    if (!read("PC", 2))
         return false;
     FrequencyStepCode = reply;
     RM7UXSetChannelSpacing();
 
+    ReadingField = nullptr;
     if (!QueryField("RH", reply, 2, 2))
         return false;
     const std::string revision = HardwareRevisionText(RadioModel, reply);
@@ -146,34 +205,36 @@ bool TMainForm::LoadRadioData() {
     else
         Label_HWVer->setText(QString::fromStdString(revision));
 
-    if (!ReadScrollBar("PD", DeviationHex, ScrollBar_Deviation, Label_DevLev))
+    if (!ReadScrollBar(*this, "PD", DeviationHex, ScrollBar_Deviation, Label_DevLev))
         return false;
-    if (!ReadScrollBar("PM", ModBalanceHex, ScrollBar_ModBalance, Label_ModLev))
+    if (!ReadScrollBar(*this, "PM", ModBalanceHex, ScrollBar_ModBalance, Label_ModLev))
         return false;
 
-    if (!ReadField("PP", reply, 2, 2))
+    if (!read("PP", 2))
         return false;
-    Edit_PTTTimeout->setText(Decimal(HexToInt(reply)));
+    PTTTimeoutValue = HexToInt(reply);
+    Edit_PTTTimeout->setText(Decimal(PTTTimeoutValue));
 
-    if (!ReadField("PW", reply, 2, 2))
+    if (!read("PW", 2))
         return false;
     ComboBox_RFLevel->setCurrentIndex(HexToInt(reply) & 3);
 
+    ReadingField = "PL";
     if (!QueryFieldWithArgument("PL", std::to_string(ComboBox_RFLevel->currentIndex()), reply, 2,
                                 2))
         return false;
     ScrollBar_RfPwm->setValue(HexToInt(reply));
     Label_PwLev->setText(Decimal(ScrollBar_RfPwm->value()));
 
-    if (!ReadScrollBar("PF", RfOffsetHex, ScrollBar_RfOffset, Label_OsLev))
+    if (!ReadScrollBar(*this, "PF", RfOffsetHex, ScrollBar_RfOffset, Label_OsLev))
         return false;
 
-    if (!ReadField("PR", reply, 2, 4))
+    if (!read("PR", 4))
         return false;
     RxFrequencyHex = reply;
     RM7UXDisplayRxFrequency();
 
-    if (!ReadField("PT", reply, 2, 4))
+    if (!read("PT", 4))
         return false;
     TxFrequencyHex = reply;
     RM7UXDisplayTxFrequency();
@@ -182,22 +243,29 @@ bool TMainForm::LoadRadioData() {
     if (LastBandCode < 0)
         return false;
 
-    if (!ReadField("SC", reply, 2, 2))
+    if (!read("SC", 2))
         return false;
     SpinEdit_CTCSS->setValue(HexToInt(reply));
+    CtcssValue = SpinEdit_CTCSS->value();
 
-    if (!ReadField("PS", reply, 2, 2))
+    if (!read("PS", 2))
         return false;
     CutoutTemp = TemperatureCelsius(reply);
     if (CutoutTemp < CutoutTempMinimum) {
         // A radio that would shut down within its working range: set to the top and kept.
-        CutoutTemp = 215;
-        SetField("PS", "FF");
+        CutoutTemp = kHighestTemperature;
+        SetField("PS", IntToHex(kHighestTemperature + kTemperatureOffset, 2));
         WaitForPromptQuietly(port);
-        port.WriteEchoed("EE");
-        WaitForPromptQuietly(port);
-        port.WriteEchoed("EP");
-        WaitForPromptQuietly(port);
+        if (ChangesMade) {
+            // EE/EP would store every other unsaved change too, this read's plan rewrite
+            // included: the correction waits for the operator's Save to Flash like they do.
+            SetChangesMadeState(true);
+        } else {
+            port.WriteEchoed("EE");
+            WaitForPromptQuietly(port);
+            port.WriteEchoed("EP");
+            WaitForPromptQuietly(port);
+        }
     }
     Edit_CutoutTemp->setText(Decimal(CutoutTemp));
     return true;
@@ -205,18 +273,22 @@ bool TMainForm::LoadRadioData() {
 
 void TMainForm::RM7UX_UpdateStatus() {
     std::string reply;
+    ReadingField = "RT";
     if (QueryField("RT", reply, 2, 2) && !reply.empty())
         Label_Temp->setText(Decimal(TemperatureCelsius(reply)));
+    ReadingField = "RR";
     if (QueryField("RR", reply, 2, 2) && !reply.empty())
         Label_RawRSSI->setText(Decimal(HexToInt(reply)));
     if (QueryField("RC", reply, 2, 2))
         SetRadioAlarms(reply);
+    ReadingField = nullptr;
 }
 
 void TMainForm::SetRadioAlarms(const std::string& Reply) {
     Label_Alarms->setText(QString::fromStdString(RadioAlarmsText(Reply)));
     // Green only for a reply that says there are none; an unreadable one is an alarm too.
-    SetLabelColour(Label_Alarms, TryHexToInt64(Reply) == 0 ? kNoAlarmGreen : kAlarmRed);
+    SetTextColour(Label_Alarms, QPalette::WindowText,
+                  TryHexToInt64(Reply) == 0 ? WindowColour::Green : WindowColour::Red);
 }
 
 bool TMainForm::PollPowerWhileTransmitting() {

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +52,16 @@ void RadioEmulator::Start() {
         DetachComPort(port, pty->SlavePath());
         throw std::runtime_error("no eventfd");
     }
+    // Opens and closes of the port side, so the exclusive flag can be cleared when the last
+    // client has gone: a real port forgets it at its last close, a pty (held by us) never does,
+    // and a client killed mid-exchange would lock every other user out until we restart.
+    closesFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (closesFd_ >= 0 &&
+        ::inotify_add_watch(closesFd_, pty->SlavePath().c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        ::close(closesFd_);
+        closesFd_ = -1;
+    }
+    clients_ = 0;
     pty_ = std::move(pty);
     comPort_ = port;
     slavePath_ = pty_->SlavePath();
@@ -80,6 +92,24 @@ void RadioEmulator::Stop() {
     pty_.reset();
     ::close(wakeFd_);
     wakeFd_ = -1;
+    if (closesFd_ >= 0)
+        ::close(closesFd_);
+    closesFd_ = -1;
+}
+
+void RadioEmulator::CountOpensAndCloses() {
+    alignas(inotify_event) char buf[4096];
+    ssize_t n = 0;
+    while ((n = ::read(closesFd_, buf, sizeof buf)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+            if (e->mask & IN_OPEN)
+                ++clients_;
+            if ((e->mask & IN_CLOSE) != 0 && clients_ > 0 && --clients_ == 0)
+                ::ioctl(pty_->KeeperFd(), TIOCNXCL);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
 }
 
 void RadioEmulator::SetFaults(const RadioFaults& faults) {
@@ -272,9 +302,12 @@ void RadioEmulator::Serve() {
             SleepUntil(Clock::time_point::max());
             return;
         }
-        pollfd fds[2] = {{pty_->MasterFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0)
+        pollfd fds[3] = {
+            {pty_->MasterFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}, {closesFd_, POLLIN, 0}};
+        if (::poll(fds, closesFd_ >= 0 ? 3 : 2, -1) < 0)
             continue;
+        if (closesFd_ >= 0 && (fds[2].revents & POLLIN))
+            CountOpensAndCloses();
         if (fds[1].revents & POLLIN) {
             uint64_t v;
             [[maybe_unused]] ssize_t n = ::read(wakeFd_, &v, sizeof v);

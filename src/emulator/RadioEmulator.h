@@ -33,7 +33,9 @@
 // ETX (byte 3) in radio mode returns to AT mode.
 // Unlike a real port, the pty's port side stays open for the radio's whole life, so what the
 // program leaves unread when it closes the port (the "\r\n>" after the carriage return that ends
-// a reset, say) is still waiting at its next open.
+// a reset, say) is still waiting at its next open. The exclusive flag (TIOCEXCL), which a pty
+// would keep while the radio holds it, is cleared when the last client closes, as a real port
+// forgets it.
 
 #include <array>
 #include <atomic>
@@ -204,6 +206,7 @@ class RadioEmulator {
     void Transmit(const std::string& text, int charDelayMs);
     bool SleepUntil(std::chrono::steady_clock::time_point t);  // false when stopping
     void DoHangUp();
+    void CountOpensAndCloses();
 
     EmulatorOptions options_;
     std::unique_ptr<RadioMachine> machine_;  // guarded by stateMutex_
@@ -216,6 +219,8 @@ class RadioEmulator {
     uint32_t comPort_ = 0;
     std::string slavePath_;
     int wakeFd_ = -1;
+    int closesFd_ = -1;  // inotify: opens and closes of the port side
+    int clients_ = 0;    // port-side opens not yet closed; the radio's thread only
     std::thread thread_;
 
     std::mutex stopMutex_;

@@ -1,5 +1,7 @@
 #include "frequency/CountryFrequency.h"
 
+#include <cmath>
+
 namespace {
 
 // One selector in the program, so one fill state.
@@ -59,4 +61,15 @@ int32_t PlanStart() {
 int32_t PlanRow(int32_t Position) {
     // No selection (an empty list) is no row, not the row before the band.
     return CurrentPlanStart < 0 || Position < 0 ? -1 : CurrentPlanStart + Position;
+}
+
+TChannelRange InwardChannels(double LowerMHz, double UpperMHz, int64_t BaseHz, double StepHz) {
+    const auto channel = [&](double mhz, bool up) {
+        const double n = (mhz * 1e6 - static_cast<double>(BaseHz)) / StepHz;
+        // A limit on the grid but for the doubles' rounding is that channel.
+        if (std::abs(n - std::round(n)) < 1e-6)
+            return static_cast<int64_t>(std::llround(n));
+        return static_cast<int64_t>(up ? std::ceil(n) : std::floor(n));
+    };
+    return {channel(LowerMHz, true), channel(UpperMHz, false)};
 }

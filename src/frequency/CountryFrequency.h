@@ -64,6 +64,15 @@ bool FillBandList(TGroupFreqBands Table, std::vector<std::string>& Items, int32_
 // False with Position -1 when there is none or no band was filled.
 bool FindPlanIndex(TGroupFreqBands Table, double Lower, double Upper, int32_t& Position);
 
+// A plan's limits as channel numbers of a grid `stepHz` apart above `baseHz`. A limit between two
+// channels moves inward (Hong Kong and Australia on a 5 kHz radio), so the range never leaves
+// what the plan allows.
+struct TChannelRange {
+    int64_t Lower;
+    int64_t Upper;
+};
+TChannelRange InwardChannels(double LowerMHz, double UpperMHz, int64_t BaseHz, double StepHz);
+
 // Table index of the first row shown by the last FillBandList, or -1.
 int32_t PlanStart();
 // Table index of a position of the list, or -1 when the last fill found no band.

@@ -297,12 +297,14 @@ void FlushRadioLink() {
     port.RestoreTimeouts();
 }
 
-bool EnterModemConfigMode(const std::string& Password) {
+bool EnterModemConfigMode(const std::string& Password, std::string* LastReply) {
+    if (LastReply != nullptr)
+        LastReply->clear();
     if (!OpenRadioPort())
         return false;
     TVVComm2& port = Port();
+    std::string reply;
     auto attempt = [&]() -> bool {
-        std::string reply;
         if (!port.WriteText("\r") || ReadModemReply(reply, 2000, 100) == 0)
             return false;
         if (!Contains(reply, "OK")) {
@@ -333,6 +335,8 @@ bool EnterModemConfigMode(const std::string& Password) {
     };
     bool result = attempt();
     CloseRadioPort();
+    if (LastReply != nullptr)
+        *LastReply = reply;
     return result;
 }
 

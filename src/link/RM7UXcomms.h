@@ -57,5 +57,8 @@ bool ResetRadio();
 int64_t ReadSerialNumber();
 bool ReadBandWidth(double& Bandwidth);
 void FlushRadioLink();
-bool EnterModemConfigMode(const std::string& Password);
+// The modem's fixed configuration password (nine characters).
+inline constexpr const char* kM82KDPassword = "TIDEWAter";
+// LastReply, when given, receives the last reply the modem sent, for a caller that reports it.
+bool EnterModemConfigMode(const std::string& Password, std::string* LastReply = nullptr);
 bool ExitModemConfigMode(bool& ConfigLoaded);

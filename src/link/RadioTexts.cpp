@@ -7,11 +7,6 @@
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
 
-namespace {
-// The radio counts its temperatures from -40 C.
-constexpr int32_t kTemperatureOffset = 40;
-}  // namespace
-
 std::string CommsStateText(uint8_t code) {
     switch (code) {
         case csPortNotAvailable:

@@ -14,6 +14,11 @@ std::string CommsStateText(uint8_t code);
 // Reading Alarms" when it is not hexadecimal.
 std::string RadioAlarmsText(std::string_view reply);
 
+// Temperatures on the wire are one byte of degrees Celsius plus 40: -40 to 215 C.
+inline constexpr int32_t kTemperatureOffset = 40;
+inline constexpr int32_t kLowestTemperature = -40;
+inline constexpr int32_t kHighestTemperature = 215;
+
 // A temperature field ("RT", "PS") in degrees Celsius; raises EConvertError when it is not
 // hexadecimal.
 int32_t TemperatureCelsius(std::string_view reply);

@@ -139,6 +139,8 @@ bool TVVComm2::Open() {
     device_.SetLineSettings(line);
     currentLine_ = line;
     device_.GetLineSettings(currentLine_);
+    if (const std::string latency = DescribeLatency(device_.Latency()); !latency.empty())
+        Log(name + " : " + latency);
     Log(name + " : Opening Port");
     return true;
 }

@@ -145,6 +145,8 @@ class TVVComm2 {
     SerialOpenError LastOpenError() const { return lastOpenError_; }
     int LastOpenErrno() const { return lastOpenErrno_; }
     const std::string& LastOpenPath() const { return lastOpenPath_; }
+    // What the USB adapter's driver did about low latency at the last open.
+    const LowLatencyState& Latency() const { return device_.Latency(); }
 
   private:
     void DataReceived(const std::string& t);

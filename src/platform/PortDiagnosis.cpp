@@ -18,9 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/SerialPorts.h"
 #include "platform/UserFolders.h"
 
 namespace {
+
+bool IsLive(const std::string& pid);
+std::string BrlttyAdvice();
 
 bool IsNumber(const char* s) {
     if (*s == '\0')
@@ -125,11 +129,11 @@ std::string PresentAdapters() {
     }
     std::sort(found.begin(), found.end());
     if (found.empty())
-        return "No USB serial adapter (/dev/ttyUSB*, /dev/ttyACM*) is present.";
+        return "No USB serial adapter (/dev/ttyUSB*, /dev/ttyACM*) is present." + BrlttyAdvice();
     std::string text = "Serial adapters present:";
     for (const auto& f : found)
         text += " " + f;
-    return text + ".";
+    return text + "." + BrlttyAdvice();
 }
 
 std::string NoSuchDevice(const std::string& comName, const std::string& path, int err) {
@@ -192,17 +196,29 @@ std::string Busy(const std::string& comName, const std::string& path) {
                " is in use by another program, whose process cannot be seen from here (it may "
                "belong to another user).";
     }
-    std::string list;
-    for (const auto& h : holders) {
-        if (!list.empty())
-            list += ", ";
-        list += std::to_string(h.Pid);
-        if (!h.Command.empty())
-            list += " (" + h.Command + ")";
+    return DescribePortHeld(comName, path, holders);
+}
+
+bool ProcessRuns(const std::string& command) {
+    for (const auto& pid : DirectoryEntries("/proc")) {
+        if (!IsNumber(pid.c_str()))
+            continue;
+        std::ifstream comm("/proc/" + pid + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && name == command && IsLive(pid))
+            return true;
     }
-    return Subject(comName, path) + " is in use by " +
-           (holders.size() == 1 ? "process " : "processes ") + list +
-           ": close that program and try again.";
+    return false;
+}
+
+// brltty on some desktops takes CH340/CH341 cables for braille displays: the ttyUSB device
+// disappears right after it is plugged in.
+std::string BrlttyAdvice() {
+    if (TtylessCh34xDevices().empty() || !ProcessRuns("brltty"))
+        return "";
+    return "\nA CH340/CH341 USB serial adapter is plugged in but has no ttyUSB device, and brltty "
+           "is running: brltty has claimed it as a braille display. Remove brltty (sudo apt "
+           "remove brltty) or disable its udev rule, then plug the cable in again.";
 }
 
 // Processes holding an flock on the file, from /proc/locks: "1: FLOCK ADVISORY WRITE <pid>
@@ -229,6 +245,47 @@ std::vector<pid_t> LockHolders(const struct stat& device) {
     return pids;
 }
 
+// The index N of /dev/pts/N, or -1 for any other path.
+int PtyIndex(const std::string& path) {
+    const std::string prefix = "/dev/pts/";
+    if (path.compare(0, prefix.size(), prefix) != 0 || !IsNumber(path.c_str() + prefix.size()))
+        return -1;
+    return std::atoi(path.c_str() + prefix.size());
+}
+
+// Whether the process holds the other side of pseudo-terminal `index`: it is the device there
+// (an emulated radio), not a program competing for the line. The kernel names the pty of a
+// master descriptor in its fdinfo as "tty-index".
+bool HoldsPtyMaster(const std::string& pid, int index) {
+    const std::string fdFolder = "/proc/" + pid + "/fd";
+    for (const auto& fd : DirectoryEntries(fdFolder)) {
+        if (!IsNumber(fd.c_str()))
+            continue;
+        const std::string target = LinkTarget(fdFolder + "/" + fd);
+        if (target != "/dev/ptmx" && target != "/dev/pts/ptmx")
+            continue;
+        std::ifstream info("/proc/" + pid + "/fdinfo/" + fd);
+        std::string line;
+        while (std::getline(info, line)) {
+            if (line.rfind("tty-index:", 0) == 0 && std::atoi(line.c_str() + 10) == index)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A zombie keeps its /proc entry but holds nothing; one that ended meanwhile has none.
+bool IsLive(const std::string& pid) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos || close + 2 >= text.size())
+        return false;
+    const char state = text[close + 2];
+    return state != 'Z' && state != 'X' && state != 'x';
+}
+
 }  // namespace
 
 std::vector<PortHolder> FindPortHolders(const std::string& path) {
@@ -238,6 +295,8 @@ std::vector<PortHolder> FindPortHolders(const std::string& path) {
         return holders;
     const std::string self = std::to_string(::getpid());
     const std::vector<pid_t> locked = LockHolders(device);
+    char real[4096];
+    const int ptyIndex = ::realpath(path.c_str(), real) != nullptr ? PtyIndex(real) : -1;
     for (const auto& pid : DirectoryEntries("/proc")) {
         if (!IsNumber(pid.c_str()) || pid == self)
             continue;
@@ -248,12 +307,18 @@ std::vector<PortHolder> FindPortHolders(const std::string& path) {
                 continue;
             if (st.st_dev != device.st_dev || st.st_ino != device.st_ino)
                 continue;
+            if (!IsLive(pid))
+                break;
             PortHolder h;
             h.Pid = static_cast<pid_t>(std::stol(pid));
             h.Locked = std::find(locked.begin(), locked.end(), h.Pid) != locked.end();
+            // The device's own keeping of the line; a lock is a client's, even in that process.
+            if (!h.Locked && ptyIndex >= 0 && HoldsPtyMaster(pid, ptyIndex))
+                break;
             std::ifstream comm("/proc/" + pid + "/comm");
-            std::getline(comm, h.Command);
-            holders.push_back(h);
+            // No name to read: it ended while we looked.
+            if (std::getline(comm, h.Command))
+                holders.push_back(h);
             break;
         }
     }
@@ -279,4 +344,36 @@ std::string DescribePortOpenFailure(const std::string& comName, const std::strin
     if (path.empty())
         return NoSuchDevice(comName, path, ENOENT);
     return Subject(comName, path) + " is not a serial device.";
+}
+
+std::string DescribePortHeld(const std::string& comName, const std::string& path,
+                             const std::vector<PortHolder>& holders) {
+    std::string list;
+    bool modemManager = false;
+    for (const auto& h : holders) {
+        if (!list.empty())
+            list += ", ";
+        list += std::to_string(h.Pid);
+        if (!h.Command.empty())
+            list += " (" + h.Command + ")";
+        modemManager = modemManager || h.Command == "ModemManager";
+    }
+    std::string text = Subject(comName, path) + " is in use by " +
+                       (holders.size() == 1 ? "process " : "processes ") + list +
+                       ": close that program and try again.";
+    if (modemManager) {
+        const SerialPortInfo info = DescribeSerialDevice(path);
+        const std::string vendor = info.VendorId.empty() ? "xxxx" : info.VendorId;
+        const std::string product = info.ProductId.empty() ? "xxxx" : info.ProductId;
+        text +=
+            "\nModemManager probes new serial adapters with AT commands, and the M82KD modem "
+            "answers them. Keep it off this adapter with a udev rule, for instance in "
+            "/etc/udev/rules.d/99-rm7ux.rules:\n"
+            "ATTRS{idVendor}==\"" +
+            vendor + "\", ATTRS{idProduct}==\"" + product +
+            "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"
+            "then: sudo udevadm control --reload && sudo udevadm trigger, and plug the cable in "
+            "again.";
+    }
+    return text;
 }

@@ -16,8 +16,15 @@ struct PortHolder {
     bool Locked = false;  // it holds the device's exclusive lock (flock), as this link takes it
 };
 
-// Processes other than this one with the device open, as far as /proc lets us see them.
+// Live processes other than this one with the device open, as far as /proc lets us see them (our
+// user's, or every one for root). The device side of an emulated radio's pseudo-terminal is not
+// a holder: it is the radio.
 std::vector<PortHolder> FindPortHolders(const std::string& path);
+
+// "COM9 (/dev/ttyUSB0) is in use by process 4242 (minicom): ...", with how to keep ModemManager
+// off the adapter when it is the holder.
+std::string DescribePortHeld(const std::string& comName, const std::string& path,
+                             const std::vector<PortHolder>& holders);
 
 // One or more lines (joined by "\n", no final line end) for a failed open of comName, which
 // resolved to path ("" when the name maps to no device). error and err are what the open

@@ -87,17 +87,3 @@ void DetachComPort(uint32_t n, const std::string& target) {
     if (fs::read_symlink(link, ec) == fs::path(target) && !ec)
         fs::remove(link, ec);
 }
-
-uint32_t FreeComPortNumber(uint32_t first) {
-    for (uint32_t n = first; n <= 256; ++n) {
-        struct stat st {};
-        std::string link = PortsFolder() + "/" + ComPortName(n);
-        if (::lstat(link.c_str(), &st) == 0)
-            continue;
-        std::string def = DefaultComPortPath(n);
-        if (!def.empty() && ::stat(def.c_str(), &st) == 0)
-            continue;
-        return n;
-    }
-    return 0;
-}

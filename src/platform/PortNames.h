@@ -14,10 +14,9 @@ std::string ResolveComPort(uint32_t n);
 std::string DefaultComPortPath(uint32_t n);
 // Makes or replaces the link COMn -> target in the ports folder; false on failure.
 bool AttachComPort(uint32_t n, const std::string& target);
-// Links target as the lowest free COMn from `first` on (as FreeComPortNumber), never replacing
-// a link someone else made meanwhile; the number, or 0 when none can be had.
+// Links target as the lowest free COMn from `first` on (no link in the ports folder and no
+// default device), never replacing a link someone else made meanwhile; the number, or 0 when
+// none can be had.
 uint32_t AttachFreeComPort(uint32_t first, const std::string& target);
 // Removes COMn from the ports folder when it still points at target.
 void DetachComPort(uint32_t n, const std::string& target);
-// The lowest n from `first` on that has no link in the ports folder and no default device.
-uint32_t FreeComPortNumber(uint32_t first = 100);

@@ -13,6 +13,8 @@ class PseudoTerminal {
 
     int MasterFd() const { return master_; }
     const std::string& SlavePath() const { return slavePath_; }
+    // The port side as the device side keeps it open; -1 when it could not be opened.
+    int KeeperFd() const { return slaveKeeper_; }
     // Closes the device side: the port side then reads as hung up (EIO).
     void HangUp();
 

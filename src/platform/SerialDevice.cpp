@@ -88,8 +88,12 @@ bool SerialDevice::Open(const std::string& path) {
         ::close(fd);
         return false;
     }
+    latency_ = LowLatencyState{};
     if (::isatty(fd)) {
         ioctl(fd, TIOCEXCL);
+        latency_ = RequestLowLatency(fd, flagsIo_.IsAdapter(path), flagsIo_);
+        if (latency_.Result != LowLatency::NotUsb)
+            latency_.LatencyTimerMs = ReadLatencyTimer(path);
         // A closed port hears nothing: whatever arrived before this open is not for us.
         tcflush(fd, TCIOFLUSH);
     }
@@ -104,6 +108,8 @@ bool SerialDevice::IsCharacterDevice() const {
 void SerialDevice::Close() {
     if (fd_ < 0)
         return;
+    // The next program finds the adapter as we found it.
+    RestoreLatency(fd_, latency_, flagsIo_);
     if (::isatty(fd_))
         ioctl(fd_, TIOCNXCL);
     ::close(fd_);

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "platform/UsbLatency.h"
 
 // Five values in milliseconds, in the order the link's callers give them.
 struct SerialTimeouts {
@@ -70,11 +73,18 @@ class SerialDevice {
     SerialOpenError LastOpenError() const { return openError_; }
     int LastErrno() const { return lastErrno_; }
 
+    // What the USB adapter's driver did about low latency at the last open (kept after close).
+    const LowLatencyState& Latency() const { return latency_; }
+    // Tests put a recording driver here.
+    void SetSerialFlagsIo(SerialFlagsIo io) { flagsIo_ = std::move(io); }
+
   private:
     int fd_ = -1;
     SerialTimeouts timeouts_;
     SerialOpenError openError_ = SerialOpenError::None;
     int lastErrno_ = 0;
+    SerialFlagsIo flagsIo_ = DriverSerialFlagsIo();
+    LowLatencyState latency_;
 };
 
 // Sets a speed that has no B-constant (14400, 28800, 31250, 76800) through the kernel's

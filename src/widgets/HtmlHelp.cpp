@@ -102,10 +102,6 @@ std::intptr_t CallHtmlHelp(QWidget* owner, const std::string& file, unsigned com
     return entry ? entry(owner, file, command, data) : 0;
 }
 
-std::string ApplicationHelpFile() {
-    return State().HelpFile;
-}
-
 void SetApplicationHelpFile(const std::string& file) {
     State().HelpFile = file;
 }

@@ -44,7 +44,6 @@ std::intptr_t CallHtmlHelp(QWidget* owner, const std::string& file, unsigned com
 
 // The application's help file: "HELP/CFG_RM7UX_Radio.chm" at start, relative.
 constexpr const char* kRelativeHelpFile = "HELP/CFG_RM7UX_Radio.chm";
-std::string ApplicationHelpFile();
 void SetApplicationHelpFile(const std::string& file);
 
 // The application's help-request handler. Leaves the request to the framework (callHelp true)

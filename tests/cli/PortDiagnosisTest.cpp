@@ -79,4 +79,13 @@ TEST(PortDiagnosis, BusyWithoutAVisibleHolderSaysSo) {
                     "in use by another program, whose process cannot be seen"));
 }
 
+TEST(PortDiagnosis, ModemManagerAsTheHolderGetsTheUdevRule) {
+    const std::string text =
+        DescribePortHeld("COM33", "/dev/ttyUSB9", {{4242, "ModemManager", false}});
+    EXPECT_TRUE(Has(text, "in use by process 4242 (ModemManager)")) << text;
+    EXPECT_TRUE(Has(text, "ENV{ID_MM_DEVICE_IGNORE}=\"1\"")) << text;
+    EXPECT_FALSE(Has(DescribePortHeld("COM33", "/dev/ttyUSB9", {{4242, "minicom", false}}),
+                     "ID_MM_DEVICE_IGNORE"));
+}
+
 }  // namespace

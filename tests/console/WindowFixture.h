@@ -5,7 +5,9 @@
 
 #include <QComboBox>
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +38,20 @@ inline Texts Changes(const Texts& events, bool transmitter = false) {
 
 inline Texts Changes(const RadioEmulator& radio, bool transmitter = false) {
     return Changes(radio.EventTexts(), transmitter);
+}
+
+// RM7UX channel numbers above 300 MHz.
+inline uint32_t Channel(double mhz, double stepKHz = 6.25) {
+    return static_cast<uint32_t>((mhz - 300) * 1000 / stepKHz + 0.5);
+}
+
+// A radio whose fields, working and flash, are set before the window's first read.
+inline RadioPersonality With(std::initializer_list<std::pair<const char*, uint32_t>> fields,
+                             RadioPersonality p = RadioPersonality::RM7UH()) {
+    for (const auto& [code, value] : fields)
+        p.Fields.Set(code, value);
+    p.Flash = p.Fields;
+    return p;
 }
 
 // The window's port chosen as the user would: the radio's COM number.

@@ -319,7 +319,8 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Error);
         QCOMPARE(dialogs_->Shown[0].Text, std::string("Could Not turn TX Off"));
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
-        QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+        QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::Active, QPalette::WindowText),
+                 QColor(0xFF, 0, 0));
         QCOMPARE(f.TransmitterOn, 1);
         QVERIFY(radio_->Transmitting());
     }

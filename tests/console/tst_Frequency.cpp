@@ -24,11 +24,6 @@ void Focus(QWidget* w, QEvent::Type type) {
     QApplication::sendEvent(w, &e);
 }
 
-// Channel numbers at 6.25 kHz above 300 MHz.
-uint32_t Channel(double mhz, double stepKHz = 6.25) {
-    return static_cast<uint32_t>((mhz - 300) * 1000 / stepKHz + 0.5);
-}
-
 }  // namespace
 
 class tst_Frequency : public QObject, protected WindowFixture {
@@ -47,14 +42,6 @@ class tst_Frequency : public QObject, protected WindowFixture {
         f.RM7UXLoadradioData();
         radio_->ClearEvents();
         return f;
-    }
-    // A radio whose fields are set before the window's first read.
-    static RadioPersonality With(std::initializer_list<std::pair<const char*, uint32_t>> fields,
-                                 RadioPersonality p = RadioPersonality::RM7UH()) {
-        for (const auto& [code, value] : fields)
-            p.Fields.Set(code, value);
-        p.Flash = p.Fields;
-        return p;
     }
 
   private slots:
@@ -174,9 +161,12 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("current");
         QTest::addColumn<QString>("result");
-        QTest::newRow("empty: the centre") << ""
-                                           << "440.00000"
-                                           << "440.00000";
+        QTest::newRow("empty: the radio's") << ""
+                                            << "441.25000"
+                                            << "441.25000";
+        QTest::newRow("empty, none known: the centre") << ""
+                                                       << "Not Set"
+                                                       << "440.00000";
         QTest::newRow("inside") << "435.5"
                                 << "440.00000"
                                 << "435.50000";
@@ -204,7 +194,8 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(value, result.toDouble());
     }
 
-    void noRadioNoSendButTheLabelFollows() {
+    // The label shows what the radio holds: nothing sent, nothing new shown.
+    void noRadioNoSendNoLabel() {
         TMainForm f;
         f.ComboBox_PortNumber->setCurrentIndex(199);  // COM200 does not exist
         f.ApplyPortSelection();
@@ -214,7 +205,7 @@ class tst_Frequency : public QObject, protected WindowFixture {
         f.TxFreqChanged = false;
         f.Edit_TXFreq->setText("440");
         f.SetTXFreq();
-        QCOMPARE(f.Label_TxFreq->text(), QString("440.00000"));
+        QCOMPARE(f.Label_TxFreq->text(), QString());
         QVERIFY(f.TxFreqChanged);  // still to be sent
         QVERIFY(!f.ChangesMade);
         QVERIFY(!f.WriteValue("PP", "3C"));
@@ -396,15 +387,20 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QTest::addColumn<uint>("step");
         QTest::addColumn<QString>("centre");
         QTest::addColumn<QString>("sent");
+        QTest::addColumn<QString>("high");
         QTest::newRow("6.25 kHz") << 0u << "409.86875"
-                                  << "write PR 44AB";
+                                  << "write PR 44AB"
+                                  << "409.98750";
+        // 409.9875 lies between two 5 kHz channels: the limit moves inward, not out of Hong Kong.
         QTest::newRow("5 kHz") << 1u << "409.87000"
-                               << "write PR 55D6";
+                               << "write PR 55D6"
+                               << "409.98500";
     }
     void choosingHongKong() {
         QFETCH(uint, step);
         QFETCH(QString, centre);
         QFETCH(QString, sent);
+        QFETCH(QString, high);
         const double kHz = step == 0 ? 6.25 : 5;
         TMainForm& f = Known(With({{"PC", step},
                                    {"PA", 110},
@@ -425,11 +421,17 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(f.Edit_RXFreq->text(), centre);
         QCOMPARE(f.Label_TxFreq->text(), centre);
         QCOMPARE(f.Label_RxLow->text(), QString("409.75000"));
-        QCOMPARE(f.Label_TxHigh->text(), QString("409.98750"));
+        QCOMPARE(f.Label_TxHigh->text(), high);
         QCOMPARE(f.RxLow, 409.75);
-        QCOMPARE(f.TxHigh, 409.9875);
+        QCOMPARE(f.TxHigh, high.toDouble());
         QVERIFY(f.ChangesMade);
         QVERIFY(!f.RM7UXport.IsOpen());
+
+        // The plan is recognised by the next read, off the 5 kHz grid too: nothing rewritten.
+        f.ForgetRadio();
+        f.RM7UXLoadradioData();
+        QCOMPARE(Changes(*radio_).size(), size_t{6});
+        QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 1);
 
         // While the window is being filled the selector sends nothing.
         radio_->ClearEvents();

@@ -27,8 +27,9 @@ namespace {
 const QColor kRed(0xFF, 0, 0), kMaroon(0x80, 0, 0), kOlive(0x80, 0x80, 0), kYellow(0xFF, 0xFF, 0),
     kGreen(0, 0x80, 0), kLime(0, 0xFF, 0);
 
+// The colour of a working control: a disabled one keeps the style's grey.
 QColor TextColour(const QWidget* w, QPalette::ColorRole role = QPalette::WindowText) {
-    return w->palette().color(role);
+    return w->palette().color(QPalette::Active, role);
 }
 
 // A sample of the working controls: on both panels, in the step group, and the TX switch.

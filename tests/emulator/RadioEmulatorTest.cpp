@@ -1,7 +1,10 @@
 #include "emulator/RadioEmulator.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -15,6 +18,7 @@
 
 #include "RawPort.h"
 #include "TempDir.h"
+#include "WaitFor.h"
 #include "emulator/RadioMachine.h"
 #include "platform/PortNames.h"
 
@@ -445,6 +449,28 @@ TEST_F(EmulatorTest, PacedRepliesKeepToTheWireSpeed) {
     EXPECT_EQ(radio_->BytesSent(), 90u);
     EXPECT_EQ(radio_->BytesReceived(), 10u);
     EXPECT_GE(elapsed, 5 * 19 * RadioEmulator::CharTime);
+}
+
+// A client killed mid-exchange leaves the exclusive flag set; a real port forgets it at the
+// last close, and so does the emulated one.
+TEST_F(EmulatorTest, ExclusiveFlagGoesWithTheLastClient) {
+    Start();
+    ASSERT_EQ(::ioctl(port_->Fd(), TIOCEXCL), 0);
+    auto exclusive = [this] {
+        int fd = ::open(radio_->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        int on = -1;
+        if (fd >= 0) {
+            ::ioctl(fd, TIOCGEXCL, &on);
+            ::close(fd);
+        }
+        return on;
+    };
+    // Root opens an exclusive tty anyway; TIOCGEXCL tells the flag.
+    if (::getuid() == 0) {
+        EXPECT_EQ(exclusive(), 1);
+    }
+    port_.reset();  // closed with no TIOCNXCL, as by a killed program
+    EXPECT_TRUE(WaitFor([&] { return exclusive() == 0; }));
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ class RawPort {
     RawPort& operator=(const RawPort&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
     // The device side went away: reads end in an error or end of file.
     bool HungUp() const { return hungUp_; }
 

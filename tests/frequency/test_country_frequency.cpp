@@ -100,3 +100,16 @@ TEST(CountryFrequency, PlanStartBeyondAShorterTable) {
 }
 
 }  // namespace
+
+// Limits between two channels move inward; those on the grid stay where they are.
+TEST(CountryFrequency, InwardChannelsKeepInsideThePlan) {
+    const TChannelRange hk = InwardChannels(409.75, 409.9875, 300000000, 5000);
+    EXPECT_EQ(hk.Lower, 21950);
+    EXPECT_EQ(hk.Upper, 21997);  // 409.985, not 409.99
+    const TChannelRange oz = InwardChannels(472.0125, 472.1125, 300000000, 5000);
+    EXPECT_EQ(oz.Lower, 34403);  // 472.015
+    EXPECT_EQ(oz.Upper, 34422);  // 472.110
+    const TChannelRange ism = InwardChannels(433.05, 434.8, 300000000, 6250);
+    EXPECT_EQ(ism.Lower, 21288);
+    EXPECT_EQ(ism.Upper, 21568);
+}

@@ -3,6 +3,7 @@
 // answers (None when the queue is empty, as if the box was closed).
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ class ScriptedDialogs : public UserDialogs {
     MsgResult Show(MsgType type, const std::string& title, const std::string& text,
                    MsgButtons buttons) override {
         Shown.push_back({type, title, text, buttons});
+        if (OnShow)
+            OnShow(Shown.back());
         if (Answers.empty())
             return MsgResult::None;
         MsgResult r = Answers.front();
@@ -38,5 +41,7 @@ class ScriptedDialogs : public UserDialogs {
     }
 
     std::deque<MsgResult> Answers;
+    // Runs while a box is open, as the timer's refreshes do (another radio plugged in, say).
+    std::function<void(const ShownBox&)> OnShow;
     std::vector<ShownBox> Shown;
 };

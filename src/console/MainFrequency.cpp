@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/StrUtils.h"
@@ -31,15 +33,6 @@ std::optional<double> FrequencyOfText(const QString& text) {
     return TryStrToFloat(text.toStdString(), DefaultFormatSettings());
 }
 
-// Closes the port however the exchange ends.
-class PortClose {
-  public:
-    PortClose() = default;
-    PortClose(const PortClose&) = delete;
-    PortClose& operator=(const PortClose&) = delete;
-    ~PortClose() { CloseRadioPort(); }
-};
-
 // The channel of a frequency, or nothing when it lies outside the model's range (limits not
 // read yet): its channel text would not be four digits, and the radio would take part of it.
 std::optional<std::string> ChannelInRange(int model, const std::string& stepCode, double mhz) {
@@ -49,15 +42,33 @@ std::optional<std::string> ChannelInRange(int model, const std::string& stepCode
 }
 
 // One pending frequency: sent and no longer pending, or kept pending when it cannot be encoded.
-void SendPending(int model, const std::string& stepCode, bool& pending, const char* command,
-                 double mhz) {
+// The channel when it reached the radio.
+std::optional<std::string> SendPending(int model, const std::string& stepCode, bool& pending,
+                                       const char* command, double mhz) {
     if (!pending)
-        return;
+        return std::nullopt;
     const std::optional<std::string> channel = ChannelInRange(model, stepCode, mhz);
     if (!channel)
-        return;
+        return std::nullopt;
     pending = false;
-    SetField(command, *channel);
+    if (!SetField(command, *channel))
+        return std::nullopt;
+    return channel;
+}
+
+// A plan's limits on the radio's channel grid, moved inward where they fall between channels,
+// and decoded as a read of the radio decodes them, so that the plan is recognised again.
+std::pair<double, double> PlanLimitsOnGrid(int model, const std::string& stepCode,
+                                           const TGroupFreqBand& row) {
+    // Limits not read yet have no channel; they are never sent (ChannelInRange).
+    if (!(row.Lower >= ModelMinFrequency[model] && row.Upper <= ModelMaxFrequency[model]))
+        return {row.Lower, row.Upper};
+    const TChannelRange channels = InwardChannels(row.Lower, row.Upper, ModelBaseFrequency[model],
+                                                  stepCode == "00" ? 6250 : 5000);
+    const auto frequency = [&](int64_t n) {
+        return ChannelToFrequency(model, IntToHex(n, 4), stepCode);
+    };
+    return {frequency(channels.Lower), frequency(channels.Upper)};
 }
 
 }  // namespace
@@ -144,12 +155,12 @@ void TMainForm::RXFrequencyLoad(double& Frequency) {
                                  RxFreqChanged);
 }
 
+// The current-frequency labels show what the radio holds: they follow a write that reached it.
 void TMainForm::SetTXFreq() {
     double frequency = 0;
     TxFrequencyLoad(frequency);
     TxFreqChanged = true;
     TXFrequenciesWrite(frequency);
-    Label_TxFreq->setText(Edit_TXFreq->text());
 }
 
 void TMainForm::SetRXFreq() {
@@ -157,17 +168,20 @@ void TMainForm::SetRXFreq() {
     RXFrequencyLoad(frequency);
     RxFreqChanged = true;
     RXFrequenciesWrite(frequency);
-    Label_RxFreq->setText(Edit_RXFreq->text());
 }
 
 double TMainForm::FrequencyUserInit(QLineEdit* Edit, QLabel* Label, double Low, double High,
                                     bool& Changed) {
-    if (Trim(Edit->text().toStdString()).empty()) {
+    const std::optional<double> radios = FrequencyOfText(Label->text().trimmed());
+    if (Trim(Edit->text().toStdString()).empty() && !radios) {
         Edit->setText(FrequencyText((Low + High) / 2));
         SetToNearestValidFrequency(Edit, Changed);
         Changed = true;
     } else {
-        const double current = FrequencyOfText(Label->text().trimmed()).value_or(-1);
+        // An empty box stands for the radio's own frequency: a step change keeps it.
+        if (Trim(Edit->text().toStdString()).empty())
+            Edit->setText(Label->text().trimmed());
+        const double current = radios.value_or(-1);
         const bool currentInside = current >= Low && current <= High;
         const double value = SetToNearestValidFrequency(Edit, Changed);
         // Out of the limits: back to the radio's own frequency while that one is still inside.
@@ -209,28 +223,66 @@ bool BeginFrequencyWrite(TMainForm& f) {
 }
 }  // namespace
 
-void TMainForm::TXFrequenciesWrite(double Frequency) {
-    if (!OpenRadioPort())
-        return;
-    PortClose close;
-    if (!BeginFrequencyWrite(*this))
-        return;
-    SendPending(RadioModel, FrequencyStepCode, TxLowChanged, "P3", TxLow);
-    SendPending(RadioModel, FrequencyStepCode, TxHighChanged, "P4", TxHigh);
-    SendPending(RadioModel, FrequencyStepCode, TxFreqChanged, "PT", Frequency);
-    SetChangesMadeState(true);
+bool TMainForm::SendTxPending(double Frequency) {
+    const int model = RadioModel;
+    if (const auto channel = SendPending(model, FrequencyStepCode, TxLowChanged, "P3", TxLow)) {
+        TxLowHex = *channel;
+        TxLow = ChannelToFrequency(model, *channel, FrequencyStepCode);
+        Label_TXLow->setText(FrequencyText(TxLow));
+    }
+    if (const auto channel = SendPending(model, FrequencyStepCode, TxHighChanged, "P4", TxHigh)) {
+        TxHighHex = *channel;
+        TxHigh = ChannelToFrequency(model, *channel, FrequencyStepCode);
+        Label_TxHigh->setText(FrequencyText(TxHigh));
+    }
+    const auto channel = SendPending(model, FrequencyStepCode, TxFreqChanged, "PT", Frequency);
+    if (channel) {
+        TxFrequencyHex = *channel;
+        RM7UXDisplayTxFrequency();
+    }
+    return channel.has_value();
 }
 
-void TMainForm::RXFrequenciesWrite(double Frequency) {
+bool TMainForm::SendRxPending(double Frequency) {
+    const int model = RadioModel;
+    if (const auto channel = SendPending(model, FrequencyStepCode, RxLowChanged, "P1", RxLow)) {
+        RxLowHex = *channel;
+        RxLow = ChannelToFrequency(model, *channel, FrequencyStepCode);
+        Label_RxLow->setText(FrequencyText(RxLow));
+    }
+    if (const auto channel = SendPending(model, FrequencyStepCode, RxHighChanged, "P2", RxHigh)) {
+        RxHighHex = *channel;
+        RxHigh = ChannelToFrequency(model, *channel, FrequencyStepCode);
+        Label_RxHigh->setText(FrequencyText(RxHigh));
+    }
+    const auto channel = SendPending(model, FrequencyStepCode, RxFreqChanged, "PR", Frequency);
+    if (channel) {
+        RxFrequencyHex = *channel;
+        RM7UXDisplayRxFrequency();
+    }
+    return channel.has_value();
+}
+
+bool TMainForm::TXFrequenciesWrite(double Frequency) {
     if (!OpenRadioPort())
-        return;
+        return false;
     PortClose close;
     if (!BeginFrequencyWrite(*this))
-        return;
-    SendPending(RadioModel, FrequencyStepCode, RxLowChanged, "P1", RxLow);
-    SendPending(RadioModel, FrequencyStepCode, RxHighChanged, "P2", RxHigh);
-    SendPending(RadioModel, FrequencyStepCode, RxFreqChanged, "PR", Frequency);
+        return false;
+    const bool sent = SendTxPending(Frequency);
     SetChangesMadeState(true);
+    return sent;
+}
+
+bool TMainForm::RXFrequenciesWrite(double Frequency) {
+    if (!OpenRadioPort())
+        return false;
+    PortClose close;
+    if (!BeginFrequencyWrite(*this))
+        return false;
+    const bool sent = SendRxPending(Frequency);
+    SetChangesMadeState(true);
+    return sent;
 }
 
 bool TMainForm::WriteValue(const std::string& Command, const std::string& Value) {
@@ -245,6 +297,18 @@ bool TMainForm::WriteValue(const std::string& Command, const std::string& Value)
     return result;
 }
 
+bool TMainForm::WriteValueToSameRadio(const std::string& Command, const std::string& Value,
+                                      int64_t StartSerial) {
+    if (!OpenRadioPort())
+        return false;
+    PortClose close;
+    if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial))
+        return false;
+    const bool result = SetField(Command, Value);
+    SetChangesMadeState(true);
+    return result;
+}
+
 void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
     const QString current = Label->text().trimmed();
     if (!current.isEmpty() && current != "Not Set")
@@ -252,6 +316,24 @@ void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
 }
 
 // ---- Band limits and country plans ----
+
+namespace {
+// Position in the selector of the band's plan with these limits on the radio's grid, or -1.
+int32_t PlanPosition(const TMainForm& f, double lower, double upper) {
+    const int32_t start = PlanStart();
+    const TGroupFreqBands table = GroupFreqBands[f.RadioModel];
+    if (start < 0 || static_cast<size_t>(start) >= table.size())
+        return -1;
+    for (size_t row = static_cast<size_t>(start);
+         row < table.size() && table[row].BandCode == table[static_cast<size_t>(start)].BandCode;
+         ++row) {
+        const auto [low, high] = PlanLimitsOnGrid(f.RadioModel, f.FrequencyStepCode, table[row]);
+        if (low == lower && high == upper)
+            return static_cast<int32_t>(row) - start;
+    }
+    return -1;
+}
+}  // namespace
 
 void TMainForm::GetFreqBands() {
     struct Limit {
@@ -271,6 +353,7 @@ void TMainForm::GetFreqBands() {
     for (const Limit& l : limits) {
         // What is left of a reply that did not arrive is no limit: taking it would choose a
         // plan from it and write that to the radio. The selector is rebuilt on the next read.
+        ReadingField = l.Command;
         if (!ReadField(l.Command, reply, 2, 4)) {
             LastBandCode = -1;
             return;
@@ -282,6 +365,7 @@ void TMainForm::GetFreqBands() {
         l.Label->setText(FrequencyText(*l.Value));
         changed = true;
     }
+    ReadingField = "PA";
     if (!ReadField("PA", reply, 2, 2)) {
         LastBandCode = -1;
         return;
@@ -304,16 +388,19 @@ void TMainForm::GetFreqBands() {
     ComboBox_FreqBand->clear();
     for (const std::string& item : items)
         ComboBox_FreqBand->addItem(QString::fromStdString(item));
-    int32_t position = -1;
-    const bool found = FindPlanIndex(table, TxLow, TxHigh, position);
-    if (TxLow == RxLow && TxHigh == RxHigh && found) {
-        ComboBox_FreqBand->setCurrentIndex(position);
-        ComboBox_FreqBand->setEnabled(true);
-        return;
-    }
-    ComboBox_FreqBand->setCurrentIndex(0);
     ComboBox_FreqBand->setEnabled(true);
-    SetFrequencyBands();
+    const bool planned =
+        TxLow == RxLow && TxHigh == RxHigh && PlanPosition(*this, TxLow, TxHigh) >= 0;
+    SelectPlanOfLimits();
+    if (!planned)
+        SetFrequencyBands();
+}
+
+void TMainForm::SelectPlanOfLimits() {
+    const int32_t position = PlanPosition(*this, TxLow, TxHigh);
+    ComboBox_FreqBand->setCurrentIndex(
+        TxLow == RxLow && TxHigh == RxHigh && position >= 0 ? position : 0);
+    FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
 }
 
 void TMainForm::SetFrequencyBands() {
@@ -321,29 +408,75 @@ void TMainForm::SetFrequencyBands() {
     const TGroupFreqBands table = GroupFreqBands[RadioModel];
     if (row < 0 || static_cast<size_t>(row) >= table.size())
         return;
-    const TGroupFreqBand& plan = table[static_cast<size_t>(row)];
-
-    RxLow = TxLow = plan.Lower;
-    Label_RxLow->setText(FrequencyText(RxLow));
-    Label_TXLow->setText(Label_RxLow->text());
-    RxHigh = TxHigh = plan.Upper;
-    Label_RxHigh->setText(FrequencyText(RxHigh));
-    Label_TxHigh->setText(Label_RxHigh->text());
-
-    double centre = (RxLow + RxHigh) / 2;
-    centre = NearestValidFrequency(RadioModel, SelectedStepCode(*this), centre);
+    const auto [lower, upper] =
+        PlanLimitsOnGrid(RadioModel, FrequencyStepCode, table[static_cast<size_t>(row)]);
+    const double centre =
+        NearestValidFrequency(RadioModel, SelectedStepCode(*this), (lower + upper) / 2);
     Edit_RXFreq->setText(FrequencyText(centre));
     Edit_TXFreq->setText(Edit_RXFreq->text());
-    Label_TxFreq->setText(Edit_RXFreq->text());
-    Label_RxFreq->setText(Edit_RXFreq->text());
 
-    const std::pair<const char*, double> writes[] = {
-        {"P1", RxLow}, {"P2", RxHigh}, {"PR", centre},
-        {"P3", TxLow}, {"P4", TxHigh}, {"PT", centre},
+    // Each value is shown once the radio has taken it: a write that failed leaves the label
+    // with what the radio still holds.
+    struct Write {
+        const char* Command;
+        double Value;
+        double* Limit;
+        std::string* Hex;
+        QLabel* Label;
     };
-    for (const auto& [command, mhz] : writes)
-        SetField(command, FrequencyToChannel(RadioModel, FrequencyStepCode, mhz));
+    const Write writes[] = {
+        {"P1", lower, &RxLow, &RxLowHex, Label_RxLow},
+        {"P2", upper, &RxHigh, &RxHighHex, Label_RxHigh},
+        {"PR", centre, nullptr, &RxFrequencyHex, nullptr},
+        {"P3", lower, &TxLow, &TxLowHex, Label_TXLow},
+        {"P4", upper, &TxHigh, &TxHighHex, Label_TxHigh},
+        {"PT", centre, nullptr, &TxFrequencyHex, nullptr},
+    };
+    for (const Write& w : writes) {
+        const std::string channel = FrequencyToChannel(RadioModel, FrequencyStepCode, w.Value);
+        if (!SetField(w.Command, channel))
+            continue;
+        *w.Hex = channel;
+        if (w.Limit != nullptr) {
+            *w.Limit = ChannelToFrequency(RadioModel, channel, FrequencyStepCode);
+            w.Label->setText(FrequencyText(*w.Limit));
+        }
+    }
+    RM7UXDisplayRxFrequency();
+    RM7UXDisplayTxFrequency();
     SetChangesMadeState(true);
+}
+
+void TMainForm::ReadBackFrequencies() {
+    std::string reply;
+    if (ReadField("PC", reply, 2, 2)) {
+        FrequencyStepCode = reply;
+        UpdatingScope updating(Updating);
+        RM7UXSetChannelSpacing();
+    }
+    struct Field {
+        const char* Command;
+        std::string* Hex;
+        double* Value;
+        QLabel* Label;
+    };
+    const Field fields[] = {
+        {"P1", &RxLowHex, &RxLow, Label_RxLow},    {"P2", &RxHighHex, &RxHigh, Label_RxHigh},
+        {"P3", &TxLowHex, &TxLow, Label_TXLow},    {"P4", &TxHighHex, &TxHigh, Label_TxHigh},
+        {"PR", &RxFrequencyHex, nullptr, nullptr}, {"PT", &TxFrequencyHex, nullptr, nullptr},
+    };
+    for (const Field& f : fields) {
+        if (!ReadField(f.Command, reply, 2, 4))
+            continue;
+        *f.Hex = reply;
+        if (f.Value != nullptr) {
+            *f.Value = ChannelToFrequency(RadioModel, reply, FrequencyStepCode);
+            f.Label->setText(FrequencyText(*f.Value));
+        }
+    }
+    RM7UXDisplayRxFrequency();
+    RM7UXDisplayTxFrequency();
+    SelectPlanOfLimits();
 }
 
 // ---- Handlers ----
@@ -397,29 +530,14 @@ void TMainForm::BitBtn_XxFreqCopyClick(QObject* Sender) {
 
 void TMainForm::RadioGroup_FreqStepClick() {
     if (!Updating) {
-        if (ShowWarningBox(kStepQuestion, MsgButtons::YesNo) != MsgResult::Yes) {
+        const int64_t startSerial = SerialNumber;
+        // A step change saves to flash: with the transmitter on, its PTT time-out of 255 s too.
+        if (RefusedWhileTransmitting("frequency step change") ||
+            ShowWarningBox(kStepQuestion, MsgButtons::YesNo) != MsgResult::Yes ||
+            !ChangeFrequencyStep(startSerial)) {
             Updating = true;
             RadioGroup_FreqStep->SetItemIndex(StepIndexShown);
             Updating = false;
-        } else {
-            FreqStepChanged = true;
-            const double tx = TxFrequencyUserInit();
-            const double rx = RxFrequencyUserInit();
-            RxLowChanged = RxHighChanged = TxLowChanged = TxHighChanged = true;
-            TxFreqChanged = RxFreqChanged = true;
-            TXFrequenciesWrite(tx);
-            RXFrequenciesWrite(rx);
-            if (OpenRadioPort()) {
-                PortClose close;
-                if (EnsureRadioIdentified()) {
-                    SaveToFlash();
-                    // The radio restarts with the new step; its prompt follows its version text.
-                    RM7UXport.WriteEchoed("O");
-                    RM7UXport.WriteText("Z");
-                    RM7UXport.WaitForChar(">", 2000, 300);
-                    SetChangesMadeState(false);
-                }
-            }
         }
     }
     const int index = RadioGroup_FreqStep->ItemIndex();
@@ -429,6 +547,47 @@ void TMainForm::RadioGroup_FreqStepClick() {
         RadioButton_FS5000->setChecked(true);
     StepIndexShown = index;
     EnableFiveKHzStep();
+}
+
+bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
+    const double limits[] = {TxLow, TxHigh, RxLow, RxHigh};
+    const auto unsent = [&] {
+        TxLow = limits[0];
+        TxHigh = limits[1];
+        RxLow = limits[2];
+        RxHigh = limits[3];
+        FreqStepChanged = RxLowChanged = RxHighChanged = TxLowChanged = TxHighChanged = false;
+        return false;
+    };
+    FreqStepChanged = true;
+    // Limits that fall between channels of the new grid move inward, and the frequencies stay
+    // within them.
+    const std::string step = SelectedStepCode(*this);
+    const TGroupFreqBand tx{0, "", "", TxLow, TxHigh};
+    const TGroupFreqBand rx{0, "", "", RxLow, RxHigh};
+    std::tie(TxLow, TxHigh) = PlanLimitsOnGrid(RadioModel, step, tx);
+    std::tie(RxLow, RxHigh) = PlanLimitsOnGrid(RadioModel, step, rx);
+    const double txFrequency = TxFrequencyUserInit();
+    const double rxFrequency = RxFrequencyUserInit();
+    RxLowChanged = RxHighChanged = TxLowChanged = TxHighChanged = true;
+    TxFreqChanged = RxFreqChanged = true;
+    if (!OpenRadioPort())
+        return unsent();
+    PortClose close;
+    // The question was open while refreshes ran: the radio it was asked for may be gone.
+    if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial) || !BeginFrequencyWrite(*this))
+        return unsent();
+    SendTxPending(txFrequency);
+    SendRxPending(rxFrequency);
+    SaveToFlash();
+    // The radio restarts with the new step; its prompt follows its version text.
+    RM7UXport.WriteEchoed("O");
+    RM7UXport.WriteText("Z");
+    RM7UXport.WaitForChar(">", 2000, 300);
+    SetChangesMadeState(false);
+    // The radio restarted from flash: the window shows what it now holds.
+    ReadBackFrequencies();
+    return true;
 }
 
 void TMainForm::RadioButton_FSxxxxClick(QObject* Sender) {
@@ -456,17 +615,28 @@ void TMainForm::pm_SendClick() {
 void TMainForm::ComboBox_FreqBandChange() {
     if (Updating)
         return;
-    if (!OpenRadioPort())
+    if (RefusedWhileTransmitting("country/band change")) {
+        ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
         return;
-    PortClose close;
-    std::string reply;
-    if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
-        FrequencyStepCode = reply;
-        {
-            // Following the radio's step is no step change to ask about, with the port open.
-            UpdatingScope updating(Updating);
-            RM7UXSetChannelSpacing();
-        }
-        SetFrequencyBands();
     }
+    bool applied = false;
+    if (OpenRadioPort()) {
+        PortClose close;
+        std::string reply;
+        if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
+            FrequencyStepCode = reply;
+            {
+                // Following the radio's step is no step change to ask about, with the port open.
+                UpdatingScope updating(Updating);
+                RM7UXSetChannelSpacing();
+            }
+            SetFrequencyBands();
+            applied = true;
+        }
+    }
+    // A choice that never reached the radio is not shown as its plan.
+    if (applied)
+        FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
+    else
+        ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
 }
