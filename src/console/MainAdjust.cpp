@@ -79,6 +79,7 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
     bool offFailed = false;
     {
         PortClose close;
+        HistoryActionScope action(*this, "TX test");
         if (TransmitterOn == 0) {
             ShowTransmitterOn(true);
             TransmitterOn = 0;
@@ -331,8 +332,12 @@ void TMainForm::Button_WriteRadioSettingsClick() {
     if (EnsureRadioIdentified()) {
         RM7UXport.WriteEchoed("EE");
         RM7UXport.WaitForChar(">", 2000, 300);
-        RM7UXport.WriteEchoed("EP");
+        const bool saved = RM7UXport.WriteEchoed("EP");
         RM7UXport.WaitForChar(">", 2000, 300);
+        if (saved) {
+            HistoryActionScope action(*this, "flash");
+            RecordChange("EP", "", "");
+        }
         SetChangesMadeState(false);
     }
     CloseRadioPort();

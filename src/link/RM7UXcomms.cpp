@@ -19,6 +19,7 @@ struct CommsModule {
     std::string VersionText;
     bool IsRM7UX = false;
     std::string Shown;
+    TFieldChangeHook Changed;
 };
 
 CommsModule& Module() {
@@ -87,6 +88,13 @@ int ReadModemReply(std::string& reply, int first, int gap) {
     return Port().ReadReply(reply, 1000, first, gap);
 }
 
+// A field (or the flash) took its new value: the hook hears of it.
+bool Changed(bool result, const std::string& code, const std::string& value) {
+    if (result && Module().Changed)
+        Module().Changed(code, Module().Shown, value);
+    return result;
+}
+
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -98,6 +106,10 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
     Module().Link = link;
     Module().Display = std::move(displayCommsError);
     Module().State = std::move(comsState);
+}
+
+void RegisterFieldChangeHook(TFieldChangeHook hook) {
+    Module().Changed = std::move(hook);
 }
 
 TVVComm2* RM7UXLink() {
@@ -225,7 +237,7 @@ bool SetField(const std::string& Command, const std::string& Value) {
         // The radio shows the current value between two spaces, then waits for the new one.
         result = WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value);
     }
-    return EndCommand(result);
+    return Changed(EndCommand(result), Command, Value);
 }
 
 bool SetFieldPair(const std::string& Command, const std::string& Argument,
@@ -234,8 +246,10 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
     Module().Shown.clear();
     port.PurgeInput();
     FlushRadioLink();
-    return EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
-                      WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value));
+    return Changed(
+        EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
+                   WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value)),
+        Command + Argument, Value);
 }
 
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
@@ -245,7 +259,10 @@ bool WriteAndReadField(const std::string& Command, const std::string& Value, std
 
 bool SaveToFlashSilently() {
     TVVComm2& port = Port();
-    return port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt();
+    Module().Shown.clear();
+    return Changed(
+        port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt(),
+        "EP", "");
 }
 
 bool SaveToFlash() {

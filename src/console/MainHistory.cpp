@@ -1,0 +1,94 @@
+// The window's part in the history of changes (every field it sets and every flash save, told
+// by the command layer), the History view of the connected radio and the antenna alignment view.
+
+#include <QFrame>
+#include <QPushButton>
+#include <QTimer>
+
+#include "common/UserDialogs.h"
+#include "config/SerialGuard.h"
+#include "console/Main.h"
+#include "history/ChangeHistory.h"
+#include "history/HistoryEntries.h"
+#include "link/RM7UXcomms.h"
+#include "widgets/AlignmentView.h"
+#include "widgets/HistoryView.h"
+
+void TMainForm::SetupHistory() {
+    History = std::make_unique<ChangeHistory>();
+    RegisterFieldChangeHook([this](const std::string& code, const std::string& shown,
+                                   const std::string& value) { RecordChange(code, shown, value); });
+    Button_Alignment = new QPushButton("Align", this);
+    Button_Alignment->setObjectName("Button_Alignment");
+    Button_Alignment->setToolTip("Antenna alignment: RSSI as fast as the line allows");
+    Button_Alignment->setGeometry(92, 80 + 258, 60, 26);
+    Button_Alignment->raise();
+    connect(Button_Alignment, &QPushButton::clicked, this, [this] { Button_AlignmentClick(); });
+    Button_History = new QPushButton("History", Panel_Advanced);
+    Button_History->setObjectName("Button_History");
+    Button_History->setToolTip("The changes made to this radio");
+    Button_History->setGeometry(270, 156, 68, 26);
+    connect(Button_History, &QPushButton::clicked, this, [this] { Button_HistoryClick(); });
+}
+
+void TMainForm::RecordChange(const std::string& Code, const std::string& Shown,
+                             const std::string& Value) {
+    if (!History)
+        return;
+    // A field written with the value it held changed nothing (a program writes every field).
+    if (Code != "EP" && Shown == Value)
+        return;
+    HistoryOrigin origin =
+        OriginOf(SerialNumber, RM7UXVersionText(), RadioModel, "window", HistoryAction);
+    origin.Context.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
+    if (Code == "PC")
+        HistoryOldStep = Shown;
+    SettingsContext before = origin.Context;
+    if (HistoryAction == "step" && !HistoryOldStep.empty())
+        before.StepCode = HistoryOldStep;
+    const HistoryEntry entry = Code == "EP" ? FlashSaveEntry(origin)
+                                            : FieldChangeEntry(origin, Code, Shown, Value, before);
+    if (History->Record(entry))
+        return;
+    const std::string warning = History->TakeWarning();
+    // Said once, and after the exchange under way: a box now would let the refresh run inside it.
+    if (!warning.empty())
+        QTimer::singleShot(0, this, [warning] { ShowWarningBox(warning); });
+}
+
+void TMainForm::Button_HistoryClick() {
+    std::vector<HistoryEntry> entries;
+    std::string problem;
+    HistoryFilter filter;
+    filter.Serial = SerialNumber >= 0 ? FormatSerialNumber(SerialNumber) : "";
+    if (SerialNumber < 0 || !History || !History->Query(filter, entries, problem)) {
+        ShowErrorBox(SerialNumber < 0 ? "No radio is connected"
+                                      : "The history cannot be read: " + problem);
+        return;
+    }
+    auto* view = new THistoryView(this, "serial number " + QString::fromStdString(filter.Serial),
+                                  std::move(entries));
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->show();
+}
+
+void TMainForm::Button_AlignmentClick() {
+    if (RefusedWhileTransmitting("antenna alignment"))
+        return;
+    if (SerialNumber < 0) {
+        ShowErrorBox("No radio is connected");
+        return;
+    }
+    // The view holds the port: the full refresh waits until it closes.
+    const bool refreshing = Timer_ReadRadio->isActive();
+    Timer_ReadRadio->stop();
+    auto* view = new TAlignmentView(this, SerialNumber, RM7UXVersionText());
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    AlignmentView = view;
+    connect(view, &TAlignmentView::RadioChanged, this, [this] { ForgetRadio(); });
+    connect(view, &QDialog::finished, this, [this, refreshing] {
+        if (refreshing)
+            Timer_ReadRadio->start();
+    });
+    view->show();
+}
