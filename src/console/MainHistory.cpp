@@ -2,6 +2,7 @@
 // by the command layer), the History view of the connected radio and the antenna alignment view.
 
 #include <QFrame>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -38,8 +39,11 @@ void TMainForm::RecordChange(const std::string& Code, const std::string& Shown,
     // A field written with the value it held changed nothing (a program writes every field).
     if (Code != "EP" && Shown == Value)
         return;
-    HistoryOrigin origin =
-        OriginOf(SerialNumber, RM7UXVersionText(), RadioModel, "window", HistoryAction);
+    // A full read corrects the radio before the window takes it as the one shown.
+    const int64_t serial = InFullRead ? RefreshSerial : SerialNumber;
+    const std::string version =
+        RM7UXVersionText().empty() ? Label_VersionString->text().toStdString() : RM7UXVersionText();
+    HistoryOrigin origin = OriginOf(serial, version, RadioModel, "window", HistoryAction);
     origin.Context.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
     if (Code == "PC")
         HistoryOldStep = Shown;
@@ -82,7 +86,7 @@ void TMainForm::Button_AlignmentClick() {
     // The view holds the port: the full refresh waits until it closes.
     const bool refreshing = Timer_ReadRadio->isActive();
     Timer_ReadRadio->stop();
-    auto* view = new TAlignmentView(this, SerialNumber, RM7UXVersionText());
+    auto* view = new TAlignmentView(this, SerialNumber, Label_VersionString->text().toStdString());
     view->setAttribute(Qt::WA_DeleteOnClose);
     AlignmentView = view;
     connect(view, &TAlignmentView::RadioChanged, this, [this] { ForgetRadio(); });

@@ -265,7 +265,8 @@ bool TMainForm::LoadRadioData() {
         } else {
             port.WriteEchoed("EE");
             WaitForPromptQuietly(port);
-            port.WriteEchoed("EP");
+            if (port.WriteEchoed("EP"))
+                RecordChange("EP", "", "");
             WaitForPromptQuietly(port);
         }
     }

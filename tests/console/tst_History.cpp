@@ -39,9 +39,10 @@ class tst_History : public QObject, public WindowFixture {
     void init() { SetUpWindow(); }
     void cleanup() { TearDownWindow(); }
 
-    // Each live change and the flash save appear once, with what the radio held before.
+    // Each live change and the flash save appear once, with what the radio held before; so does
+    // what a read corrects (a cut-out of 30 °C).
     void windowChangesAreRecordedOnce() {
-        TMainForm& f = Attach();
+        TMainForm& f = Attach(With({{"PS", 30 + 40}}));
         Tick();
         QCOMPARE(f.SerialNumber, 12345678);
         f.ComboBox_RFLevel->setCurrentIndex(1);
@@ -52,16 +53,18 @@ class tst_History : public QObject, public WindowFixture {
         f.Button_WriteRadioSettingsClick();
         QCOMPARE(radio_->FlashField("PW"), 1u);
         QCOMPARE(radio_->FlashField("PP"), 30u);
-        QCOMPARE(HistoryLines(dir_->Path() + "/data"),
-                 (std::vector<std::string>{"12345678 flash -> window/flash",
-                                           "12345678 ptt-timeout 60->30 window/adjust",
-                                           "12345678 power 5W->1W window/adjust"}));
+        QCOMPARE(
+            HistoryLines(dir_->Path() + "/data"),
+            (std::vector<std::string>{
+                "12345678 flash -> window/flash", "12345678 ptt-timeout 60->30 window/adjust",
+                "12345678 power 5W->1W window/adjust", "12345678 flash -> window/read correction",
+                "12345678 cutout-temperature 30->215 window/read correction"}));
 
         // The view of this radio, newest first, and its export.
         f.Button_HistoryClick();
         auto* view = f.findChild<THistoryView*>();
         QVERIFY(view != nullptr);
-        QCOMPARE(view->Table_History->rowCount(), 3);
+        QCOMPARE(view->Table_History->rowCount(), 5);
         QCOMPARE(view->Table_History->item(0, 1)->text(), QString("flash"));
         QString problem;
         QVERIFY(view->ExportCsv(QString::fromStdString(dir_->File("h.csv")), problem));
@@ -105,7 +108,11 @@ class tst_History : public QObject, public WindowFixture {
         QPointer<TAlignmentView> view = f.AlignmentView;
         QVERIFY(view != nullptr);
         QVERIFY(!f.Timer_ReadRadio->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(view->Readings() >= 200, 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            view->Readings() >= 200,
+            qPrintable(view->Label_Status->text() + " " + QString::number(view->Readings()) + " " +
+                       QString::number(radio_->EventTexts().size())),
+            20000);
         int rr = 0;
         for (const std::string& e : radio_->EventTexts()) {
             if (e == "read RR")
