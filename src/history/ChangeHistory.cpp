@@ -81,8 +81,9 @@ bool ChangeHistory::Open(bool create, std::string& problem) {
         db_ = nullptr;
         return false;
     }
-    // The window and a script may record at the same moment.
-    sqlite3_busy_timeout(db_, 5000);
+    // The window and a script may record at the same moment; a longer wait would hold up the
+    // exchange the entry belongs to.
+    sqlite3_busy_timeout(db_, 1000);
     char* error = nullptr;
     if (create && sqlite3_exec(db_, kSchema, nullptr, nullptr, &error) != SQLITE_OK) {
         problem = path_ + ": " + (error != nullptr ? error : "cannot create the table");
