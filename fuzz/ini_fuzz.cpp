@@ -1,11 +1,10 @@
 // Fuzzes the INI reader, its writes and the ranged reads of TINIObj. Built with libFuzzer when
 // RM7UX_FUZZ is on; the test suite replays the seed corpus through the same entry.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -27,15 +26,10 @@ bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-// One file per process for the ranged reads, which read through a file.
+// One file for the ranged reads, which read through a file. A fixed name in the working folder:
+// a random one would change what the fuzzer sees from run to run.
 const std::string& ScratchFile() {
-    static const std::string path = [] {
-        char name[] = "/tmp/rm7ux-ini-fuzz-XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0)
-            close(fd);
-        return std::string(name);
-    }();
+    static const std::string path = std::filesystem::absolute("rm7ux-ini-fuzz.scratch");
     return path;
 }
 

@@ -42,6 +42,8 @@ int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& 
                  (command.empty() ? std::string() : " at " + TerminalSafe(command)));
     if (!problem.empty())
         ctx.Err() << problem << "\n";
+    if (TransmitterMayBeOn())
+        ctx.Err() << "rm7ux: " << kTransmitterMayBeOnText << "\n";
     return kExitFailed;
 }
 
@@ -189,76 +191,19 @@ void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>&
         ctx.Out() << d.Key << " file=" << d.Expected << " radio=" << d.Actual << "\n";
 }
 
-// Writes the record as SaveToFile does, keeping the merge into an existing file, but only when
-// the result loads back as a configuration file: a foreign file replaced with --force could
-// otherwise become a backup that program refuses. The old file is left as it was otherwise.
+// A save whose result would not load back is refused, and the old file left as it was.
 int SaveLoadable(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
-    std::error_code ec;
-    std::string target = record.FileName();
-    // Through a link, the file it names is the one replaced, as the window's save does.
-    if (std::filesystem::is_symlink(target, ec))
-        target = std::filesystem::weakly_canonical(target, ec).string();
-    const bool existed = std::filesystem::exists(target, ec);
-    if (existed && std::filesystem::file_size(target, ec) > TINIRM7UX::MaxFileSize) {
-        ctx.Err() << "rm7ux save: '" << TerminalSafe(target)
-                  << "' is larger than a configuration file can be; a save into it would not "
-                     "load back. It is left as it was.\n";
-        return kExitUsage;
-    }
-    std::string trial = target;
-    if (existed) {
-        trial = target + ".rm7ux-trial";
-        std::filesystem::copy_file(target, trial, std::filesystem::copy_options::overwrite_existing,
-                                   ec);
-        if (ec) {
-            ctx.Err() << "rm7ux save: cannot copy '" << TerminalSafe(target)
-                      << "': " << ec.message() << "\n";
-            return kExitUsage;
-        }
-        record.SetFileName(trial);
-    }
-    auto discard = [&] {
-        if (existed)
-            std::filesystem::remove(trial, ec);
-        record.SetFileName(target);
-    };
+    std::string problem;
     bool saved = false;
     try {
-        saved = record.SaveToFile();
+        saved = record.SaveToFileLoadable(problem);
     } catch (const std::exception& e) {
-        ctx.Err() << TerminalSafe(e.what()) << "\n";
+        problem = e.what();
     }
-    if (!saved) {
-        discard();
-        ShowErrorBox("Failed to save the configuration to file");
-        return kExitUsage;
-    }
-    TRM7UXFlashRecordClass check;
-    check.SetFileName(trial);
-    bool loads = false;
-    try {
-        loads = check.LoadFromFile() && check.Record().SerialNumber == record.Record().SerialNumber;
-    } catch (const std::exception&) {
-        loads = false;
-    }
-    if (!loads) {
-        discard();
-        ctx.Err() << "rm7ux save: the result would not load back as a configuration file; '"
-                  << TerminalSafe(target) << "' is left as it was\n"
-                  << TerminalSafeLines(check.ConfigFile().ErrorText());
-        return kExitUsage;
-    }
-    if (existed) {
-        std::filesystem::rename(trial, target, ec);
-        if (ec) {
-            discard();
-            ctx.Err() << "rm7ux save: Unable to write to " << TerminalSafe(target) << ": "
-                      << ec.message() << "\n";
-            return kExitUsage;
-        }
-        record.SetFileName(target);
-    }
-    return kExitOk;
+    if (saved)
+        return kExitOk;
+    ctx.Err() << "rm7ux save: " << TerminalSafeLines(problem) << "\n";
+    return kExitUsage;
 }
 
 }  // namespace

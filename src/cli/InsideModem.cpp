@@ -2,6 +2,7 @@
 
 #include "cli/RadioSession.h"
 #include "link/RM7UXcomms.h"
+#include "platform/Interruption.h"
 
 namespace {
 
@@ -79,6 +80,8 @@ int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
     int status = kExitFailed;
     {
         ConfigModeGuard leave(ctx, status);
+        // A run ended by a signal leaves through this cleanup instead of the guard.
+        InterruptionCleanup onSignal([&ctx] { LeaveConfigMode(ctx); });
         status = run(ctx);
     }
     return status;

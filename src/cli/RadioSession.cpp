@@ -1,6 +1,10 @@
 #include "cli/RadioSession.h"
 
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <vector>
 
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
@@ -8,6 +12,7 @@
 #include "config/Unit_Registry.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "platform/Interruption.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
 
@@ -37,7 +42,19 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
             log->Traffic(direction, bytes);
         Follow(direction, bytes);
     };
-    // As the window sets up its link: RTS off, DTR on, the working time-outs.
+    // The link's own lines (line settings, adapter latency) beside the traffic; the bytes it
+    // would also describe are there already.
+    if (ctx.Log != nullptr) {
+        link_.OnLogLine = [log = ctx.Log](const std::string& text) {
+            if (text.rfind("Writing to communications port", 0) != 0 &&
+                text.rfind("Data received", 0) != 0)
+                log->Note(text);
+        };
+    }
+    // As the window sets up its link: 8N1, RTS off, DTR on, the working time-outs.
+    link_.Parity = TParity::None;
+    link_.DataBits = TDataBits::_8;
+    link_.StopBits = TStopBits::_1;
     link_.SetControlLines(0, 1);
     link_.SetTimeouts(0, 100, 200, 0, 0);
     link_.AllowAppProcessMessages = false;
@@ -59,11 +76,43 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
                 failure_ = code;
         },
         [this] { return state_; });
+    // A signal waits for the exchange in progress; then the radio is left safe and the run ends.
+    SetInterruptionDelivery([this](int signal) { EndOnSignal(signal); });
+    InstallInterruptionHandlers(true);
 }
 
 RadioSession::~RadioSession() {
+    // A signal kept waiting by a cleanup (no exchange followed it) still ends the run.
+    DeliverPendingInterruption();
     link_.Close();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
+    RemoveInterruptionHandlers();
+    SetInterruptionDelivery(nullptr);
+}
+
+void RadioSession::EndOnSignal(int signal) {
+    // A transmitter that a failed exchange left unconfirmed gets one more "O4", on this session's
+    // link, before a cleanup (leaving the modem's configuration mode) opens a session of its own.
+    if (TransmitterMayBeOn() && OpenRadioPort()) {
+        TransmitterOff();
+        CloseRadioPort();
+    }
+    const bool mayBeOn = TransmitterMayBeOn();
+    link_.Close();
+    const std::vector<std::string> outcome = InterruptionOutcome();
+    std::ostream& err = ctx_.Err();
+    err << "rm7ux: interrupted by " << SignalName(signal) << "\n";
+    for (const std::string& line : outcome)
+        err << "rm7ux: " << line << "\n";
+    if (mayBeOn)
+        err << "rm7ux: " << kTransmitterMayBeOnText << "\n";
+    err.flush();
+    RunInterruptionCleanups();
+    ctx_.Out().flush();
+    err.flush();
+    std::fflush(nullptr);
+    // Nothing else is left to undo, and the stack holds exchanges that must not go on.
+    std::_Exit(128 + signal);
 }
 
 void RadioSession::Follow(char direction, const std::string& bytes) {

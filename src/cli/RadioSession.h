@@ -12,6 +12,10 @@
 #include "link/VVCOMM2.h"
 #include "platform/PortDiagnosis.h"
 
+// Said when the radio did not confirm that its transmitter is off.
+inline constexpr const char* kTransmitterMayBeOnText =
+    "the radio did not confirm that its transmitter is off: switch the radio off";
+
 class RadioSession {
   public:
     explicit RadioSession(const CliContext& ctx);
@@ -48,6 +52,7 @@ class RadioSession {
   private:
     void Note(const std::string& text);
     void Follow(char direction, const std::string& bytes);
+    [[noreturn]] void EndOnSignal(int signal);
 
     const CliContext& ctx_;
     TVVComm2 link_;

@@ -1,6 +1,7 @@
 #include "config/RM7UXFlashConfigObj.h"
 
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "common/UserDialogs.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
+#include "platform/Interruption.h"
 
 namespace {
 
@@ -65,11 +67,16 @@ struct PortSession {
     ~PortSession() { CloseRadioPort(); }
 };
 
+// A signal waits for the field being sent, then ends the write (see WriteToRadio).
+bool Interrupted() {
+    return PendingInterruption() != 0;
+}
+
 // Sends fields in the order given; stops at the first that the radio does not take.
 bool SendHexFields(const TRM7UXFlashRecord& r, std::initializer_list<std::string_view> codes) {
     for (std::string_view code : codes) {
         const FlashFieldInfo& f = FlashField(code);
-        if (!SetField(std::string(code), IntToHex(f.Value(r), f.Digits)))
+        if (Interrupted() || !SetField(std::string(code), IntToHex(f.Value(r), f.Digits)))
             return false;
     }
     return true;
@@ -275,17 +282,9 @@ bool TRM7UXFlashRecordClass::ReadFromRadio() {
     if (!IdentifyRadio(version, isRM7UX))
         return false;
 
-    // The transmitter is keyed and released once before the fields are read; a missing prompt
-    // after either is not a failure.
-    TVVComm2* registered = RM7UXLink();
-    if (registered == nullptr)
+    // The transmitter is keyed and released once before the fields are read.
+    if (RM7UXLink() == nullptr || !PulseTransmitter())
         return false;
-    TVVComm2& link = *registered;
-    for (const char* command : {"O3", "O4"}) {
-        if (!link.WriteEchoed(command))
-            return false;
-        link.WaitForChar(">", 4000, 200);
-    }
 
     if (!QueryHexField("RH", 2, r.HardwareVersion))
         return false;
@@ -336,7 +335,22 @@ bool TRM7UXFlashRecordClass::WriteToRadio() {
     bool isRM7UX = false;
     if (!IdentifyRadio(version, isRM7UX))
         return false;
-    return SendRecord(isRM7UX, version) && SaveToFlashSilently();
+    const bool sent = SendRecord(isRM7UX, version);
+    // EE and EP go together: a signal during one waits for the other.
+    const bool flashed = sent && !Interrupted() && SaveToFlashSilently();
+    if (!Interrupted())
+        return flashed;
+    // Flash is never mixed, because EE/EP comes last; a reset makes the working settings that
+    // the radio runs on equal to its flash again.
+    const std::string flash = flashed ? "the file's settings" : "the settings it had before";
+    if (ResetRadio())
+        NoteInterruptionOutcome("the radio was reset and runs on its flash, which holds " + flash);
+    else
+        NoteInterruptionOutcome(
+            "the radio could not be reset: its working settings may be "
+            "partly the file's; its flash holds " +
+            flash + ". Switch it off and on.");
+    return false;
 }
 
 bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version) {
@@ -344,8 +358,8 @@ bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version
     if (!SendHexFields(r, {"PF", "PD", "PM", "PS", "PW"}))
         return false;
     for (int n = 0; n <= 3; ++n) {
-        if (!SetFieldPair("PL", std::to_string(n),
-                          IntToHex(r.TxPowerCal[static_cast<size_t>(n)], 2))) {
+        if (Interrupted() || !SetFieldPair("PL", std::to_string(n),
+                                           IntToHex(r.TxPowerCal[static_cast<size_t>(n)], 2))) {
             return false;
         }
     }
@@ -355,7 +369,7 @@ bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version
         return false;
     if (!SendHexFields(r, {"PB", "PC", "PA", "P1", "P2", "P3", "P4", "PR", "PT"}))
         return false;
-    if (r.SerialNumber >= 0 && !SetField("PN", IntToHex(r.SerialNumber, 8)))
+    if (r.SerialNumber >= 0 && (Interrupted() || !SetField("PN", IntToHex(r.SerialNumber, 8))))
         return false;
     if (r.RevPowerThreshold >= 0 && RadioTakesPV(IsRM7UX, Version) && !SendHexFields(r, {"PV"})) {
         return false;
@@ -373,4 +387,75 @@ bool TRM7UXFlashRecordClass::LoadFromFile() {
 bool TRM7UXFlashRecordClass::SaveToFile() {
     file_->Record = record_;
     return file_->Save();
+}
+
+bool TRM7UXFlashRecordClass::SaveToFileLoadable(std::string& problem) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string asked = FileName();
+    std::string target = asked;
+    // Through a link, the file it names is the one replaced, as the save itself does.
+    if (fs::is_symlink(target, ec))
+        target = fs::weakly_canonical(target, ec).string();
+    const bool existed = fs::exists(target, ec);
+    if (existed && fs::file_size(target, ec) > TINIRM7UX::MaxFileSize) {
+        problem = "'" + target +
+                  "' is larger than a configuration file can be; a save into it would not load "
+                  "back. It is left as it was.";
+        return false;
+    }
+    // The merge is tried on a copy, so the old file stays whole until the result is known good.
+    std::string trial = target;
+    if (existed) {
+        trial = target + ".rm7ux-trial";
+        fs::copy_file(target, trial, fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            problem = "Cannot copy '" + target + "': " + ec.message();
+            return false;
+        }
+        SetFileName(trial);
+    }
+    auto discard = [&] {
+        if (existed)
+            fs::remove(trial, ec);
+        SetFileName(asked);
+    };
+    bool saved = false;
+    try {
+        saved = SaveToFile();
+    } catch (...) {
+        discard();
+        throw;
+    }
+    if (!saved) {
+        discard();
+        problem = "Unable to write to '" + target + "'";
+        return false;
+    }
+    TRM7UXFlashRecordClass check;
+    check.SetFileName(trial);
+    bool loads = false;
+    try {
+        loads = check.LoadFromFile() && check.Record().SerialNumber == record_.SerialNumber;
+    } catch (const std::exception&) {
+        loads = false;
+    }
+    if (!loads) {
+        discard();
+        problem = "The result would not load back as a configuration file; '" + target +
+                  "' is left as it was.";
+        if (!check.ConfigFile().ErrorText().empty())
+            problem += "\r\n" + check.ConfigFile().ErrorText();
+        return false;
+    }
+    if (existed) {
+        fs::rename(trial, target, ec);
+        if (ec) {
+            discard();
+            problem = "Unable to write to '" + target + "': " + ec.message();
+            return false;
+        }
+        SetFileName(asked);
+    }
+    return true;
 }

@@ -153,6 +153,11 @@ class TRM7UXFlashRecordClass {
     // report lines of the last load.
     bool LoadFromFile();
     bool SaveToFile();
+    // SaveToFile, keeping its merge into an existing file, but only when the result loads back
+    // as this radio's configuration file: a foreign file replaced would otherwise become a
+    // backup that programming refuses. Otherwise the old file is left as it was and `problem`
+    // says why (with the load's report lines). Raises as SaveToFile does.
+    bool SaveToFileLoadable(std::string& problem);
     const TINIRM7UX& ConfigFile() const { return *file_; }
 
   private:

@@ -83,8 +83,10 @@ void TMainForm::BitBtn_SaveConfigClick() {
             ShowErrorBox("Failed to read the configuration from flash");
             return;
         }
-        if (!FlashRecord->SaveToFile())
-            ShowErrorBox("Failed to save the configuration to file");
+        // A replaced file that would not load back is no backup: the old one is kept.
+        std::string problem;
+        if (!FlashRecord->SaveToFileLoadable(problem))
+            ShowErrorBox("Failed to save the configuration to file\r\n" + problem);
     } catch (const std::exception& e) {
         ShowException(e);
     }

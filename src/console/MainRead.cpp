@@ -172,11 +172,8 @@ bool TMainForm::LoadRadioData() {
     TVVComm2& port = RM7UXport;
     std::string reply;
 
-    for (const char* command : {"O3", "O4"}) {
-        if (!port.WriteEchoed(command))
-            return false;
-        WaitForPromptQuietly(port);
-    }
+    if (!PulseTransmitter())
+        return false;
     // "O4" has ended any TX test: the radio is no longer keyed, and the time-out the operator
     // had goes back in place of the FF the test set.
     if (OperatorPTTTimeout >= 0) {

@@ -8,20 +8,28 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QSocketNotifier>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "common/FormatSettings.h"
+#include "common/StrUtils.h"
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
 #include "config/Version.h"
 #include "console/Advanced.h"
 #include "console/Main.h"
 #include "console/QtDialogs.h"
+#include "link/RM7UXcomms.h"
+#include "platform/Interruption.h"
 #include "platform/UserFolders.h"
 #include "widgets/AppIcon.h"
 #include "widgets/FormBubbleHint.h"
@@ -71,11 +79,47 @@ bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
     return false;
 }
 
+// The end of the window on SIGINT, SIGTERM or SIGHUP, from the event loop once no exchange
+// holds the signal: the operator's transmitter test is ended as TX OFF ends it, then the window
+// goes without a question.
+void EndOnSignal(TMainForm& form, int signal) {
+    if (form.TransmitterOn != 0 && OpenRadioPort()) {
+        if (EnsureRadioIdentified()) {
+            form.SetValidPTTTimeOut();
+            // The time-out the operator had before TX ON, as TX OFF puts it back.
+            const int seconds = form.OperatorPTTTimeout >= 0
+                                    ? form.OperatorPTTTimeout
+                                    : TryStrToInt(form.Edit_PTTTimeout->text().toStdString())
+                                          .value_or(60);  // SetValidPTTTimeOut's default
+            SetField("PP", IntToHex(seconds, 2));
+            if (TransmitterOff())
+                form.TransmitterOn = 0;
+        }
+        CloseRadioPort();
+    }
+    RunInterruptionCleanups();
+    std::cerr << "CFG_RM7UX_Radio: interrupted by " << SignalName(signal) << "\n";
+    for (const std::string& line : InterruptionOutcome())
+        std::cerr << "CFG_RM7UX_Radio: " << line << "\n";
+    if (form.TransmitterOn != 0 || TransmitterMayBeOn())
+        std::cerr << "CFG_RM7UX_Radio: the radio did not confirm that its transmitter is off: "
+                     "switch the radio off\n";
+    std::fflush(nullptr);
+    // Inside a message box or another nested loop the handler below would go on when it returns:
+    // nothing may run after this.
+    if (QApplication::activeModalWidget() != nullptr || QThread::currentThread()->loopLevel() > 1)
+        std::_Exit(128 + signal);
+    QCoreApplication::exit(128 + signal);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (int status = 0; AnsweredWithoutWindow(argc, argv, status))
         return status;
+    // A file-size limit fails a save with its message ("Unable to write"), as a full disk does,
+    // instead of killing the window with a half-written temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // Frequencies, limits and log lines follow the user's locale; files and the wire never do.
     std::setlocale(LC_ALL, "");
@@ -132,6 +176,20 @@ int main(int argc, char** argv) {
     if (options.Connect)
         mainForm.CheckBox_Connect->setChecked(true);
 
+    // Signals reach the window through its event loop; one that arrives during an exchange waits
+    // for its end, which queues the delivery again.
+    InstallInterruptionHandlers(false);
+    QSocketNotifier signalNotifier(InterruptionWakeFd(), QSocketNotifier::Read);
+    auto deliver = [&mainForm] {
+        ClearInterruptionWake();
+        const int signal = PendingInterruption();
+        if (signal != 0 && !InterruptionHeld())
+            EndOnSignal(mainForm, signal);
+    };
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &mainForm, deliver);
+    SetInterruptionDelivery(
+        [&mainForm, deliver](int) { QTimer::singleShot(0, &mainForm, deliver); });
+
     mainForm.show();
     if (options.Report) {
         // Once the events of the showing have been handled.
@@ -141,6 +199,7 @@ int main(int argc, char** argv) {
         });
     }
     const int rc = QApplication::exec();
+    SetInterruptionDelivery(nullptr);
     SetDialogs(nullptr);
     UnloadHtmlHelp();
     return rc;

@@ -102,6 +102,10 @@ struct RadioFaults {
     // Answers this many commands (a lone carriage return is not a command), then hangs up at the
     // next byte it receives: the port side's reads then fail with EIO. -1: never.
     int HangUpAfterCommands = -1;
+    // The echo of this command's last letter is lost ("O4"); the command still acts. The first
+    // LoseEchoTimes such commands of the radio's life, or every one when -1.
+    std::string LoseEchoOf;
+    int LoseEchoTimes = -1;
 };
 
 // What the radio saw. Kind is one of:

@@ -162,7 +162,13 @@ void RadioMachine::RadioByte(char c, const RadioFaults& f, std::vector<RadioOutp
     // Line feeds and other control characters are not part of the protocol: ignored unechoed.
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
         return;
-    Echo(out, c, f);
+    const bool loseEcho = state_ == State::Command && !f.LoseEchoOf.empty() &&
+                          command_ + Upper(c) == f.LoseEchoOf &&
+                          (f.LoseEchoTimes < 0 || echoesLost_ < f.LoseEchoTimes);
+    if (loseEcho)
+        ++echoesLost_;
+    else
+        Echo(out, c, f);
     switch (state_) {
         case State::Idle:
             command_ = std::string(1, Upper(c));

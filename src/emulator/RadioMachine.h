@@ -62,6 +62,7 @@ class RadioMachine {
     bool eeArmed_ = false;
     bool transmitting_ = false;
     int commands_ = 0;
+    int echoesLost_ = 0;
 
     // modem
     bool radioMode_ = false;

@@ -1,10 +1,12 @@
 #include "link/RM7UXcomms.h"
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
+#include "platform/Interruption.h"
 
 namespace {
 
@@ -20,6 +22,9 @@ struct CommsModule {
     bool IsRM7UX = false;
     std::string Shown;
     TFieldChangeHook Changed;
+    // A signal waits while the port is open: the radio may be keyed or half-way through a field.
+    std::optional<InterruptionHold> Exchange;
+    bool TransmitterUnconfirmed = false;
 };
 
 CommsModule& Module() {
@@ -106,6 +111,9 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
     Module().Link = link;
     Module().Display = std::move(displayCommsError);
     Module().State = std::move(comsState);
+    Module().TransmitterUnconfirmed = false;
+    if (link == nullptr || !link->IsOpen())
+        Module().Exchange.reset();
 }
 
 void RegisterFieldChangeHook(TFieldChangeHook hook) {
@@ -136,8 +144,11 @@ bool OpenRadioPort() {
         port.Open();
     } catch (const std::exception&) {
         Report(csPortNotAvailable);
+        Module().Exchange.reset();
         return false;
     }
+    if (!Module().Exchange)
+        Module().Exchange.emplace();
     Report(csPortOpen);
     return true;
 }
@@ -146,12 +157,15 @@ bool CloseRadioPort() {
     uint8_t state = CurrentState();
     if (state == csPortOpen || state == csConnected)
         Report(csIdle);
+    bool closed = true;
     try {
         Port().Close();
     } catch (const std::exception&) {
-        return false;
+        closed = false;
     }
-    return true;
+    // Last: a signal that waited for this exchange is delivered here, with the port closed.
+    Module().Exchange.reset();
+    return closed;
 }
 
 bool IdentifyRadio(std::string& Version, bool& IsRM7UX) {
@@ -245,7 +259,8 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
     TVVComm2& port = Port();
     Module().Shown.clear();
     port.PurgeInput();
-    FlushRadioLink();
+    if (!FlushRadioLink())
+        return EndCommand(false);
     return Changed(
         EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
                    WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value)),
@@ -255,6 +270,44 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
                        int From, int Count) {
     return EndCommand(SetField(Command, Value) && ReadField(Command, Reply, From, Count));
+}
+
+bool PulseTransmitter() {
+    TVVComm2& port = Port();
+    // From the first letter of "O3" on, the radio may be keyed until an "O4" is confirmed.
+    Module().TransmitterUnconfirmed = true;
+    bool sent = port.WriteEchoed("O3");
+    if (sent) {
+        WaitForPrompt();
+        sent = port.WriteEchoed("O4");
+    }
+    if (!sent) {
+        TransmitterOff();
+        return false;
+    }
+    Module().TransmitterUnconfirmed = false;
+    WaitForPrompt();
+    return true;
+}
+
+bool TransmitterOff() {
+    TVVComm2& port = Port();
+    Module().TransmitterUnconfirmed = true;
+    // The carriage return ends whatever the radio was waiting in; its answer and anything left
+    // of the failed command go before "O4", whose echo must be the next thing read.
+    port.WriteChar(kCR);
+    FlushRadioLink();
+    if (!port.WriteEchoed("O4")) {
+        AbandonCommand();
+        return false;
+    }
+    Module().TransmitterUnconfirmed = false;
+    WaitForPrompt();
+    return true;
+}
+
+bool TransmitterMayBeOn() {
+    return Module().TransmitterUnconfirmed;
 }
 
 bool SaveToFlashSilently() {
@@ -279,7 +332,9 @@ bool ResetRadio() {
     bool result =
         port.WriteEchoed("O") && port.WriteText("Z") && port.WaitForChar(kPrompt, 2000, 300);
     if (result) {
-        // The radio has restarted: whatever was identified before no longer stands.
+        // The radio has restarted: whatever was identified before no longer stands, and its
+        // transmitter is off.
+        Module().TransmitterUnconfirmed = false;
         Report(csTimeOut);
         port.WriteChar(kCR);
     }
@@ -307,11 +362,12 @@ bool ReadBandWidth(double& Bandwidth) {
     return true;
 }
 
-void FlushRadioLink() {
+bool FlushRadioLink() {
     TVVComm2& port = Port();
     port.ApplyTimeouts(0, 100, 100, 0, 0);
-    port.DrainInput();
+    const bool silent = port.DrainInput();
     port.RestoreTimeouts();
+    return silent;
 }
 
 bool EnterModemConfigMode(const std::string& Password, std::string* LastReply) {

@@ -58,12 +58,22 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
                   const std::string& Value);
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
                        int From, int Count);
+// "O3" (transmitter on) then "O4" (off), each followed by its prompt; a prompt that does not
+// come is not a failure. Once "O3" has started, any failure ends with TransmitterOff, so the
+// radio is never left keyed by it.
+bool PulseTransmitter();
+// A carriage return, then "O4" with its prompt; false when the radio did not echo "O4".
+bool TransmitterOff();
+// True while an "O3" has been sent and no "O4" (or reset) confirmed since: the radio may still
+// be transmitting, and the operator must be told.
+bool TransmitterMayBeOn();
 bool SaveToFlash();
 bool SaveToFlashSilently();
 bool ResetRadio();
 int64_t ReadSerialNumber();
 bool ReadBandWidth(double& Bandwidth);
-void FlushRadioLink();
+// False when the line would not fall silent (see DrainInput's bound).
+bool FlushRadioLink();
 // The modem's fixed configuration password (nine characters).
 inline constexpr const char* kM82KDPassword = "TIDEWAter";
 // LastReply, when given, receives the last reply the modem sent, for a caller that reports it.

@@ -94,10 +94,10 @@ bool ParseFirmwareVersion(std::string_view Text, std::string& Name, std::string&
 }
 
 int CompareFirmwareVersions(std::string_view NumberA, std::string_view SuffixA,
-                            std::string_view NumberB, std::string_view SuffixB,
-                            const FormatSettings& fs) {
-    auto a = TryStrToFloat(NumberA, fs);
-    auto b = TryStrToFloat(NumberB, fs);
+                            std::string_view NumberB, std::string_view SuffixB) {
+    const FormatSettings dot{};
+    auto a = TryStrToFloat(NumberA, dot);
+    auto b = TryStrToFloat(NumberB, dot);
     if (!a || !b)
         return -2;
     float singleA = ToSingle(*a);
@@ -111,7 +111,7 @@ int CompareFirmwareVersions(std::string_view NumberA, std::string_view SuffixA,
     return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-bool SupportsPVCommand(bool IsRM7UX, std::string_view VersionText, const FormatSettings& fs) {
+bool SupportsPVCommand(bool IsRM7UX, std::string_view VersionText) {
     if (!IsRM7UX)
         return true;
     std::string name, number, suffix;
@@ -119,7 +119,7 @@ bool SupportsPVCommand(bool IsRM7UX, std::string_view VersionText, const FormatS
         throw EFirmwareVersion("SupportsPVCommand: Could not determine firmware version");
     }
     // An unreadable number (-2) is given the benefit of the doubt.
-    return CompareFirmwareVersions(number, UpperCase(suffix), "1.12", "A", fs) != -1;
+    return CompareFirmwareVersions(number, UpperCase(suffix), "1.12", "A") != -1;
 }
 
 int32_t FrequencyStepHz(std::string_view StepCode) {

@@ -36,15 +36,14 @@ bool ParseFirmwareVersion(std::string_view Text, std::string& Name, std::string&
                           std::string& Suffix);
 
 // -1, 0 or 1 comparing the numbers as decimals (single precision), then the suffixes without
-// regard to case; -2 when a number does not convert with the locale's decimal separator.
+// regard to case; -2 when a number does not convert. The numbers come from the radio, which
+// writes them with "." whatever the user's locale.
 int CompareFirmwareVersions(std::string_view NumberA, std::string_view SuffixA,
-                            std::string_view NumberB, std::string_view SuffixB,
-                            const FormatSettings& fs = DefaultFormatSettings());
+                            std::string_view NumberB, std::string_view SuffixB);
 
 // Whether the radio's firmware understands "PV" (1.12A or later on the RM7UX; always on the
 // RM7VX). Raises EFirmwareVersion when the text holds no version.
-bool SupportsPVCommand(bool IsRM7UX, std::string_view VersionText,
-                       const FormatSettings& fs = DefaultFormatSettings());
+bool SupportsPVCommand(bool IsRM7UX, std::string_view VersionText);
 
 // Model table, indexed by RadioModel (0 RM7VX, 1 RM7UX).
 inline constexpr std::array<double, 2> ModelMinFrequency = {100.0, 300.0};            // MHz

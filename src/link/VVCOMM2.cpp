@@ -77,6 +77,8 @@ bool TVVComm2::IsOpen() const {
 void TVVComm2::Log(const std::string& text) {
     if (log_)
         log_->LogLine(text);
+    if (OnLogLine)
+        OnLogLine(text);
 }
 
 bool TVVComm2::Open() {
@@ -375,10 +377,15 @@ bool TVVComm2::WaitForChar(const std::string& target, int timeout, int maxChars)
     }
 }
 
-void TVVComm2::DrainInput() {
+bool TVVComm2::DrainInput() {
+    const Clock::time_point deadline = After(DrainLimitMs);
     std::string c;
-    while (ReadCount(c, 1) == 1) {
+    for (int n = 0; n < DrainLimitBytes && Clock::now() < deadline; ++n) {
+        if (ReadCount(c, 1) != 1)
+            return true;
     }
+    Log("The line keeps sending: input not drained.");
+    return false;
 }
 
 void TVVComm2::DataReceived(const std::string& t) {

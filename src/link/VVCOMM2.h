@@ -108,6 +108,9 @@ class TVVComm2 {
     // Every byte as it passes: 'w' for sent, 'r' for received. Lets a caller keep one log over
     // many opens (the command line's --log).
     std::function<void(char direction, const std::string& bytes)> OnTraffic;
+    // Every line of the link's own log (port settings, adapter latency), with or without a log
+    // file, for a caller that keeps its own log.
+    std::function<void(const std::string& text)> OnLogLine;
 
     bool Open();
     void Close();
@@ -139,7 +142,12 @@ class TVVComm2 {
     int ReadReply(std::string& s, int maxLen, int firstCharTimeout, int gapTimeout);
     bool ReadUntil(std::string& s, const std::string& terminator, int maxLen, int timeout);
     bool WaitForChar(const std::string& target, int timeout, int maxChars);
-    void DrainInput();
+    // Reads until the line falls silent; false when it still sends after the bound below.
+    bool DrainInput();
+    // A line that sends without pause (a noisy cable, a device in a loop) is given up on after
+    // this long or this many bytes, whichever comes first: 2 s at 9600 baud is ~1900 bytes.
+    static constexpr int DrainLimitMs = 2000;
+    static constexpr int DrainLimitBytes = 4096;
 
     // Why the last Open could not have the device, and the path it tried.
     SerialOpenError LastOpenError() const { return lastOpenError_; }

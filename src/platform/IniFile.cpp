@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "common/StrUtils.h"
@@ -68,16 +69,18 @@ TIniText::TIniText(std::string_view content) {
     // Editors on Windows begin a UTF-8 file with a byte-order mark; it is not part of a line.
     if (content.substr(0, 3) == "\xEF\xBB\xBF")
         content.remove_prefix(3);
+    // CR LF, LF and a lone CR (old Mac editors) each end a line: no value ever holds a line end,
+    // so what Load reads, Save writes back the same.
     size_t start = 0;
     while (start < content.size()) {
-        size_t end = content.find('\n', start);
+        size_t end = content.find_first_of("\r\n", start);
         if (end == std::string_view::npos)
             end = content.size();
-        std::string_view line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines_.emplace_back(line);
+        lines_.emplace_back(content.substr(start, end - start));
         start = end + 1;
+        if (end < content.size() && content[end] == '\r' && start < content.size() &&
+            content[start] == '\n')
+            ++start;
     }
 }
 
@@ -302,7 +305,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view content) {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".tmp" + std::to_string(getpid()) + "." + std::to_string(counter++);
+        // snprintf, not to_string: the fuzzers see the same code path whatever the process id.
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".tmp%ld.%u", static_cast<long>(getpid()), counter++);
+        temp = target + suffix;
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;

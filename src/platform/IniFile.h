@@ -1,8 +1,9 @@
 #pragma once
 // INI profile files: [sections] of key=value lines, names matched without regard to case,
 // blanks around a value removed, the first of duplicate sections or keys winning on read.
-// Lines are written with CR LF; CR LF and LF are both read. Every write goes to a temporary
-// file that replaces the old one by a rename, so a crash never leaves half a file.
+// Lines are written with CR LF; CR LF, LF and a lone CR each end a line when read. Every write
+// goes to a temporary file that replaces the old one by a rename, so a crash never leaves half a
+// file.
 
 #include <cstdint>
 #include <limits>

@@ -27,7 +27,7 @@ struct SerialTimeouts {
 
 struct LineSettings {
     uint32_t BaudRate = 9600;
-    int DataBits = 8;  // 4..8; Linux has no 4-bit characters and keeps what it had
+    int DataBits = 8;  // 5..8; 4 (no Linux size) leaves CS8 from raw mode: ask for 8
     int Parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
     int StopBits = 0;  // 0 one, 1 one and a half (not on Linux), 2 two
     bool OutxCtsFlow = false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "CommaLocale.h"
 #include "CommsFixture.h"
 #include "ScriptedDialogs.h"
 #include "common/Exception.h"
@@ -129,7 +130,10 @@ TEST_F(FlashRecordTest, FullWriteInItsOrderThenFlash) {
 }
 
 // The firmware gate: RM7UL V1.11Z has no PV; a version without a space cannot be read.
+// Under a decimal-comma locale too: the radio writes its firmware number with ".".
 TEST_F(FlashRecordTest, PVOnlyWhereTheFirmwareHasIt) {
+    const FormatSettings kept = DefaultFormatSettings();
+    SetDefaultFormatSettings(CommaFormat());
     RadioPersonality unreadable = RadioPersonality::RM7UH();
     unreadable.VersionText = "RM7UHV112A";
     const std::pair<RadioPersonality, Texts> cases[] = {
@@ -159,6 +163,7 @@ TEST_F(FlashRecordTest, PVOnlyWhereTheFirmwareHasIt) {
         }
         radio.Stop();
     }
+    SetDefaultFormatSettings(kept);
 }
 
 TEST_F(FlashRecordTest, NegativeSerialAndCtcssAreLeftOutAndTheRestFlashed) {

@@ -435,13 +435,17 @@ class tst_File : public QObject, protected WindowFixture {
                                  << "Failed to read the configuration from flash";
         QTest::newRow("garbage PL") << "garbage"
                                     << "";  // the conversion error's own text
+        // A foreign file too large to load back as a backup: replacing it is refused.
+        QTest::newRow("too large to load back") << "large"
+                                                << "";
     }
     void saveFailures() {
         QFETCH(QString, how);
         QFETCH(QString, message);
         TMainForm& f = Plugged(12345678);
         const std::string path = dir_->File("keep.RM7UX");
-        std::ofstream(path) << "keep";
+        const std::string old = how == "large" ? std::string(2 << 20, 'x') : "keep";
+        std::ofstream(path) << old;
         if (how == "port") {
             f.ComboBox_PortNumber->setCurrentIndex(199);
             f.ApplyPortSelection();
@@ -449,7 +453,7 @@ class tst_File : public QObject, protected WindowFixture {
             radio_->SetFaults({.Silent = true});
         } else if (how == "hangup") {
             radio_->SetFaults({.HangUpAfterCommands = 10});
-        } else {
+        } else if (how == "garbage") {
             radio_->SetFaults({.GarbageField = "PL"});
         }
         Choose(f, path);
@@ -461,7 +465,7 @@ class tst_File : public QObject, protected WindowFixture {
             QCOMPARE(QString::fromStdString(dialogs_->Shown[1].Text), message);
         else
             QVERIFY(!dialogs_->Shown[1].Text.empty());
-        QCOMPARE(ReadAll(path), std::string("keep"));
+        QVERIFY(ReadAll(path) == old);
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 

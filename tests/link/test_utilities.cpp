@@ -7,8 +7,6 @@
 
 namespace {
 
-const FormatSettings kDot{};
-
 TEST(ModelVariantCode, Table) {
     struct Case {
         const char* text;
@@ -85,12 +83,10 @@ TEST(CompareFirmwareVersions, Table) {
         {"1000000000000000000000000000000000000000000000", "", "1.12", "A", 1},  // past single
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CompareFirmwareVersions(c.numberA, c.suffixA, c.numberB, c.suffixB, kDot),
-                  c.result)
+        EXPECT_EQ(CompareFirmwareVersions(c.numberA, c.suffixA, c.numberB, c.suffixB), c.result)
             << c.numberA << c.suffixA << " vs " << c.numberB << c.suffixB;
     }
-    EXPECT_EQ(CompareFirmwareVersions("1.12", "A", "1.12", "A", CommaFormat()), -2);
-    EXPECT_EQ(CompareFirmwareVersions("1,13", "", "1,12", "A", CommaFormat()), 1);
+    EXPECT_EQ(CompareFirmwareVersions("1,13", "", "1.12", "A"), -2);
 }
 
 TEST(SupportsPVCommand, FirmwareLevels) {
@@ -104,22 +100,26 @@ TEST(SupportsPVCommand, FirmwareLevels) {
         {"RM7UH V1.11Z", false}, {"RM7UH V1.11z", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(SupportsPVCommand(true, c.text, kDot), c.supported) << c.text;
+        EXPECT_EQ(SupportsPVCommand(true, c.text), c.supported) << c.text;
     }
 }
 
 TEST(SupportsPVCommand, UnreadableVersions) {
     for (const char* text : {"RM7UH", "RM7UH no digits"}) {
-        EXPECT_TRUE(SupportsPVCommand(false, text, kDot)) << text;
+        EXPECT_TRUE(SupportsPVCommand(false, text)) << text;
         try {
-            SupportsPVCommand(true, text, kDot);
+            SupportsPVCommand(true, text);
             ADD_FAILURE() << "no exception for " << text;
         } catch (const EFirmwareVersion& e) {
             EXPECT_STREQ(e.what(), "SupportsPVCommand: Could not determine firmware version");
         }
     }
-    // A comma locale cannot read "1.12": the radio is given the benefit of the doubt.
-    EXPECT_TRUE(SupportsPVCommand(true, "RM7UH V1.11", CommaFormat()));
+    // The radio's number reads the same under a decimal-comma locale.
+    const FormatSettings kept = DefaultFormatSettings();
+    SetDefaultFormatSettings(CommaFormat());
+    EXPECT_FALSE(SupportsPVCommand(true, "RM7UH V1.11"));
+    EXPECT_TRUE(SupportsPVCommand(true, "RM7UH V1.12A"));
+    SetDefaultFormatSettings(kept);
 }
 
 TEST(FrequencyCodec, ToChannel) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,8 +63,10 @@ inline int Reap(pid_t pid, std::chrono::milliseconds deadline) {
 
 // Runs `args` (the program first) to its end, standard input from /dev/null; its output is
 // collected through the files `outputs`.out and `outputs`.err.
+// `started`, when given, learns the process id as soon as it runs.
 inline RunResult RunProgram(const std::vector<std::string>& args, const std::string& outputs,
-                            std::chrono::milliseconds deadline = std::chrono::seconds(30)) {
+                            std::chrono::milliseconds deadline = std::chrono::seconds(30),
+                            const std::function<void(pid_t)>& started = nullptr) {
     const std::string outPath = outputs + ".out";
     const std::string errPath = outputs + ".err";
     posix_spawn_file_actions_t actions;
@@ -78,6 +81,8 @@ inline RunResult RunProgram(const std::vector<std::string>& args, const std::str
     RunResult result;
     if (pid <= 0)
         return result;
+    if (started)
+        started(pid);
     result.Status = subprocess_detail::Reap(pid, deadline);
     result.Out = ReadWholeFile(outPath);
     result.Err = ReadWholeFile(errPath);
