@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -74,6 +75,21 @@ class tst_History : public QObject, public WindowFixture {
         std::getline(csv, first);
         QVERIFY(first.rfind(",12345678,RM7UX,flash,", 19) == 19);
         view->close();
+    }
+
+    // A step change keeps frequencies in MHz: each old value is read on the old grid, each new
+    // one on the new.
+    void stepChangeIsRecordedInMegahertz() {
+        TMainForm& f = Attach();
+        Tick();
+        dialogs_->Answers = {MsgResult::Yes};
+        f.RadioButton_FS5000->click();
+        QCOMPARE(radio_->FlashField("PC"), 1u);
+        const auto lines = HistoryLines(dir_->Path() + "/data");
+        QCOMPARE(lines.size(), 8u);
+        QCOMPARE(lines.front(), "12345678 flash -> window/step");
+        QCOMPARE(lines[4], "12345678 tx-frequency 440.00000->440.00000 window/step");
+        QCOMPARE(lines.back(), "12345678 step 6.25->5 window/step");
     }
 
     // A history that cannot be written says so once and the save to flash goes ahead.
