@@ -57,10 +57,16 @@ inline const QColor Green(0x00, 0x80, 0x00);
 inline const QColor Lime(0x00, 0xFF, 0x00);
 // The system's colour for a role: text in its normal look.
 QColor System(QPalette::ColorRole role);
+// A palette whose window is darker than its text.
+bool IsDark(const QPalette& palette);
+// `colour` as shown on `background`: as designed on a light window; on a dark one the same hue
+// made light enough to read.
+QColor Readable(const QColor& colour, const QColor& background);
 }  // namespace WindowColour
 
 // Colours a text role of the active and inactive palette groups only: a disabled control keeps
-// the style's disabled look instead of a colour that says it works.
+// the style's disabled look instead of a colour that says it works. The colour is made readable
+// on the control's background (WindowColour::Readable).
 void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
 
 // The original controls' Tag: an integer the handlers use to tell senders apart.

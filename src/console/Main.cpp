@@ -46,32 +46,9 @@
 
 namespace {
 
-constexpr int kClientWidth = 364;
 constexpr int kNumberOfPorts = 256;
 
 using namespace WindowColour;
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17,
-                  const char* name = nullptr) {
-    auto* label = new QLabel(text, parent);
-    if (name != nullptr)
-        label->setObjectName(name);
-    if (w < 0)
-        w = label->sizeHint().width();
-    label->setGeometry(x, y, w, h);
-    return label;
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-// The maker's mark, with device pixels for the sharpest of the screens.
-QPixmap LogoPixmap() {
-    return MakerLogoPixmap(48);
-}
 
 // A handler for a signal: an error escaping it is shown, not left to end the program.
 template <typename F>
@@ -102,9 +79,6 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont f = font();
-    f.setPixelSize(11);
-    setFont(f);
 
     // The link as designed: port 1, 9600 8N1, the window's events handled while it waits.
     RM7UXport.CommPort = 1;
@@ -130,220 +104,6 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
 
 TMainForm::~TMainForm() {
     FormDestroy();
-}
-
-void TMainForm::CreateControls() {
-    // ---- Head ----
-    Image2 = Named(new QLabel(this), "Image2");
-    Image2->setPixmap(LogoPixmap());
-    Image2->setGeometry(4, 4, 48, 48);
-    Label14 = MakeLabel(this, "KORVA Technologies", 58, 6, 200, 18, "Label14");
-    QFont bold = Label14->font();
-    bold.setBold(true);
-    bold.setPixelSize(14);
-    Label14->setFont(bold);
-    Label13 = MakeLabel(this, "Radio Config", 58, 24, 200, 16, "Label13");
-    QFont product = Label13->font();
-    product.setPixelSize(12);
-    Label13->setFont(product);
-    Label_VersionNO = MakeLabel(this, "V", 58, 40, 150, 14, "Label_VersionNO");
-    Button_Help = Named(new QPushButton("&Help", this), "Button_Help");
-    Button_Help->setGeometry(290, 8, 64, 24);
-    Button_Help->setEnabled(false);
-
-    // ---- Link row ----
-    Label41 = MakeLabel(this, "Com Port", 4, 58, 52, 17, "Label41");
-    ComboBox_PortNumber = Named(new QComboBox(this), "ComboBox_PortNumber");
-    ComboBox_PortNumber->setGeometry(58, 55, 56, 22);
-    ComboBox_PortNumber->setMaxVisibleItems(16);
-    CheckBox_Connect = Named(new QCheckBox("Connect", this), "CheckBox_Connect");
-    CheckBox_Connect->setGeometry(118, 57, 68, 18);
-    Shape_ComportState = Named(new TShape(this), "Shape_ComportState");
-    Shape_ComportState->setGeometry(190, 59, 13, 13);
-    Shape_ComportState->SetBrushColor(System(QPalette::Window));
-    Label_ComportState = MakeLabel(this, "Inactive", 208, 58, 86, 17, "Label_ComportState");
-    PowerButton_M82KDModem = Named(new TPowerButton(this), "PowerButton_M82KDModem");
-    PowerButton_M82KDModem->setGeometry(301, 55, 53, 21);
-    PowerButton_M82KDModem->SetCaption("Modem");
-    PowerButton_M82KDModem->SetToggleChars("\\n ");
-    PowerButton_M82KDModem->SetLED(false);
-    PowerButton_M82KDModem->SetBevelWidth(2);
-    PowerButton_M82KDModem->SetGlowText(true);
-    PowerButton_M82KDModem->SetTextGlowColour(Qt::green);
-    PowerButton_M82KDModem->SetLedOnClour(Qt::red);
-    PowerButton_M82KDModem->SetLedOffColour(Qt::black);
-    PowerButton_M82KDModem->setEnabled(false);
-
-    RadioGroup_FreqStep =
-        new TRadioGroup("Frequency Step - DO NOT DELETE", {"6.25kHz", "5kHz"}, this);
-    RadioGroup_FreqStep->setObjectName("RadioGroup_FreqStep");
-    RadioGroup_FreqStep->setGeometry(200, 0, 150, 60);
-    RadioGroup_FreqStep->SetItemIndex(0);
-    RadioGroup_FreqStep->hide();
-
-    // ---- Panel_Normal ----
-    Panel_Normal = Named(new QFrame(this), "Panel_Normal");
-    Panel_Normal->setGeometry(4, 80, 357, 289);
-    Panel_Normal->setFrameShape(QFrame::Panel);
-    Panel_Normal->setFrameShadow(QFrame::Raised);
-    QWidget* pn = Panel_Normal;
-
-    MakeLabel(pn, "Radio Firmware", 6, 4, 100);
-    Label_VersionString = MakeLabel(pn, "", 108, 4, 240, 17, "Label_VersionString");
-    MakeLabel(pn, "Serial Number", 6, 21, 100);
-    Label_SerialNO = MakeLabel(pn, "", 108, 21, 80, 17, "Label_SerialNO");
-    MakeLabel(pn, "Hardware Revision", 190, 21, 106);
-    Label_HWVer = MakeLabel(pn, "", 300, 21, 50, 17, "Label_HWVer");
-    MakeLabel(pn, "Temperature :", 6, 38, 100);
-    Label_Temp = MakeLabel(pn, "", 108, 38, 30, 17, "Label_Temp");
-    MakeLabel(pn, "o", 139, 34, 8, 12);
-    MakeLabel(pn, "C", 146, 38, 12);
-    MakeLabel(pn, "Raw RSSI :", 190, 38, 106);
-    Label_RawRSSI = MakeLabel(pn, "", 300, 38, 50, 17, "Label_RawRSSI");
-    MakeLabel(pn, "Alarms", 6, 55, 100);
-    Label_Alarms = MakeLabel(pn, "No Alarms", 108, 55, 240, 17, "Label_Alarms");
-
-    MakeLabel(pn, "TX Frequency (MHz)", 6, 80, 118);
-    Label_TxFreq = MakeLabel(pn, "", 124, 80, 66, 17, "Label_TxFreq");
-    BitBtn_TxFreqCopy = Named(new QPushButton("-->", pn), "BitBtn_TxFreqCopy");
-    BitBtn_TxFreqCopy->setGeometry(192, 77, 30, 22);
-    SetTag(BitBtn_TxFreqCopy, 1);
-    Edit_TXFreq = Named(new QLineEdit(pn), "Edit_TXFreq");
-    Edit_TXFreq->setGeometry(226, 77, 90, 22);
-    SetTag(Edit_TXFreq, 1);
-    MakeLabel(pn, "RX Frequency (MHz)", 6, 106, 118);
-    Label_RxFreq = MakeLabel(pn, "", 124, 106, 66, 17, "Label_RxFreq");
-    BitBtn_RxFreqCopy = Named(new QPushButton("-->", pn), "BitBtn_RxFreqCopy");
-    BitBtn_RxFreqCopy->setGeometry(192, 103, 30, 22);
-    SetTag(BitBtn_RxFreqCopy, 2);
-    Edit_RXFreq = Named(new QLineEdit(pn), "Edit_RXFreq");
-    Edit_RXFreq->setGeometry(226, 103, 90, 22);
-    SetTag(Edit_RXFreq, 2);
-    for (QLineEdit* e : {Edit_TXFreq, Edit_RXFreq})
-        e->setToolTip("Press Enter to select closest valid frequency");
-
-    MakeLabel(pn, "TX Band", 6, 132, 60);
-    Label_TXLow = MakeLabel(pn, "", 70, 132, 70, 17, "Label_TXLow");
-    MakeLabel(pn, "to", 142, 132, 16);
-    Label_TxHigh = MakeLabel(pn, "", 160, 132, 70, 17, "Label_TxHigh");
-    MakeLabel(pn, "MHz", 232, 132, 30);
-    MakeLabel(pn, "RX Band", 6, 150, 60);
-    Label_RxLow = MakeLabel(pn, "", 70, 150, 70, 17, "Label_RxLow");
-    MakeLabel(pn, "to", 142, 150, 16);
-    Label_RxHigh = MakeLabel(pn, "", 160, 150, 70, 17, "Label_RxHigh");
-    MakeLabel(pn, "MHz", 232, 150, 30);
-
-    MakeLabel(pn, "Channel Spacing", 6, 174, 100);
-    Label_Bandwidth = MakeLabel(pn, "", 6, 191, 100, 17, "Label_Bandwidth");
-    GroupBox_FrequencyStep = Named(new QGroupBox("Frequency Step", pn), "GroupBox_FrequencyStep");
-    GroupBox_FrequencyStep->setGeometry(150, 168, 166, 42);
-    RadioButton_FS6250 =
-        Named(new QRadioButton("6.25KHz", GroupBox_FrequencyStep), "RadioButton_FS6250");
-    RadioButton_FS6250->setGeometry(8, 18, 72, 18);
-    SetTag(RadioButton_FS6250, 0);
-    RadioButton_FS6250->setChecked(true);
-    RadioButton_FS5000 =
-        Named(new QRadioButton("5KHz", GroupBox_FrequencyStep), "RadioButton_FS5000");
-    RadioButton_FS5000->setGeometry(90, 18, 64, 18);
-    SetTag(RadioButton_FS5000, 1);
-
-    MakeLabel(pn, "PTT Timeout :", 6, 215, 76);
-    Edit_PTTTimeout = Named(new QLineEdit("60", pn), "Edit_PTTTimeout");
-    Edit_PTTTimeout->setGeometry(84, 212, 44, 22);
-    Edit_PTTTimeout->setToolTip("0 .. 255 (sec)");
-    MakeLabel(pn, "CTCSS Tone", 150, 215, 66);
-    SpinEdit_CTCSS = Named(new QSpinBox(pn), "SpinEdit_CTCSS");
-    SpinEdit_CTCSS->setGeometry(218, 212, 52, 22);
-    SpinEdit_CTCSS->setRange(0, 38);
-    SpinEdit_CTCSS->setValue(0);
-    MakeLabel(pn, "RF Level", 6, 241, 76);
-    ComboBox_RFLevel = Named(new QComboBox(pn), "ComboBox_RFLevel");
-    ComboBox_RFLevel->setGeometry(84, 238, 72, 22);
-    ComboBox_RFLevel->addItems({"500mW", "1W", "2W", "5W"});
-    PowerButton_TxOn = Named(new TPowerButton(pn), "PowerButton_TxOn");
-    PowerButton_TxOn->setGeometry(281, 210, 69, 33);
-    PowerButton_TxOn->SetCaption("TX ON");
-    PowerButton_TxOn->SetToggleChars(" \\n");
-    PowerButton_TxOn->SetLED(true);
-    PowerButton_TxOn->SetBevelWidth(3);
-    PowerButton_TxOn->SetGlowText(true);
-    PowerButton_TxOn->SetTextGlowColour(Qt::green);
-    PowerButton_TxOn->SetLedOnClour(Qt::red);
-    PowerButton_TxOn->SetLedOffColour(Qt::black);
-    PowerButton_TxOn->SetLedHeight(5);
-    PowerButton_TxOn->SetLedWidth(8);
-    PowerButton_TxOn->setToolTip("Press space bar to toggle");
-    Button_WriteRadioSettings =
-        Named(new QPushButton("&Save to Flash", pn), "Button_WriteRadioSettings");
-    Button_WriteRadioSettings->setGeometry(244, 256, 106, 26);
-    Button_WriteRadioSettings->setToolTip("Write configuration to flash");
-    // As designed: red and not bold until the first change of state.
-    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText, Red);
-
-    // ---- Panel_Advanced ----
-    Panel_Advanced = Named(new QFrame(this), "Panel_Advanced");
-    Panel_Advanced->setGeometry(3, 369, 346, 188);
-    Panel_Advanced->setFrameShape(QFrame::Panel);
-    Panel_Advanced->setFrameShadow(QFrame::Raised);
-    QWidget* pa = Panel_Advanced;
-    struct ScrollRow {
-        QScrollBar** bar;
-        QLabel** label;
-        const char* caption;
-        const char* barName;
-        const char* labelName;
-    };
-    const ScrollRow rows[] = {
-        {&ScrollBar_Deviation, &Label_DevLev, "Deviation", "ScrollBar_Deviation", "Label_DevLev"},
-        {&ScrollBar_ModBalance, &Label_ModLev, "Modulation Balance", "ScrollBar_ModBalance",
-         "Label_ModLev"},
-        {&ScrollBar_RfPwm, &Label_PwLev, "RF Power Calibration", "ScrollBar_RfPwm", "Label_PwLev"},
-        {&ScrollBar_RfOffset, &Label_OsLev, "RF Offset", "ScrollBar_RfOffset", "Label_OsLev"},
-    };
-    int y = 6;
-    for (const ScrollRow& r : rows) {
-        MakeLabel(pa, r.caption, 6, y, 116);
-        auto* bar = Named(new QScrollBar(Qt::Horizontal, pa), r.barName);
-        bar->setGeometry(124, y, 170, 17);
-        bar->setRange(0, 255);
-        bar->setSingleStep(1);
-        bar->setPageStep(15);
-        // Focus on click too, so the enter handlers run as they did with the original bars.
-        bar->setFocusPolicy(Qt::StrongFocus);
-        *r.bar = bar;
-        *r.label = MakeLabel(pa, "0", 302, y, 36, 17, r.labelName);
-        y += 23;
-    }
-    MakeLabel(pa, "Cutout Temp", 6, 100, 116);
-    Edit_CutoutTemp = Named(new QLineEdit("65", pa), "Edit_CutoutTemp");
-    Edit_CutoutTemp->setGeometry(124, 97, 50, 22);
-    Edit_CutoutTemp->setToolTip("-40 .. 215");
-    Label_FreqBand = MakeLabel(pa, "Counrty/Band", 6, 129, 116, 17, "Label_FreqBand");
-    ComboBox_FreqBand = Named(new QComboBox(pa), "ComboBox_FreqBand");
-    ComboBox_FreqBand->setGeometry(124, 126, 214, 22);
-    ComboBox_FreqBand->setEnabled(false);
-    BitBtn_SaveConfig = Named(new QPushButton("Save To File", pa), "BitBtn_SaveConfig");
-    BitBtn_SaveConfig->setGeometry(6, 156, 120, 26);
-    BitBtn_WriteConfig = Named(new QPushButton("Program From File", pa), "BitBtn_WriteConfig");
-    BitBtn_WriteConfig->setGeometry(134, 156, 130, 26);
-
-    // Bottom left, over the corner the normal panel leaves free.
-    Button_Advanced = Named(new QPushButton("&Advanced", this), "Button_Advanced");
-    Button_Advanced->setGeometry(10, 80 + 258, 76, 26);
-    Button_Advanced->setToolTip("Advanced Setup");
-    Button_Advanced->raise();
-
-    // ---- Non-visual ----
-    PopupMenu_TxFreqCopy = Named(new QMenu(this), "PopupMenu_TxFreqCopy");
-    MenuItem_TxFreqCopy = PopupMenu_TxFreqCopy->addAction("Set To Current Frequency");
-    MenuItem_TxFreqCopy->setObjectName("MenuItem_TxFreqCopy");
-    PopupMenu_RxFreqCopy = Named(new QMenu(this), "PopupMenu_RxFreqCopy");
-    MenuItem_RxFreqCopy = PopupMenu_RxFreqCopy->addAction("Set To Current Frequency");
-    MenuItem_RxFreqCopy->setObjectName("MenuItem_RxFreqCopy");
-    PopupMenu_SendFrequencyStep = Named(new QMenu(this), "PopupMenu_SendFrequencyStep");
-    pm_Send = PopupMenu_SendFrequencyStep->addAction("Send");
-    pm_Send->setObjectName("pm_Send");
-    Timer_ReadRadio = Named(new QTimer(this), "Timer_ReadRadio");
 }
 
 void TMainForm::SetHelpContexts() {
@@ -848,11 +608,6 @@ bool TMainForm::TEditChangesMade(QObject* Sender) const {
 
 void TMainForm::Button_HelpClick() {
     ::Button_HelpClick();
-}
-
-void TMainForm::FitClientHeight() {
-    const QWidget* last = Panel_Advanced->isHidden() ? Panel_Normal : Panel_Advanced;
-    setFixedSize(kClientWidth, last->geometry().bottom() + 1 + 10);
 }
 
 void TMainForm::ShowException(const std::exception& e) {

@@ -232,7 +232,8 @@ class TMainForm : public QWidget {
     // the radio on the cable is not the one with StartSerial (swapped while a question was open).
     bool SameRadioOnCable(int64_t StartSerial);
     void Button_HelpClick();
-    // Client height: bottom of the last visible panel plus 10 pixels.
+    // The size the layout needs, at least the designed width: the client height is the bottom
+    // of the last visible panel plus 10 pixels.
     void FitClientHeight();
     // Shows `dialog` through FileDialogHook or QFileDialog.
     bool ExecuteFileDialog(TFileDialog& dialog);

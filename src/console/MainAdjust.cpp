@@ -94,8 +94,7 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
                 TxTestSerial = serial;
                 // The longest time-out while the operator keys the transmitter by hand.
                 SetField("PP", "FF");
-                RM7UXport.WriteEchoed("O3");
-                RM7UXport.DrainInput();
+                TransmitterTestOn();
                 TransmitterOn = 1;
             } else {
                 ShowTransmitterOn(false);
@@ -110,8 +109,7 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
                                         : TryStrToInt(Edit_PTTTimeout->text().toStdString())
                                               .value_or(kDefaultPTTTimeout);
                 const bool restored = SetField("PP", IntToHex(seconds, 2));
-                if (RM7UXport.WriteEchoed("O4")) {
-                    RM7UXport.DrainInput();
+                if (TransmitterTestOff()) {
                     TransmitterOn = 0;
                     if (restored) {
                         OperatorPTTTimeout = -1;
@@ -322,6 +320,14 @@ void TMainForm::SpinEdit_CTCSSChange() {
     }
 }
 
+namespace {
+
+const char* const kFlashNotConfirmedText =
+    "The radio did not confirm Save to Flash.\r\n\r\nThe changes may not be in flash: save "
+    "again.";
+
+}  // namespace
+
 void TMainForm::Button_WriteRadioSettingsClick() {
     if (TransmitterOn != 0) {
         ShowPlainBox("The Transmitter must be turned OFF during the write radio process");
@@ -329,18 +335,18 @@ void TMainForm::Button_WriteRadioSettingsClick() {
     }
     if (!OpenRadioPort())
         return;
-    if (EnsureRadioIdentified()) {
-        RM7UXport.WriteEchoed("EE");
-        RM7UXport.WaitForChar(">", 2000, 300);
-        const bool saved = RM7UXport.WriteEchoed("EP");
-        RM7UXport.WaitForChar(">", 2000, 300);
-        if (saved) {
-            HistoryActionScope action(*this, "flash");
-            RecordChange("EP", "", "");
-        }
-        SetChangesMadeState(false);
+    if (!EnsureRadioIdentified()) {
+        CloseRadioPort();
+        return;
     }
+    HistoryActionScope action(*this, "flash");
+    const bool saved = SaveToFlashShortWait();
     CloseRadioPort();
+    // An unconfirmed save keeps the changes marked: the operator saves again.
+    if (saved)
+        SetChangesMadeState(false);
+    else
+        ShowErrorBox(kFlashNotConfirmedText);
 }
 
 // ---- Balloon hints ----

@@ -582,9 +582,7 @@ bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
     SendRxPending(rxFrequency);
     SaveToFlash();
     // The radio restarts with the new step; its prompt follows its version text.
-    RM7UXport.WriteEchoed("O");
-    RM7UXport.WriteText("Z");
-    RM7UXport.WaitForChar(">", 2000, 300);
+    RestartRadio();
     SetChangesMadeState(false);
     // The radio restarted from flash: the window shows what it now holds.
     ReadBackFrequencies();

@@ -1,6 +1,7 @@
 // The window's part in the history of changes (every field it sets and every flash save, told
 // by the command layer), the History view of the connected radio and the antenna alignment view.
 
+#include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -15,20 +16,51 @@
 #include "widgets/AlignmentView.h"
 #include "widgets/HistoryView.h"
 
+namespace {
+
+// The box layout, at any depth under `top`, that holds `widget` itself.
+QBoxLayout* LayoutHolding(QLayout* top, QWidget* widget) {
+    if (top == nullptr)
+        return nullptr;
+    if (auto* box = qobject_cast<QBoxLayout*>(top); box != nullptr && box->indexOf(widget) >= 0)
+        return box;
+    for (int i = 0; i < top->count(); ++i) {
+        if (QBoxLayout* found = LayoutHolding(top->itemAt(i)->layout(), widget))
+            return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void TMainForm::SetupHistory() {
     History = std::make_unique<ChangeHistory>();
     RegisterFieldChangeHook([this](const std::string& code, const std::string& shown,
                                    const std::string& value) { RecordChange(code, shown, value); });
-    Button_Alignment = new QPushButton("Align", this);
+    // Beside Advanced, and beside Program From File, in the layouts the window already has.
+    Button_Alignment = new QPushButton("Align", Button_Advanced->parentWidget());
     Button_Alignment->setObjectName("Button_Alignment");
     Button_Alignment->setToolTip("Antenna alignment: RSSI as fast as the line allows");
-    Button_Alignment->setGeometry(92, 80 + 258, 60, 26);
-    Button_Alignment->raise();
     connect(Button_Alignment, &QPushButton::clicked, this, [this] { Button_AlignmentClick(); });
+    if (QBoxLayout* corner = LayoutHolding(layout(), Button_Advanced)) {
+        const int at = corner->indexOf(Button_Advanced);
+        corner->removeWidget(Button_Advanced);
+        auto* row = new QHBoxLayout;
+        row->setSpacing(6);
+        row->addWidget(Button_Advanced);
+        row->addWidget(Button_Alignment);
+        row->addStretch();
+        corner->insertLayout(at, row);
+    }
+    Button_Alignment->raise();
     Button_History = new QPushButton("History", Panel_Advanced);
     Button_History->setObjectName("Button_History");
     Button_History->setToolTip("The changes made to this radio");
-    Button_History->setGeometry(270, 156, 68, 26);
+    if (QBoxLayout* files = LayoutHolding(Panel_Advanced->layout(), BitBtn_WriteConfig))
+        files->insertWidget(files->indexOf(BitBtn_WriteConfig) + 1, Button_History);
+    // Tab goes on from each button's neighbour to it.
+    setTabOrder(Button_Advanced, Button_Alignment);
+    setTabOrder(BitBtn_WriteConfig, Button_History);
     connect(Button_History, &QPushButton::clicked, this, [this] { Button_HistoryClick(); });
 }
 

@@ -259,12 +259,9 @@ bool TMainForm::LoadRadioData() {
             // EE/EP would store every other unsaved change too, this read's plan rewrite
             // included: the correction waits for the operator's Save to Flash like they do.
             SetChangesMadeState(true);
-        } else {
-            port.WriteEchoed("EE");
-            WaitForPromptQuietly(port);
-            if (port.WriteEchoed("EP"))
-                RecordChange("EP", "", "");
-            WaitForPromptQuietly(port);
+        } else if (!SaveToFlashShortWait()) {
+            // Not confirmed in flash: it waits for Save to Flash like a change.
+            SetChangesMadeState(true);
         }
     }
     Edit_CutoutTemp->setText(Decimal(CutoutTemp));

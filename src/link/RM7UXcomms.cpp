@@ -322,6 +322,44 @@ bool SaveToFlash() {
     return EndCommand(SaveToFlashSilently());
 }
 
+bool SaveToFlashShortWait() {
+    TVVComm2& port = Port();
+    const bool erased = port.WriteEchoed("EE");
+    port.WaitForChar(kPrompt, 2000, 300);
+    Module().Shown.clear();
+    const bool stored = port.WriteEchoed("EP");
+    port.WaitForChar(kPrompt, 2000, 300);
+    return Changed(erased && stored, "EP", "");
+}
+
+bool RestartRadio() {
+    TVVComm2& port = Port();
+    const bool result =
+        port.WriteEchoed("O") && port.WriteText("Z") && port.WaitForChar(kPrompt, 2000, 300);
+    // A restarted radio's transmitter is off.
+    if (result)
+        Module().TransmitterUnconfirmed = false;
+    return result;
+}
+
+bool TransmitterTestOn() {
+    TVVComm2& port = Port();
+    // Keyed from the first letter on, echoed or not, until an "O4" is confirmed.
+    Module().TransmitterUnconfirmed = true;
+    const bool echoed = port.WriteEchoed("O3");
+    port.DrainInput();
+    return echoed;
+}
+
+bool TransmitterTestOff() {
+    TVVComm2& port = Port();
+    if (!port.WriteEchoed("O4"))
+        return false;
+    port.DrainInput();
+    Module().TransmitterUnconfirmed = false;
+    return true;
+}
+
 bool ResetRadio() {
     TVVComm2& port = Port();
     bool wasOpen = port.IsOpen();
@@ -329,12 +367,9 @@ bool ResetRadio() {
         OpenRadioPort();
     if (!port.IsOpen())
         return false;
-    bool result =
-        port.WriteEchoed("O") && port.WriteText("Z") && port.WaitForChar(kPrompt, 2000, 300);
+    const bool result = RestartRadio();
     if (result) {
-        // The radio has restarted: whatever was identified before no longer stands, and its
-        // transmitter is off.
-        Module().TransmitterUnconfirmed = false;
+        // The radio has restarted: whatever was identified before no longer stands.
         Report(csTimeOut);
         port.WriteChar(kCR);
     }

@@ -69,7 +69,17 @@ bool TransmitterOff();
 bool TransmitterMayBeOn();
 bool SaveToFlash();
 bool SaveToFlashSilently();
+// The window's Save to Flash: "EE" then "EP", each followed by up to 2000 ms (and 300
+// characters) for the prompt; "EP" goes even after a failed "EE". True when both were echoed.
+bool SaveToFlashShortWait();
 bool ResetRadio();
+// "O" then "Z" (not echoed), then up to 2000 ms (and 300 characters) for the restarted radio's
+// prompt; nothing reported. False when any of the three failed.
+bool RestartRadio();
+// The transmitter test: "O3" keys the radio until "O4"; what follows each echo is drained rather
+// than awaited. False when the radio did not echo the command.
+bool TransmitterTestOn();
+bool TransmitterTestOff();
 int64_t ReadSerialNumber();
 bool ReadBandWidth(double& Bandwidth);
 // False when the line would not fall silent (see DrainInput's bound).

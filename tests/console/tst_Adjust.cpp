@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "WindowFixture.h"
+#include "link/RM7UXcomms.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/PowerButton.h"
 
@@ -292,6 +293,8 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QVERIFY(InOrder(radio_->EventTexts(), {"rv", "write PP FF", "tx on"}));
         QCOMPARE(Sent(), (Texts{"write PP FF", "tx on"}));
         QVERIFY(radio_->Transmitting());
+        // The command layer knows too: an end of the program warns of a keyed radio.
+        QVERIFY(TransmitterMayBeOn());
         QCOMPARE(f.TransmitterOn, 1);
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
@@ -300,6 +303,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.PowerButton_TxOn->Toggle();
         QCOMPARE(Sent(), (Texts{"write PP 2D", "tx off"}));
         QVERIFY(!radio_->Transmitting());
+        QVERIFY(!TransmitterMayBeOn());
         QCOMPARE(radio_->Field("PP"), 45u);
         QCOMPARE(f.TransmitterOn, 0);
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
@@ -357,6 +361,24 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QCOMPARE(Sent(), (Texts{"ee", "flash"}));
         QCOMPARE(radio_->FlashField("PP"), 30u);
         QVERIFY(!f.ChangesMade);
+    }
+
+    // "EP" goes even when "EE" went unconfirmed; the save is then not shown as done.
+    void saveToFlashUnconfirmed() {
+        TMainForm& f = Plugged();
+        radio_->SetField("PP", 30);
+        RadioFaults lost;
+        lost.LoseEchoOf = "EE";
+        radio_->SetFaults(lost);
+        f.SetChangesMadeState(true);
+        f.Button_WriteRadioSettingsClick();
+        QCOMPARE(Sent(), (Texts{"ee", "flash"}));
+        QVERIFY(f.ChangesMade);
+        QCOMPARE(dialogs_->Texts(),
+                 Texts{"The radio did not confirm Save to Flash.\r\n\r\nThe changes may not be in "
+                       "flash: save again."});
+        // The port is closed before the box: a refresh may run while it is open.
+        QVERIFY(!f.RM7UXport.IsOpen());
     }
 
     void saveToFlashRefusedWhileTransmitting() {

@@ -283,6 +283,19 @@ class tst_Reading : public QObject, protected WindowFixture {
         QCOMPARE(f.SerialNumber, int64_t{12345678});
     }
 
+    // A flash save the radio did not confirm leaves the raised cut-out marked as unsaved.
+    void cutoutFlashUnconfirmed() {
+        TMainForm& f = Attach();
+        radio_->SetField("PS", 30 + 40);
+        RadioFaults lost;
+        lost.LoseEchoOf = "EP";
+        radio_->SetFaults(lost);
+        const Texts events = Tick();
+        QCOMPARE(Texts(events.end() - 3, events.end()), (Texts{"write PS FF", "ee", "flash"}));
+        QCOMPARE(f.Edit_CutoutTemp->text(), QString("215"));
+        QVERIFY(f.ChangesMade);
+    }
+
     void cutoutBelowMinimumIsRaisedAndFlashed() {
         TMainForm& f = Attach();
         radio_->SetField("PS", 30 + 40);
