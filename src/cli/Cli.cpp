@@ -149,6 +149,34 @@ const std::vector<CliCommand>& Commands() {
          0,
          0,
          RunFlash},
+        {"watch",
+         "[--interval MS] [--csv] [--count N]",
+         "RSSI and temperature, one line per reading",
+         "Holds the port and prints the radio's raw RSSI and its temperature in degrees\n"
+         "Celsius, one line per reading, every MS milliseconds (default 1000; 0 reads as fast\n"
+         "as the line allows), until interrupted or, with --count, after N readings. With\n"
+         "--csv, a header line and then 'time,rssi,temperature_c'. Every few seconds the radio\n"
+         "is identified again (RV, PN): when another radio is found on the port, the watch\n"
+         "stops with status 1.\n",
+         {"--csv"},
+         {"--interval", "--count"},
+         0,
+         0,
+         RunWatch},
+        {"history",
+         "[--serial N] [--since DATE] [--json|--csv]",
+         "the changes this user's tool made to radios",
+         "Prints the history of changes made to radios from the window and the command line,\n"
+         "newest first: time, serial number, model, the setting with its old and new values in\n"
+         "its unit (or a save to flash), where the change came from and the operator. The\n"
+         "radio is not needed. --serial N keeps one radio's entries, --since DATE those from\n"
+         "DATE on (YYYY-MM-DD, optionally with a time HH:MM[:SS]). --json prints one JSON\n"
+         "document (kind \"history\"), --csv comma-separated values with a header line.\n",
+         {"--json", "--csv"},
+         {"--serial", "--since"},
+         0,
+         0,
+         RunHistory},
         {"ports",
          "[--json] [--pin N DEVICE]",
          "the serial ports present; keep a cable as COM N",

@@ -50,6 +50,8 @@ int RunSave(CliContext& ctx);
 int RunProgram(CliContext& ctx);
 int RunDiff(CliContext& ctx);
 int RunSimulate(CliContext& ctx);
+int RunWatch(CliContext& ctx);
+int RunHistory(CliContext& ctx);
 
 // EE, then EP, on the open link; false with the step that failed put into words.
 bool SaveToFlashNamed(std::string& failure);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
@@ -110,9 +111,16 @@ int RunFlash(CliContext& ctx) {
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("flash");
+    const int64_t serial = ReadSerialNumber();
+    if (serial < 0 && session.Failure() != 0)
+        return session.Fail("flash: reading the serial number");
+    SettingsContext context;
+    context.RadioModel = session.RadioModel();
+    CliHistory history(ctx, "flash", serial, context);
     std::string failed;
     if (!SaveToFlashNamed(failed))
         return session.Fail(failed);
+    history.FlashSaved();
     session.Close();
     ctx.Err() << "Saved to flash\n";
     return kExitOk;

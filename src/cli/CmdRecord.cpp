@@ -1,16 +1,19 @@
 // read, save, program, diff: the whole flash record, between the radio and a configuration file.
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
+#include "config/ProgramReview.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
@@ -137,6 +140,52 @@ int ConfirmSerialProgramming(RadioSession& session, int64_t fileSerial, int64_t 
     return ConnectionUnchanged(session, radioSerial);
 }
 
+// Terminal columns: "°C" is three bytes but two columns.
+size_t TerminalWidth(const std::string& text) {
+    return static_cast<size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// The review as a table: one line per field that changes, the count of those that do not.
+void PrintReview(const CliContext& ctx, const ProgramReview& review) {
+    if (review.Changes.empty()) {
+        ctx.Out() << "No field changes (" << review.Unchanged << " unchanged)\n";
+        return;
+    }
+    size_t name = 7, unit = 4, radio = 5;
+    for (const ReviewRow& r : review.Changes) {
+        name = std::max(name, r.Name.size());
+        unit = std::max(unit, TerminalWidth(r.Unit));
+        radio = std::max(radio, TerminalWidth(r.RadioValue));
+    }
+    auto pad = [](const std::string& text, size_t width) {
+        const size_t w = TerminalWidth(text);
+        return text + std::string(w < width ? width - w : 0, ' ') + "  ";
+    };
+    ctx.Out() << pad("setting", name) << pad("unit", unit) << pad("radio", radio) << "file\n";
+    for (const ReviewRow& r : review.Changes) {
+        ctx.Out() << pad(r.Name, name) << pad(r.Unit, unit)
+                  << pad(TerminalSafe(r.RadioValue), radio) << TerminalSafe(r.FileValue) << "\n";
+    }
+    ctx.Out() << review.Changes.size()
+              << (review.Changes.size() == 1 ? " field changes, " : " fields change, ")
+              << review.Unchanged << " unchanged\n";
+}
+
+// Each field the program changed, then the flash save. A write that stopped part-way records the
+// fields as "program, unfinished": which of them took is not known until the radio is read.
+void RecordProgram(const CliContext& ctx, const ProgramReview& review,
+                   const TRM7UXFlashRecord& radio, bool written) {
+    if (!written && review.Changes.empty())
+        return;
+    CliHistory history(ctx, written ? "program" : "program, unfinished", radio.SerialNumber,
+                       ContextOfRecord(radio));
+    for (const ReviewRow& r : review.Changes)
+        history.Field(r.Code, r.RadioRaw, r.FileRaw);
+    if (written)
+        history.FlashSaved();
+}
+
 void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>& differences) {
     for (const auto& d : differences)
         ctx.Out() << d.Key << " file=" << d.Expected << " radio=" << d.Actual << "\n";
@@ -222,8 +271,23 @@ int RunProgram(CliContext& ctx) {
             return kExitRefused;
     }
 
+    // What the program will change, read right before writing: the radio it was read from is
+    // the one written, or nothing is.
+    TRM7UXFlashRecordClass before;
+    std::string problem;
+    if (!ReadRadio(before, session, problem, ctx, "reading the radio to review the changes"))
+        return ReadFailed(session, ctx, problem);
+    if (before.Record().SerialNumber != radioSerial) {
+        ShowErrorBox(kConnectionChangedText);
+        return kExitRefused;
+    }
+    const ProgramReview review = ReviewProgram(record.Record(), before.Record());
+    PrintReview(ctx, review);
+
     Progress(ctx, "writing the configuration and saving it to flash");
-    if (!record.WriteToRadio()) {
+    const bool written = record.WriteToRadio();
+    RecordProgram(ctx, review, before.Record(), written);
+    if (!written) {
         // The fields go first and the flash save last: where it stopped says what flash holds.
         const std::string at = TerminalSafe(session.LastCommand());
         const bool saving = StartsWith(at, "EE") || StartsWith(at, "EP");
@@ -240,7 +304,6 @@ int RunProgram(CliContext& ctx) {
     // What the radio holds after the reset came from its flash: reading it back checks both.
     session.Settle();
     TRM7UXFlashRecordClass back;
-    std::string problem;
     if (!ReadRadio(back, session, problem, ctx, "reading the radio back to verify")) {
         // The line must know that this radio is programmed, only not verified.
         const std::string command = session.LastCommand();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
+#include "cli/CliHistory.h"
 #include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
@@ -246,16 +247,28 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
     };
     const double tx = keep(pt, p3, p4);
     const double rx = keep(pr, p1, p2);
+    const int64_t serial = ReadSerialNumber();
+    if (serial < 0 && session.Failure() != 0)
+        return session.Fail("set step: reading the serial number");
+    const SettingsContext before = radio.Context();
+    CliHistory history(ctx, "set step", serial, next);
+    auto send = [&](std::string_view code, const std::string& raw) {
+        const bool ok = SetField(std::string(code), raw);
+        if (ok)
+            history.FieldSet(code, raw, before);
+        return ok;
+    };
     std::string reply;
-    const bool sent = WriteAndReadField("PC", next.StepCode, reply, 2, 2) &&
-                      SetField("P3", channel(p3)) && SetField("P4", channel(p4)) &&
-                      SetField("PT", channel(tx)) && SetField("P1", channel(p1)) &&
-                      SetField("P2", channel(p2)) && SetField("PR", channel(rx));
-    if (!sent)
+    const bool sent = WriteAndReadField("PC", next.StepCode, reply, 2, 2);
+    if (sent)
+        history.FieldSet("PC", next.StepCode);
+    if (!sent || !send("P3", channel(p3)) || !send("P4", channel(p4)) || !send("PT", channel(tx)) ||
+        !send("P1", channel(p1)) || !send("P2", channel(p2)) || !send("PR", channel(rx)))
         return session.Fail("set step: re-encoding the frequencies (nothing saved to flash)");
     std::string failed;
     if (!SaveToFlashNamed(failed))
         return session.Fail(failed);
+    history.FlashSaved();
     const bool reset = ResetRadio();
     session.Close();
     session.Settle();
@@ -425,6 +438,23 @@ int RunSet(CliContext& ctx) {
         changes.push_back(c);
     }
 
+    // Frequencies go into the history in MHz, so the grid must be known.
+    for (const Change& c : changes) {
+        const RadioSetting* s =
+            c.What.Field != nullptr ? SettingOfCode(c.What.Field->Code) : nullptr;
+        if (s != nullptr && s->Kind == SettingKind::Frequency && !radio.Step(status))
+            return status;
+    }
+    const int64_t serial = ReadSerialNumber();
+    if (serial < 0 && session.Failure() != 0)
+        return session.Fail("set: reading the serial number");
+    CliHistory history(ctx, "set", serial, radio.Context());
+    auto send = [&](std::string_view code, const std::string& raw) {
+        const bool ok = SetField(std::string(code), raw);
+        if (ok)
+            history.FieldSet(code, raw);
+        return ok;
+    };
     for (const Change& c : changes) {
         bool ok = true;
         if (c.PlanRow != nullptr) {
@@ -435,14 +465,17 @@ int RunSet(CliContext& ctx) {
             const double centre = NearestValidFrequency(model, context.StepCode,
                                                         (c.PlanRow->Lower + c.PlanRow->Upper) / 2);
             auto channel = [&](double f) { return FrequencyToChannel(model, context.StepCode, f); };
-            ok = SetField("P1", channel(c.PlanRow->Lower)) &&
-                 SetField("P2", channel(c.PlanRow->Upper)) && SetField("PR", channel(centre)) &&
-                 SetField("P3", channel(c.PlanRow->Lower)) &&
-                 SetField("P4", channel(c.PlanRow->Upper)) && SetField("PT", channel(centre));
+            history.Origin().Action = "set plan " + c.Shown;
+            ok = send("P1", channel(c.PlanRow->Lower)) && send("P2", channel(c.PlanRow->Upper)) &&
+                 send("PR", channel(centre)) && send("P3", channel(c.PlanRow->Lower)) &&
+                 send("P4", channel(c.PlanRow->Upper)) && send("PT", channel(centre));
+            history.Origin().Action = "set";
         } else if (c.What.Field->Access == FieldAccess::Level) {
             ok = SetFieldPair("PL", std::string(c.What.Field->Code.substr(2)), c.Raw);
+            if (ok)
+                history.FieldSet(c.What.Field->Code, c.Raw);
         } else {
-            ok = SetField(std::string(c.What.Field->Code), c.Raw);
+            ok = send(c.What.Field->Code, c.Raw);
         }
         if (!ok)
             return session.Fail("set " + c.What.Label);
@@ -451,6 +484,7 @@ int RunSet(CliContext& ctx) {
         std::string failed;
         if (!SaveToFlashNamed(failed))
             return session.Fail(failed + " (the values are in the working settings)");
+        history.FlashSaved();
     }
     session.Close();
     for (const Change& c : changes)

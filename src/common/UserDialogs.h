@@ -6,7 +6,8 @@
 #include <string>
 
 enum class MsgType { Error, Warning, Information, Plain };
-enum class MsgButtons { OK, YesNo, OKCancel, OKAbort };
+// ProgramCancel: a confirmation whose OK reads "Program" (answered OK or Cancel).
+enum class MsgButtons { OK, YesNo, OKCancel, OKAbort, ProgramCancel };
 enum class MsgResult { None, OK, Cancel, Yes, No, Abort };
 
 class UserDialogs {

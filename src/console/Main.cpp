@@ -35,6 +35,7 @@
 #include "config/Version.h"
 #include "console/Advanced.h"
 #include "frequency/CountryFrequency.h"
+#include "history/ChangeHistory.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "platform/PortDiagnosis.h"
@@ -363,6 +364,7 @@ void TMainForm::FormCreate() {
     ConsoleEnabled = true;
     EnableConsoleControls(false);
     FlashRecord = std::make_unique<TRM7UXFlashRecordClass>();
+    SetupHistory();
 }
 
 void TMainForm::FormShow() {
@@ -411,8 +413,10 @@ void TMainForm::FormDestroy() {
     Timer_ReadRadio->stop();
     RM7UXport.Close();
     // The command layer must not outlive the link it was given.
-    if (RM7UXLink() == &RM7UXport)
+    if (RM7UXLink() == &RM7UXport) {
         RegisterRM7UXComms(nullptr, {}, {});
+        RegisterFieldChangeHook({});
+    }
 }
 
 void TMainForm::FillPortList() {

@@ -41,6 +41,8 @@ class TForm_Password;
 class TPowerButton;
 class TRM7UXFlashRecordClass;
 class TRadioConfigRegistry;
+class ChangeHistory;
+class TAlignmentView;
 
 // What the window keeps of a file dialog between showings; the dialog itself is shown by
 // TMainForm::ExecuteFileDialog.
@@ -337,6 +339,20 @@ class TMainForm : public QWidget {
     void ShowPortTooltip(uint8_t code);
     void MenuItem_KeepCableClick();
     void MenuItem_FindRadioClick();
+    // ================= MainHistory.cpp: the history of changes, its view, the alignment view
+    QPushButton* Button_Alignment = nullptr;
+    QPushButton* Button_History = nullptr;
+    std::unique_ptr<ChangeHistory> History;
+    // Where the changes under way come from: "adjust", "step", "plan", "read correction", ...
+    std::string HistoryAction = "adjust";
+    // The step a step change left: its old frequencies are channels of that grid.
+    std::string HistoryOldStep;
+    QPointer<TAlignmentView> AlignmentView;
+    void SetupHistory();
+    // Told by the command layer of every field set and flash save; writes the entry.
+    void RecordChange(const std::string& Code, const std::string& Shown, const std::string& Value);
+    void Button_AlignmentClick();
+    void Button_HistoryClick();
     // ================= Advanced.cpp: advanced mode and the modem button =================
     void Button_AdvancedClick();
     void DisplayAdvancedModeState();
@@ -380,6 +396,20 @@ class TMainForm : public QWidget {
     // The port and failure code last looked at for other holders, and what was found.
     std::pair<uint32_t, uint8_t> heldPortChecked_{};
     QString heldPortText_;
+};
+
+// The origin of the history entries written while it lives; the one before comes back after.
+class HistoryActionScope {
+  public:
+    HistoryActionScope(TMainForm& form, std::string action)
+        : form_(form), old_(std::exchange(form.HistoryAction, std::move(action))) {}
+    ~HistoryActionScope() { form_.HistoryAction = old_; }
+    HistoryActionScope(const HistoryActionScope&) = delete;
+    HistoryActionScope& operator=(const HistoryActionScope&) = delete;
+
+  private:
+    TMainForm& form_;
+    std::string old_;
 };
 
 // Closes the radio port however an exchange ends.

@@ -79,6 +79,7 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
     bool offFailed = false;
     {
         PortClose close;
+        HistoryActionScope action(*this, "TX test");
         if (TransmitterOn == 0) {
             ShowTransmitterOn(true);
             TransmitterOn = 0;
@@ -338,6 +339,7 @@ void TMainForm::Button_WriteRadioSettingsClick() {
         CloseRadioPort();
         return;
     }
+    HistoryActionScope action(*this, "flash");
     const bool saved = SaveToFlashShortWait();
     CloseRadioPort();
     // An unconfirmed save keeps the changes marked: the operator saves again.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/UserDialogs.h"
+#include "config/ProgramReview.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/SerialGuard.h"
 #include "console/Main.h"
@@ -35,6 +36,23 @@ int64_t ConnectedSerialNumber() {
         serial = ReadSerialNumber();
     CloseRadioPort();
     return serial;
+}
+
+// The review as the confirmation shows it: one line per field that changes, in its unit.
+std::string ReviewText(const ProgramReview& review, const std::string& fileName) {
+    std::string text = "Programming '" + fileName + "' ";
+    if (review.Changes.empty()) {
+        text += "changes no field (" + std::to_string(review.Unchanged) + " unchanged).";
+    } else {
+        text += "changes " + std::to_string(review.Changes.size()) +
+                (review.Changes.size() == 1 ? " field" : " fields") + ":\r\n\r\n";
+        for (const ReviewRow& r : review.Changes) {
+            text += r.Name + (r.Unit.empty() ? "" : " (" + r.Unit + ")") + ": " + r.RadioValue +
+                    " \u2192 " + r.FileValue + "\r\n";
+        }
+        text += "\r\n" + std::to_string(review.Unchanged) + " fields unchanged.";
+    }
+    return text + "\r\n\r\nThe radio is then saved to flash and reset.";
 }
 
 }  // namespace
@@ -120,6 +138,21 @@ void TMainForm::BitBtn_WriteConfigClick() {
                 return;
         }
 
+        // What the program would change, against what the radio holds now: the operator
+        // programs or cancels.
+        TRM7UXFlashRecordClass held;
+        if (!held.ReadFromRadio()) {
+            ShowErrorBox("Failed to read the configuration from flash");
+            return;
+        }
+        if (held.Record().SerialNumber != radioSerial) {
+            ShowErrorBox(kConnectionChangedText);
+            return;
+        }
+        const ProgramReview review = ReviewProgram(FlashRecord->Record(), held.Record());
+        if (ShowInformationBox(ReviewText(review, fileName), MsgButtons::ProgramCancel) !=
+            MsgResult::OK)
+            return;
         // The decision stands on the serial number of the last refresh, which may be a whole
         // timer interval old: the radio on the cable is asked once more before it is written.
         if (ConnectedSerialNumber() != radioSerial) {
@@ -127,6 +160,7 @@ void TMainForm::BitBtn_WriteConfigClick() {
             return;
         }
         RefreshPause pause(Timer_ReadRadio);
+        HistoryActionScope action(*this, "program");
         if (!FlashRecord->WriteToRadio()) {
             ShowErrorBox("Failed to write the configuration to flash");
             return;

@@ -550,6 +550,7 @@ void TMainForm::RadioGroup_FreqStepClick() {
 }
 
 bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
+    HistoryActionScope action(*this, "step");
     const double limits[] = {TxLow, TxHigh, RxLow, RxHigh};
     const auto unsent = [&] {
         TxLow = limits[0];
@@ -620,6 +621,7 @@ void TMainForm::ComboBox_FreqBandChange() {
     bool applied = false;
     if (OpenRadioPort()) {
         PortClose close;
+        HistoryActionScope action(*this, "plan");
         std::string reply;
         if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
             FrequencyStepCode = reply;

@@ -167,6 +167,8 @@ std::string TMainForm::UnreadableReplyText(const std::exception& e) const {
 }
 
 bool TMainForm::LoadRadioData() {
+    // What a read writes corrects the radio: the TX test's time-out, the plan, the cut-out.
+    HistoryActionScope action(*this, "read correction");
     TVVComm2& port = RM7UXport;
     std::string reply;
 

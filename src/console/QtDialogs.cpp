@@ -53,6 +53,11 @@ MsgResult TQtDialogs::Show(MsgType type, const std::string& title, const std::st
             add(QMessageBox::Abort, MsgResult::Abort);
             escape = choices.back().button;
             break;
+        case MsgButtons::ProgramCancel:
+            choices.push_back({box.addButton("Program", QMessageBox::AcceptRole), MsgResult::OK});
+            add(QMessageBox::Cancel, MsgResult::Cancel);
+            escape = choices.back().button;
+            break;
     }
     // Closing a box is never its OK: without a cancelling button it answers nothing.
     if (escape == nullptr) {

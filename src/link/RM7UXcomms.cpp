@@ -20,6 +20,8 @@ struct CommsModule {
     TComsStateQuery State;
     std::string VersionText;
     bool IsRM7UX = false;
+    std::string Shown;
+    TFieldChangeHook Changed;
     // A signal waits while the port is open: the radio may be keyed or half-way through a field.
     std::optional<InterruptionHold> Exchange;
     bool TransmitterUnconfirmed = false;
@@ -52,6 +54,14 @@ bool WaitForPrompt() {
 bool WaitForSpace() {
     return Port().WaitForChar(" ", 4000, 200);
 }
+// The space that ends the value a field shows before taking a new one; the value is kept, since
+// it is what the change replaced.
+bool WaitForShownValue() {
+    std::string shown;
+    const bool ok = Port().ReadUntil(shown, " ", 200, 4000);
+    Module().Shown = ok ? shown : std::string();
+    return ok;
+}
 
 // Reads From + Count - 1 characters and keeps the Count of them that start at From.
 bool ReadSlice(std::string& Reply, int From, int Count) {
@@ -83,6 +93,13 @@ int ReadModemReply(std::string& reply, int first, int gap) {
     return Port().ReadReply(reply, 1000, first, gap);
 }
 
+// A field (or the flash) took its new value: the hook hears of it.
+bool Changed(bool result, const std::string& code, const std::string& value) {
+    if (result && Module().Changed)
+        Module().Changed(code, Module().Shown, value);
+    return result;
+}
+
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -99,6 +116,10 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
         Module().Exchange.reset();
 }
 
+void RegisterFieldChangeHook(TFieldChangeHook hook) {
+    Module().Changed = std::move(hook);
+}
+
 TVVComm2* RM7UXLink() {
     return Module().Link;
 }
@@ -109,6 +130,10 @@ const std::string& RM7UXVersionText() {
 
 bool RM7UXIsRM7UX() {
     return Module().IsRM7UX;
+}
+
+const std::string& RM7UXShownValue() {
+    return Module().Shown;
 }
 
 bool OpenRadioPort() {
@@ -218,24 +243,28 @@ bool QueryUntilPrompt(const std::string& Command, std::string& Reply,
 
 bool SetField(const std::string& Command, const std::string& Value) {
     TVVComm2& port = Port();
+    Module().Shown.clear();
     bool result = false;
     if (!port.WriteEchoed(Command)) {
         port.WriteChar(kCR);
     } else {
         // The radio shows the current value between two spaces, then waits for the new one.
-        result = WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value);
+        result = WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value);
     }
-    return EndCommand(result);
+    return Changed(EndCommand(result), Command, Value);
 }
 
 bool SetFieldPair(const std::string& Command, const std::string& Argument,
                   const std::string& Value) {
     TVVComm2& port = Port();
+    Module().Shown.clear();
     port.PurgeInput();
     if (!FlushRadioLink())
         return EndCommand(false);
-    return EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
-                      WaitForSpace() && WaitForSpace() && port.WriteEchoed(Value));
+    return Changed(
+        EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
+                   WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value)),
+        Command + Argument, Value);
 }
 
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
@@ -283,7 +312,10 @@ bool TransmitterMayBeOn() {
 
 bool SaveToFlashSilently() {
     TVVComm2& port = Port();
-    return port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt();
+    Module().Shown.clear();
+    return Changed(
+        port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt(),
+        "EP", "");
 }
 
 bool SaveToFlash() {
@@ -294,9 +326,10 @@ bool SaveToFlashShortWait() {
     TVVComm2& port = Port();
     const bool erased = port.WriteEchoed("EE");
     port.WaitForChar(kPrompt, 2000, 300);
+    Module().Shown.clear();
     const bool stored = port.WriteEchoed("EP");
     port.WaitForChar(kPrompt, 2000, 300);
-    return erased && stored;
+    return Changed(erased && stored, "EP", "");
 }
 
 bool RestartRadio() {

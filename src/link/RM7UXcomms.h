@@ -28,9 +28,19 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
                         TComsStateQuery comsState);
 TVVComm2* RM7UXLink();
 
+// Told of each field SetField or SetFieldPair has set ("PL2" for a level), with the value it
+// showed before and the value typed, and of each save to flash (code "EP", both values empty):
+// the window keeps its history of changes with it. Nothing on the wire depends on it.
+using TFieldChangeHook = std::function<void(const std::string& Code, const std::string& Shown,
+                                            const std::string& Value)>;
+void RegisterFieldChangeHook(TFieldChangeHook hook);
+
 // What the last EnsureRadioIdentified found.
 const std::string& RM7UXVersionText();
 bool RM7UXIsRM7UX();
+// What the field showed before the last SetField or SetFieldPair typed its new value: the value
+// the change replaced. Empty when that exchange did not get so far.
+const std::string& RM7UXShownValue();
 
 bool OpenRadioPort();
 bool CloseRadioPort();

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-std::string UserConfigHome() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+namespace {
+
+// The XDG base folder named by `variable`, else `fallback` under the home folder.
+std::string XdgFolder(const char* variable, const char* fallback) {
+    const char* xdg = std::getenv(variable);
     if (xdg != nullptr && xdg[0] == '/')
         return xdg;
     const char* home = std::getenv("HOME");
@@ -15,7 +18,17 @@ std::string UserConfigHome() {
         const passwd* pw = getpwuid(getuid());
         home = pw != nullptr ? pw->pw_dir : "/tmp";
     }
-    return std::string(home) + "/.config";
+    return std::string(home) + fallback;
+}
+
+}  // namespace
+
+std::string UserConfigHome() {
+    return XdgFolder("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string UserDataHome() {
+    return XdgFolder("XDG_DATA_HOME", "/.local/share");
 }
 
 std::string PortsFolder() {

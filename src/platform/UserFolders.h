@@ -5,6 +5,8 @@
 
 // $XDG_CONFIG_HOME when set and absolute, else $HOME/.config (no trailing separator).
 std::string UserConfigHome();
+// $XDG_DATA_HOME when set and absolute, else $HOME/.local/share (no trailing separator).
+std::string UserDataHome();
 // The folder that holds COMn links to real devices.
 std::string PortsFolder();
 // The per-user store (the registry's place on Linux).

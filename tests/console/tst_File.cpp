@@ -104,16 +104,17 @@ class tst_File : public QObject, protected WindowFixture {
         const QString wrong = "Wrong device !!";
         const QString invalid = "Invalid serial number in connect device!!";
         const QString program = "Program Serial Number ?";
+        const QString review = "Programming '";  // the review, answered Program
         QTest::newRow("its own file") << qint64(12345678) << qint64(12345678) << qint64(12345678)
-                                      << QList<int>{} << "" << true << QStringList{saved};
+                                      << QList<int>{ok} << "" << true << QStringList{review, saved};
         QTest::newRow("another module") << qint64(1234567) << qint64(7654321) << qint64(7654321)
                                         << QList<int>{} << "" << false << QStringList{wrong};
         QTest::newRow("lowest into 0, confirmed")
-            << qint64(1000000) << qint64(0) << qint64(0) << QList<int>{ok, ok} << "000F4240" << true
-            << QStringList{invalid, program, saved};
+            << qint64(1000000) << qint64(0) << qint64(0) << QList<int>{ok, ok, ok} << "000F4240"
+            << true << QStringList{invalid, program, review, saved};
         QTest::newRow("highest into 0, confirmed")
-            << qint64(12999999) << qint64(0) << qint64(0) << QList<int>{ok, ok} << "00C65D3F"
-            << true << QStringList{invalid, program, saved};
+            << qint64(12999999) << qint64(0) << qint64(0) << QList<int>{ok, ok, ok} << "00C65D3F"
+            << true << QStringList{invalid, program, review, saved};
         QTest::newRow("aborted") << qint64(1000000) << qint64(0) << qint64(0) << QList<int>{abort}
                                  << "" << false << QStringList{invalid};
         QTest::newRow("warning closed") << qint64(1000000) << qint64(0) << qint64(0) << QList<int>{}
@@ -126,8 +127,8 @@ class tst_File : public QObject, protected WindowFixture {
         QTest::newRow("one below the range") << qint64(999999) << qint64(0) << qint64(0)
                                              << QList<int>{} << "" << false << QStringList{wrong};
         QTest::newRow("file of a 0 radio into a 0 radio")
-            << qint64(0) << qint64(0) << qint64(0) << QList<int>{} << "" << true
-            << QStringList{saved};
+            << qint64(0) << qint64(0) << qint64(0) << QList<int>{ok} << "" << true
+            << QStringList{review, saved};
         QTest::newRow("file of a 0 radio elsewhere")
             << qint64(0) << qint64(12345678) << qint64(12345678) << QList<int>{} << "" << false
             << QStringList{wrong};
@@ -331,9 +332,12 @@ class tst_File : public QObject, protected WindowFixture {
     void radioStopsAnsweringWhileWritten() {
         TMainForm& f = Plugged(12345678);
         Choose(f, MakeFile(12345678, "c.RM7UX"));
-        radio_->SetFaults({.HangUpAfterCommands = commandsAnswered_ + 8});
+        // The file's read and the review's read, RV and PN, then RV, PF, PD, PM, PS, PW.
+        radio_->SetFaults({.HangUpAfterCommands = 2 * commandsAnswered_ + 8});
+        dialogs_->Answers.push_back(MsgResult::OK);
         f.BitBtn_WriteConfigClick();
-        QCOMPARE(ShownTexts(), Texts{"Failed to write the configuration to flash"});
+        QCOMPARE(ShownTexts().size(), 2u);
+        QCOMPARE(ShownTexts()[1], "Failed to write the configuration to flash");
         QVERIFY(!Has(radio_->EventTexts(), "ee"));
         QVERIFY(!Has(radio_->EventTexts(), "flash"));
         QVERIFY(!f.RM7UXport.IsOpen());
@@ -345,9 +349,11 @@ class tst_File : public QObject, protected WindowFixture {
         {
             TMainForm& f = Plugged(12345678);
             Choose(f, MakeFile(12345678, "c.RM7UX"));
+            dialogs_->Answers.push_back(MsgResult::OK);
             f.BitBtn_WriteConfigClick();
-            QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash"});
-            QCOMPARE(dialogs_->Shown[0].Type, MsgType::Information);
+            QCOMPARE(ShownTexts().size(), 2u);
+            QCOMPARE(ShownTexts()[1], "Configuration Saved to Flash");
+            QCOMPARE(dialogs_->Shown[1].Type, MsgType::Information);
             const Texts events = radio_->EventTexts();
             auto reset = std::find(events.begin(), events.end(), "reset");
             QVERIFY(reset != events.end());
@@ -359,8 +365,10 @@ class tst_File : public QObject, protected WindowFixture {
         TMainForm& f = Plugged(12345678);
         Choose(f, MakeFile(12345678, "c.RM7UX"));
         radio_->SetFaults({.HangUpAfterCommands = commandsAnswered_ + beforeReset});
+        dialogs_->Answers.push_back(MsgResult::OK);
         f.BitBtn_WriteConfigClick();
-        QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash\r\nPlease reset the device"});
+        QCOMPARE(ShownTexts().size(), 2u);
+        QCOMPARE(ShownTexts()[1], "Configuration Saved to Flash\r\nPlease reset the device");
         QVERIFY(Has(radio_->EventTexts(), "flash"));
     }
 
@@ -489,8 +497,17 @@ class tst_File : public QObject, protected WindowFixture {
         radio_->SetField("PD", 0x77);
         radio_->SetField("PL3", 0x11);
         radio_->ClearEvents();
+        dialogs_->Answers.push_back(MsgResult::OK);
         f.BitBtn_WriteConfigClick();
-        QCOMPARE(ShownTexts(), Texts{"Configuration Saved to Flash"});
+        // The review names exactly the two fields that drifted, in their units.
+        QCOMPARE(ShownTexts().size(), 2u);
+        QVERIFY2(ShownTexts()[0].find("changes 2 fields:\r\n\r\ndeviation: 119 \u2192 ") !=
+                     std::string::npos,
+                 ShownTexts()[0].c_str());
+        QVERIFY(ShownTexts()[0].find("power-calibration-3: 17 \u2192 ") != std::string::npos);
+        QVERIFY(ShownTexts()[0].find("20 fields unchanged") != std::string::npos);
+        QCOMPARE(dialogs_->Shown[0].Buttons, MsgButtons::ProgramCancel);
+        QCOMPARE(ShownTexts()[1], "Configuration Saved to Flash");
         const Texts events = radio_->EventTexts();
         QVERIFY(Has(events, "write PD " + IntToHexText(deviation)));
         QVERIFY(Has(events, "flash"));

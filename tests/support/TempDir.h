@@ -18,11 +18,8 @@ class TempDir {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
         if (pointed_) {
-            if (oldXdg_.empty()) {
-                unsetenv("XDG_CONFIG_HOME");
-            } else {
-                setenv("XDG_CONFIG_HOME", oldXdg_.c_str(), 1);
-            }
+            Restore("XDG_CONFIG_HOME", oldXdg_);
+            Restore("XDG_DATA_HOME", oldData_);
         }
     }
     TempDir(const TempDir&) = delete;
@@ -31,15 +28,26 @@ class TempDir {
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
+    // The change history too goes here ($XDG_DATA_HOME), never into the user's own.
     void PointConfigHere() {
         const char* old = std::getenv("XDG_CONFIG_HOME");
         oldXdg_ = old != nullptr ? old : "";
+        const char* oldData = std::getenv("XDG_DATA_HOME");
+        oldData_ = oldData != nullptr ? oldData : "";
         pointed_ = true;
         setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (path_ + "/data").c_str(), 1);
     }
 
   private:
+    static void Restore(const char* name, const std::string& old) {
+        if (old.empty())
+            unsetenv(name);
+        else
+            setenv(name, old.c_str(), 1);
+    }
+
     std::string path_;
-    std::string oldXdg_;
+    std::string oldXdg_, oldData_;
     bool pointed_ = false;
 };

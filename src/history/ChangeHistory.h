@@ -1,0 +1,74 @@
+#pragma once
+// The per-user history of every change the tool makes to a radio: one SQLite file under the XDG
+// data folder, one transaction per entry, so a crash loses nothing already recorded. The window
+// and the command line write it; the History view and `rm7ux history` only read it.
+//
+// A history that cannot be written never stops the work it records: Record says false, and the
+// reason is handed out once through TakeWarning, for the caller to show as it shows things.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+struct HistoryEntry {
+    int64_t Id = 0;
+    std::string Time;    // local time, "2026-12-08T09:30:00"; Record fills it when empty
+    std::string Serial;  // the radio's eight digits; "" when it holds none
+    std::string Model;   // "RM7UX", "RM7VX"
+    std::string Field;   // the setting's name ("tx-frequency"), a code without one, or "flash"
+    std::string Code;    // the radio's field ("PT"); "" for a flash save
+    std::string Unit;    // "MHz", "°C", ...; "" for names and counts
+    std::string OldRaw, NewRaw;      // the field's digits as the radio gives them
+    std::string OldValue, NewValue;  // in the unit
+    std::string Source;              // "window" or "cli"
+    std::string Action;              // "set", "set step", "program", "adjust", "plan", ...
+    std::string User;                // the operator; Record fills it when empty
+};
+
+struct HistoryFilter {
+    std::string Serial;  // "" for every radio
+    std::string Since;   // "" or a local time prefix "2026-12-08" / "2026-12-08T09:30"
+};
+
+class ChangeHistory {
+  public:
+    // The default is the user's history file (HistoryFileName).
+    explicit ChangeHistory(std::string path = HistoryFileName());
+    ~ChangeHistory();
+    ChangeHistory(const ChangeHistory&) = delete;
+    ChangeHistory& operator=(const ChangeHistory&) = delete;
+
+    static std::string HistoryFileName();
+
+    // Writes one entry in a transaction of its own; false when the history cannot be written.
+    bool Record(HistoryEntry entry);
+    // Why the first failed Record failed, the first time it is asked; "" otherwise.
+    std::string TakeWarning();
+
+    // The entries that pass the filter, newest first. False with the reason in `problem` when the
+    // history cannot be read; a history never written is empty, not a failure.
+    bool Query(const HistoryFilter& filter, std::vector<HistoryEntry>& entries,
+               std::string& problem);
+
+    const std::string& Path() const { return path_; }
+
+  private:
+    bool Open(bool create, std::string& problem);
+    void Failed(const std::string& problem);
+
+    std::string path_;
+    sqlite3* db_ = nullptr;
+    bool failed_ = false;
+    std::string warning_;
+};
+
+// The operator's user name, from the login database ($USER where it has none).
+std::string OperatorName();
+// Now, in local time, as history entries keep it.
+std::string LocalTimeNow();
+
+// The entries as CSV (RFC 4180, CR LF lines), one header line first: what a spreadsheet reads.
+std::string HistoryCsv(const std::vector<HistoryEntry>& entries);

@@ -1,0 +1,155 @@
+#include "widgets/AlignmentView.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include "common/StrUtils.h"
+#include "link/RM7UXcomms.h"
+#include "link/RadioTexts.h"
+#include "widgets/SignalPlot.h"
+
+namespace {
+
+// Often enough that a swapped radio is noticed while the technician still looks, seldom enough
+// that RSSI keeps nearly the whole line.
+constexpr qint64 kIdentifyEveryMs = 3000;
+// After a failed exchange, the next try waits this long rather than hammering a silent line.
+constexpr int kRetryMs = 500;
+const QColor kRssiColour(0x40, 0xE0, 0x60);
+const QColor kTemperatureColour(0xF0, 0xA0, 0x30);
+
+QLabel* Named(QLabel* label, const char* name) {
+    label->setObjectName(name);
+    return label;
+}
+
+}  // namespace
+
+TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string versionText)
+    : QDialog(parent), serial_(serial), versionText_(std::move(versionText)) {
+    setObjectName("AlignmentView");
+    setWindowTitle("Antenna Alignment");
+    setWindowModality(Qt::ApplicationModal);
+    auto* grid = new QGridLayout(this);
+    Label_Rssi = Named(new QLabel("--", this), "Label_Rssi");
+    QFont big = Label_Rssi->font();
+    big.setPointSize(big.pointSize() * 4);
+    big.setBold(true);
+    Label_Rssi->setFont(big);
+    Label_Rssi->setAlignment(Qt::AlignCenter);
+    Label_Peak = Named(new QLabel("Peak --", this), "Label_Peak");
+    Label_Rate = Named(new QLabel("0 readings/s", this), "Label_Rate");
+    Label_Temperature = Named(new QLabel("-- °C", this), "Label_Temperature");
+    Label_Status = Named(new QLabel(this), "Label_Status");
+    Button_ResetPeak = new QPushButton("Reset Peak", this);
+    Button_ResetPeak->setObjectName("Button_ResetPeak");
+    Plot = new TSignalPlot(this);
+    Plot->setObjectName("Plot");
+    rssiSeries_ = Plot->AddSeries({"RSSI", kRssiColour, 0, 255});
+    temperatureSeries_ = Plot->AddSeries({"°C", kTemperatureColour, -40, 100});
+    grid->addWidget(new QLabel("Raw RSSI", this), 0, 0);
+    grid->addWidget(Label_Rssi, 1, 0, 1, 3);
+    grid->addWidget(Label_Peak, 2, 0);
+    grid->addWidget(Label_Temperature, 2, 1);
+    grid->addWidget(Label_Rate, 2, 2);
+    grid->addWidget(Plot, 3, 0, 1, 3);
+    grid->addWidget(Label_Status, 4, 0, 1, 2);
+    grid->addWidget(Button_ResetPeak, 4, 2);
+    connect(Button_ResetPeak, &QPushButton::clicked, this, [this] {
+        peak_ = -1;
+        Label_Peak->setText("Peak --");
+    });
+
+    clock_.start();
+    timer_ = new QTimer(this);
+    // Zero: the next reading as soon as the event loop is free, so the line sets the pace.
+    timer_->setInterval(0);
+    connect(timer_, &QTimer::timeout, this, &TAlignmentView::Tick);
+    timer_->start();
+}
+
+TAlignmentView::~TAlignmentView() {
+    if (holding_)
+        CloseRadioPort();
+}
+
+void TAlignmentView::done(int result) {
+    timer_->stop();
+    if (holding_) {
+        CloseRadioPort();
+        holding_ = false;
+    }
+    QDialog::done(result);
+}
+
+void TAlignmentView::Stop(const QString& why) {
+    timer_->stop();
+    if (holding_) {
+        CloseRadioPort();
+        holding_ = false;
+    }
+    Label_Status->setText(why);
+}
+
+bool TAlignmentView::Identify() {
+    std::string version;
+    bool isRM7UX = false;
+    if (!IdentifyRadio(version, isRM7UX))
+        return false;
+    const int64_t serial = ReadSerialNumber();
+    if (serial < 0)
+        return false;
+    if (serial != serial_ || version != versionText_) {
+        Stop("Another radio is connected: the view has stopped");
+        emit RadioChanged();
+        return false;
+    }
+    std::string rt;
+    if (QueryField("RT", rt, 2, 2)) {
+        const std::string celsius = TemperatureText(rt);
+        if (!celsius.empty()) {
+            Label_Temperature->setText(QString::fromStdString(celsius) + " °C");
+            Plot->AddPoint(temperatureSeries_, clock_.elapsed() / 1000.0, std::stod(celsius));
+        }
+    }
+    identifiedAt_ = clock_.elapsed();
+    return true;
+}
+
+void TAlignmentView::Tick() {
+    if (!holding_) {
+        holding_ = OpenRadioPort();
+        identifiedAt_ = -1;
+    }
+    const bool identified =
+        holding_ &&
+        (identifiedAt_ >= 0 && clock_.elapsed() - identifiedAt_ < kIdentifyEveryMs ? true
+                                                                                   : Identify());
+    if (!timer_->isActive())
+        return;  // stopped by a swapped radio
+    std::string rr;
+    std::optional<int64_t> rssi;
+    if (identified && QueryField("RR", rr, 2, 2))
+        rssi = TryHexToInt64(rr);
+    if (!rssi) {
+        Label_Status->setText("No reading from the radio");
+        identifiedAt_ = -1;
+        timer_->setInterval(kRetryMs);
+        return;
+    }
+    timer_->setInterval(0);
+    Label_Status->clear();
+    const qint64 now = clock_.elapsed();
+    ++readings_;
+    recent_.push_back(now);
+    while (!recent_.empty() && recent_.front() <= now - 1000)
+        recent_.pop_front();
+    const int value = static_cast<int>(*rssi);
+    peak_ = std::max(peak_, value);
+    Label_Rssi->setText(QString::number(value));
+    Label_Peak->setText(QString("Peak %1").arg(peak_));
+    Label_Rate->setText(QString("%1 readings/s").arg(recent_.size()));
+    Plot->AddPoint(rssiSeries_, now / 1000.0, value);
+}

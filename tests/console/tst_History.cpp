@@ -1,0 +1,169 @@
+// The history of changes as the window writes it, its view, and the antenna alignment view:
+// against the emulated radio, what the radio saw and holds, and what the history then says.
+
+#include <sys/stat.h>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "WindowFixture.h"
+#include "history/ChangeHistory.h"
+#include "widgets/AlignmentView.h"
+#include "widgets/HistoryView.h"
+
+namespace {
+
+std::vector<std::string> HistoryLines(const std::string& dataHome) {
+    ChangeHistory history(dataHome + "/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
+    std::vector<HistoryEntry> entries;
+    std::string problem;
+    history.Query({}, entries, problem);
+    std::vector<std::string> lines;
+    for (const auto& e : entries)
+        lines.push_back(e.Serial + " " + e.Field + " " + e.OldValue + "->" + e.NewValue + " " +
+                        e.Source + "/" + e.Action);
+    return lines;
+}
+
+}  // namespace
+
+class tst_History : public QObject, public WindowFixture {
+    Q_OBJECT
+  private slots:
+    void init() { SetUpWindow(); }
+    void cleanup() { TearDownWindow(); }
+
+    // Each live change and the flash save appear once, with what the radio held before; so does
+    // what a read corrects (a cut-out of 30 °C).
+    void windowChangesAreRecordedOnce() {
+        TMainForm& f = Attach(With({{"PS", 30 + 40}}));
+        Tick();
+        QCOMPARE(f.SerialNumber, 12345678);
+        f.ComboBox_RFLevel->setCurrentIndex(1);
+        f.ComboBox_RFLevelChange();
+        f.Edit_PTTTimeout->setText("30");
+        f.SetPTT();
+        f.SetPTT();  // the same value again changes nothing
+        f.Button_WriteRadioSettingsClick();
+        QCOMPARE(radio_->FlashField("PW"), 1u);
+        QCOMPARE(radio_->FlashField("PP"), 30u);
+        QCOMPARE(
+            HistoryLines(dir_->Path() + "/data"),
+            (std::vector<std::string>{
+                "12345678 flash -> window/flash", "12345678 ptt-timeout 60->30 window/adjust",
+                "12345678 power 5W->1W window/adjust", "12345678 flash -> window/read correction",
+                "12345678 cutout-temperature 30->215 window/read correction"}));
+
+        // The view of this radio, newest first, and its export.
+        f.Button_HistoryClick();
+        auto* view = f.findChild<THistoryView*>();
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->Table_History->rowCount(), 5);
+        QCOMPARE(view->Table_History->item(0, 1)->text(), QString("flash"));
+        QString problem;
+        QVERIFY(view->ExportCsv(QString::fromStdString(dir_->File("h.csv")), problem));
+        std::ifstream csv(dir_->File("h.csv"));
+        std::string header, first;
+        std::getline(csv, header);
+        std::getline(csv, first);
+        QVERIFY(first.rfind(",12345678,RM7UX,flash,", 19) == 19);
+        view->close();
+    }
+
+    // A step change keeps frequencies in MHz: each old value is read on the old grid, each new
+    // one on the new.
+    void stepChangeIsRecordedInMegahertz() {
+        TMainForm& f = Attach();
+        Tick();
+        dialogs_->Answers = {MsgResult::Yes};
+        f.RadioButton_FS5000->click();
+        QCOMPARE(radio_->FlashField("PC"), 1u);
+        const auto lines = HistoryLines(dir_->Path() + "/data");
+        QCOMPARE(lines.size(), 8u);
+        QCOMPARE(lines.front(), "12345678 flash -> window/step");
+        QCOMPARE(lines[4], "12345678 tx-frequency 440.00000->440.00000 window/step");
+        QCOMPARE(lines.back(), "12345678 step 6.25->5 window/step");
+    }
+
+    // A history that cannot be written says so once and the save to flash goes ahead.
+    void unwritableHistoryDoesNotStopTheFlashSave() {
+        const std::string data = dir_->Path() + "/data";
+        QCOMPARE(mkdir(data.c_str(), 0555), 0);
+        std::ofstream(data + "/KorvaTech") << "a file where the folder would be";
+        TMainForm& f = Attach();
+        Tick();
+        f.Edit_PTTTimeout->setText("40");
+        f.SetPTT();
+        f.Button_WriteRadioSettingsClick();
+        QCOMPARE(radio_->FlashField("PP"), 40u);
+        QTRY_COMPARE(dialogs_->Shown.size(), size_t{1});
+        QVERIFY(dialogs_->Shown[0].Text.find("history of changes could not be written") !=
+                std::string::npos);
+        f.Edit_PTTTimeout->setText("41");
+        f.SetPTT();
+        QTest::qWait(0);
+        QCOMPARE(dialogs_->Shown.size(), size_t{1});
+        chmod(data.c_str(), 0755);
+    }
+
+    // Open, the view reads RSSI and, every few seconds, who the radio is and its temperature;
+    // the refresh waits and resumes when it closes. A swapped radio stops it.
+    void alignmentViewReadsOnlyRssiWhileOpen() {
+        TMainForm& f = Attach();
+        Tick();
+        f.Timer_ReadRadio->start();
+        radio_->ClearEvents();
+        f.Button_AlignmentClick();
+        QPointer<TAlignmentView> view = f.AlignmentView;
+        QVERIFY(view != nullptr);
+        QVERIFY(!f.Timer_ReadRadio->isActive());
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            view->Readings() >= 200,
+            qPrintable(view->Label_Status->text() + " " + QString::number(view->Readings()) + " " +
+                       QString::number(radio_->EventTexts().size())),
+            20000);
+        int rr = 0;
+        for (const std::string& e : radio_->EventTexts()) {
+            if (e == "read RR")
+                ++rr;
+            else
+                QVERIFY2(e == "rv" || e == "read PN" || e == "read RT" || e == "cr", e.c_str());
+        }
+        QVERIFY(rr >= 200);
+        QCOMPARE(view->Label_Rssi->text(), QString("42"));
+        view->close();
+        QTRY_VERIFY(view == nullptr);
+        QVERIFY(f.Timer_ReadRadio->isActive());
+        QVERIFY(!f.RM7UXport.IsOpen());
+
+        // Refused while the TX test is on.
+        f.TransmitterOn = 1;
+        f.Button_AlignmentClick();
+        QVERIFY(f.AlignmentView == nullptr);
+        QCOMPARE(dialogs_->Shown.back().Text,
+                 "The Transmitter must be turned OFF during the antenna alignment");
+        f.TransmitterOn = 0;
+
+        f.Timer_ReadRadio->stop();
+        f.Button_AlignmentClick();
+        view = f.AlignmentView;
+        QTRY_VERIFY(view->Readings() > 0);
+        RadioPersonality other = RadioPersonality::RM7UH();
+        other.SetSerial(7654321);
+        radio_->SwapRadio(other);
+        QTRY_VERIFY_WITH_TIMEOUT(f.SerialNumber == -1, 15000);
+        QVERIFY(view->Label_Status->text().startsWith("Another radio"));
+        QVERIFY(!f.RM7UXport.IsOpen());
+        view->close();
+    }
+};
+
+QTEST_MAIN(tst_History)
+#include "tst_History.moc"
