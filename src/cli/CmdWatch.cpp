@@ -2,8 +2,6 @@
 // aligned. The port is held for the whole watch; every few seconds the radio is identified
 // again, so a radio swapped on the cable is noticed rather than logged as the first one.
 
-#include <signal.h>
-
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -14,56 +12,15 @@
 #include "cli/CliCommands.h"
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
+#include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "platform/Interruption.h"
 
 namespace {
 
-volatile sig_atomic_t gStop = 0;
-
-void OnStop(int) {
-    gStop = 1;
-}
-
-// SIGINT and SIGTERM end the watch between exchanges, so the radio is never left mid-command;
-// the handlers the program had are given back.
-class StopSignals {
-  public:
-    StopSignals() {
-        gStop = 0;
-        struct sigaction sa {};
-        sa.sa_handler = OnStop;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-  private:
-    struct sigaction oldInt_ {
-    }, oldTerm_{};
-};
-
 constexpr auto kIdentifyEvery = std::chrono::seconds(3);
-
-std::string TimeWithMilliseconds() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    char withMs[48];
-    std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(ms));
-    return withMs;
-}
 
 }  // namespace
 
@@ -82,7 +39,6 @@ int RunWatch(CliContext& ctx) {
             return UsageError(ctx, "watch", "--count needs a number of readings from 1");
     }
     const bool csv = ctx.Flag("--csv");
-    StopSignals signals;
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("watch");
@@ -93,7 +49,7 @@ int RunWatch(CliContext& ctx) {
     if (csv)
         ctx.Out() << "time,rssi,temperature_c\n" << std::flush;
     auto identified = std::chrono::steady_clock::now();
-    for (int64_t n = 0; gStop == 0 && (!count || n < *count); ++n) {
+    for (int64_t n = 0; PendingInterruption() == 0 && (!count || n < *count); ++n) {
         if (std::chrono::steady_clock::now() - identified >= kIdentifyEvery) {
             std::string nowVersion;
             bool isRM7UX = false;
@@ -118,10 +74,12 @@ int RunWatch(CliContext& ctx) {
         const std::string temperature = TemperatureText(rt);
         const std::string rssiText = rssi ? std::to_string(*rssi) : "";
         if (csv)
-            ctx.Out() << TimeWithMilliseconds() << "," << rssiText << "," << temperature << "\n";
+            ctx.Out() << LocalTimeWithMilliseconds('T') << "," << rssiText << "," << temperature
+                      << "\n";
         else
-            ctx.Out() << TimeWithMilliseconds() << "  RSSI " << (rssi ? rssiText : "unknown")
-                      << "  " << (temperature.empty() ? "unknown" : temperature + " °C") << "\n";
+            ctx.Out() << LocalTimeWithMilliseconds('T') << "  RSSI "
+                      << (rssi ? rssiText : "unknown") << "  "
+                      << (temperature.empty() ? "unknown" : temperature + " °C") << "\n";
         ctx.Out() << std::flush;
         if (interval > 0 && (!count || n + 1 < *count)) {
             // A signal ends the wait early: the watch stops at once, between exchanges.
@@ -129,6 +87,9 @@ int RunWatch(CliContext& ctx) {
             nanosleep(&wait, nullptr);
         }
     }
+    // An interruption is how a watch is meant to end: between exchanges, the port closed, done.
+    if (PendingInterruption() != 0)
+        RemoveInterruptionHandlers();
     session.Close();
     return kExitOk;
 }

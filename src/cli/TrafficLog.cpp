@@ -9,9 +9,7 @@
 #include <cstring>
 #include <ctime>
 
-namespace {
-
-std::string Now() {
+std::string LocalTimeWithMilliseconds(char separator) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto ms =
@@ -19,11 +17,19 @@ std::string Now() {
         1000;
     std::tm local{};
     localtime_r(&seconds, &local);
+    char date[16];
+    char time[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    std::strftime(time, sizeof time, "%H:%M:%S", &local);
     char text[48];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    char withMs[64];
-    std::snprintf(withMs, sizeof withMs, "%s.%03d", text, static_cast<int>(ms));
-    return withMs;
+    std::snprintf(text, sizeof text, "%s%c%s.%03d", date, separator, time, static_cast<int>(ms));
+    return text;
+}
+
+namespace {
+
+std::string Now() {
+    return LocalTimeWithMilliseconds(' ');
 }
 
 std::string Visible(const std::string& bytes) {

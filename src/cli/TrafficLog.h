@@ -35,3 +35,7 @@ class TrafficLog {
     std::string stamp_;
     std::string problem_;
 };
+
+// Local date and time to the millisecond: "2026-12-08 10:18:20.125" (separator ' ') or
+// "2026-12-08T10:18:20.125" ('T').
+std::string LocalTimeWithMilliseconds(char separator);

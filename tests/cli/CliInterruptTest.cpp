@@ -129,6 +129,21 @@ TEST_F(InterruptTest, AnInterruptedProgramFinishesItsFieldThenResetsTheRadio) {
 
 // "O3" taken, the echo of "O4" lost: the read fails, and a carriage return and "O4" follow.
 // When that echo is lost too, the operator is told.
+// A watch is meant to be ended by a signal: it stops between readings, closes the port and ends
+// as done, with every reading whole.
+TEST_F(InterruptTest, AWatchEndsBetweenReadingsOnASignal) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        SignalAt at{"read RT", signal};
+        StartSignalling(at);
+        CliResult r = RunUntilSignalled(Rm7ux({"watch", "--interval", "0", "--csv"}), at);
+        EXPECT_TRUE(at.Sent);
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_TRUE(Has(r.Out, ",42,25\n")) << r.Out;
+        EXPECT_EQ(r.Out.back(), '\n');
+    }
+}
+
 TEST_F(InterruptTest, ALostEchoOfTheReleaseIsFollowedByAnotherRelease) {
     for (int lost : {1, -1}) {
         SCOPED_TRACE(lost);
