@@ -8,6 +8,7 @@
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "platform/Interruption.h"
 #include "widgets/SignalPlot.h"
 
 namespace {
@@ -119,6 +120,12 @@ bool TAlignmentView::Identify() {
 }
 
 void TAlignmentView::Tick() {
+    // The view holds the port, and with it any signal: one that came ends the view between two
+    // readings, so the window can go.
+    if (PendingInterruption() != 0) {
+        reject();
+        return;
+    }
     if (!holding_) {
         holding_ = OpenRadioPort();
         identifiedAt_ = -1;
