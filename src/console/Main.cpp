@@ -26,6 +26,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <algorithm>
+#include <iostream>
 
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
@@ -350,6 +351,12 @@ void TMainForm::FormCreate() {
     Label_VersionNO->setText("V " + QString::fromStdString(GetVersionText()));
     CommsState = 0;
     LoadSettings();
+    // A settings file too large to read keeps the defaults, and the technician is told once the
+    // window is up.
+    if (!SettingsProblem.empty()) {
+        std::cerr << "CFG_RM7UX_Radio: " << SettingsProblem << "\n";
+        QTimer::singleShot(0, this, [problem = SettingsProblem] { ShowWarningBox(problem); });
+    }
     Timer_ReadRadio->setInterval(ProgramSettings.TimerInterval);
     const bool hide = ProgramSettings.ConnectHide;
     CheckBox_Connect->setVisible(!hide);

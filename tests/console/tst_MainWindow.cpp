@@ -309,6 +309,17 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         WriteSettingsFile("[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n");
         TMainForm f;
         QCOMPARE(f.CutoutTempMinimum, 60);
+        QCoreApplication::processEvents();
+        QVERIFY(dialogs_->Shown.empty());
+    }
+
+    // A settings file too large to read: the defaults, and the technician told once.
+    void hugeSettingsFileIsSaidOnce() {
+        WriteSettingsFile("[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n" + std::string(2 << 20, ';'));
+        TMainForm f;
+        QCOMPARE(f.CutoutTempMinimum, 50);
+        QTRY_COMPARE(dialogs_->Shown.size(), size_t{1});
+        QVERIFY(dialogs_->Shown[0].Text.find("larger than 1 MB") != std::string::npos);
     }
 
     // A port that cannot be had, and a radio that stops answering, through the command layer
