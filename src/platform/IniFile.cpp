@@ -67,7 +67,8 @@ bool FileAbsent(const std::string& path) {
 
 TIniText::TIniText(std::string_view content) {
     // Editors on Windows begin a UTF-8 file with a byte-order mark; it is not part of a line.
-    if (content.substr(0, 3) == "\xEF\xBB\xBF")
+    // Every leading one goes, so that what is read and written back reads the same again.
+    while (content.substr(0, 3) == "\xEF\xBB\xBF")
         content.remove_prefix(3);
     // CR LF, LF and a lone CR (old Mac editors) each end a line: no value ever holds a line end,
     // so what Load reads, Save writes back the same.
