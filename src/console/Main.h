@@ -199,6 +199,8 @@ class TMainForm : public QWidget {
         bool InFullRead = false;
     };
     UnreadableReply LastUnreadable;
+    // The radio did not confirm a release the window asked for, and the technician was told.
+    bool TransmitterDoubtSaid = false;
     // The radio and stage of the refresh under way, and the field whose reply is being read.
     int64_t RefreshSerial = -1;
     bool InFullRead = false;
@@ -243,6 +245,8 @@ class TMainForm : public QWidget {
 
     // ================= MainRead.cpp: reading and showing the radio =================
     void RM7UXLoadradioData();
+    // Tells the technician once when the radio did not confirm that a read released it.
+    void SayIfTransmitterMayBeOn();
     bool LoadRadioData();
     void RM7UX_UpdateStatus();
     void SetRadioAlarms(const std::string& Reply);

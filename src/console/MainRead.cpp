@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "common/StrUtils.h"
+#include "common/UserDialogs.h"
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
@@ -154,10 +155,25 @@ void TMainForm::RM7UXLoadradioData() {
         LastUnreadable = {RefreshSerial, report, InFullRead};
         if (!again)
             ShowException(std::runtime_error(report));
+        SayIfTransmitterMayBeOn();
         return;
     }
     CloseRadioPort();
     Updating = false;
+    SayIfTransmitterMayBeOn();
+}
+
+void TMainForm::SayIfTransmitterMayBeOn() {
+    // While the TX test is on, the window itself shows the transmitter keyed.
+    if (!TransmitterMayBeOn() || TransmitterOn != 0) {
+        TransmitterDoubtSaid = false;
+        return;
+    }
+    if (TransmitterDoubtSaid)
+        return;
+    // Said before the box: ticks go on while it is open.
+    TransmitterDoubtSaid = true;
+    ShowErrorBox("The radio did not confirm that its transmitter is off.\r\nSwitch the radio off.");
 }
 
 std::string TMainForm::UnreadableReplyText(const std::exception& e) const {

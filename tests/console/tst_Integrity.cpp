@@ -98,6 +98,17 @@ class tst_Integrity : public QObject, protected WindowFixture {
         QCOMPARE(dialogs_->Shown.size(), size_t{2});
         QVERIFY(dialogs_->Shown[0].Text.find("temperature (RT)") != std::string::npos);
         QVERIFY(!f.RM7UXport.IsOpen());
+
+        // A new radio whose release the full read can't confirm, O4 sent twice: said once.
+        dialogs_->Shown.clear();
+        radio_->SetFaults({});
+        radio_->SwapRadio(RadioPersonality::RM7UL());
+        radio_->SetFaults({.LoseEchoOf = "O4"});
+        Tick();
+        Tick();
+        QCOMPARE(dialogs_->Texts(), (Texts{"The radio did not confirm that its transmitter is "
+                                           "off.\r\nSwitch the radio off."}));
+        QCOMPARE(f.TransmitterOn, 0);
     }
 
     // A step change keeps the radio's frequencies and shows what it holds afterwards; a radio
