@@ -112,7 +112,9 @@ int main(int argc, char** argv) {
             save.push_back(Measure(radio, [&] { f.BitBtn_SaveConfigClick(); }));
             failures += !dialogs.Texts.empty() || !std::filesystem::exists(path);
             program.push_back(Measure(radio, [&] { f.BitBtn_WriteConfigClick(); }));
-            failures += dialogs.Texts != std::vector<std::string>{"Configuration Saved to Flash"};
+            // The review of what will change is confirmed, then the program is done.
+            failures +=
+                dialogs.Texts.size() != 2 || dialogs.Texts.back() != "Configuration Saved to Flash";
             Settle();
 
             // The parts of the two actions.
