@@ -115,17 +115,14 @@ bool UserListedInGroup(uid_t uid, gid_t gid) {
 // one. Built-in /dev/ttyS ports always exist, so they would only hide the interesting ones.
 std::string PresentAdapters() {
     std::vector<std::string> found;
-    for (const auto& name : DirectoryEntries("/dev")) {
-        for (const auto& [prefix, firstCom] : {std::pair{"ttyUSB", 33}, std::pair{"ttyACM", 65}}) {
-            std::string p = prefix;
-            if (name.compare(0, p.size(), p) != 0 || !IsNumber(name.c_str() + p.size()))
-                continue;
-            int index = std::atoi(name.c_str() + p.size());
-            std::string entry = "/dev/" + name;
-            if (index < 32)
-                entry += " (COM" + std::to_string(firstCom + index) + ")";
-            found.push_back(entry);
-        }
+    for (const SerialPortInfo& port : ListSerialPorts()) {
+        if (!port.Present || port.Kind == SerialPortKind::Uart ||
+            (port.Kind == SerialPortKind::Link && !port.IsUsb()))
+            continue;
+        std::string entry = port.Device;
+        if (port.Com != 0)
+            entry += " (COM" + std::to_string(port.Com) + ")";
+        found.push_back(entry);
     }
     std::sort(found.begin(), found.end());
     if (found.empty())
