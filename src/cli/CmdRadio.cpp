@@ -6,7 +6,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
-#include "cli/FieldTable.h"
+#include "config/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalText.h"

@@ -7,7 +7,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
-#include "cli/FieldTable.h"
+#include "config/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
@@ -81,15 +81,15 @@ class RadioView {
                 reply = RM7UXVersionText();
                 return true;
             case FieldAccess::ReadOnly:
-                ok = QueryField(code, reply, 2, f.Width);
+                ok = QueryField(code, reply, 2, f.Digits);
                 break;
             case FieldAccess::Editable:
                 if (code == "PV" && !TakesPV(status))
                     return false;
-                ok = ReadField(code, reply, 2, f.Width);
+                ok = ReadField(code, reply, 2, f.Digits);
                 break;
             case FieldAccess::Level:
-                ok = QueryFieldWithArgument("PL", code.substr(2), reply, 2, f.Width);
+                ok = QueryFieldWithArgument("PL", code.substr(2), reply, 2, f.Digits);
                 break;
         }
         if (!ok)
@@ -104,7 +104,7 @@ class RadioView {
         if (!ReadRaw(*f, reply, status))
             return false;
         std::optional<int64_t> n = TryHexToInt64(reply);
-        if (!n || reply.size() != static_cast<size_t>(f->Width)) {
+        if (!n || reply.size() != static_cast<size_t>(f->Digits)) {
             status = Garbage(std::string(code), reply);
             return false;
         }
@@ -362,9 +362,9 @@ int RunSet(CliContext& ctx) {
             const RadioFieldInfo& f = *t->Field;
             if (f.Access == FieldAccess::Text || f.Access == FieldAccess::ReadOnly)
                 return UsageError(ctx, "set", t->Label + " is read only");
-            if (RawValue(value, f.Width).empty()) {
+            if (RawValue(value, f.Digits).empty()) {
                 return UsageError(ctx, "set",
-                                  t->Label + " takes at most " + std::to_string(f.Width) +
+                                  t->Label + " takes at most " + std::to_string(f.Digits) +
                                       " hexadecimal digits, not '" + TerminalSafe(value) + "'");
             }
         }
@@ -384,7 +384,7 @@ int RunSet(CliContext& ctx) {
         if (target.Setting == nullptr) {
             if (target.Label == "PV" && !radio.TakesPV(status))
                 return status;
-            c.Raw = RawValue(value, target.Field->Width);
+            c.Raw = RawValue(value, target.Field->Digits);
             c.Shown = c.Raw;
             changes.push_back(c);
             continue;

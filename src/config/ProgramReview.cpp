@@ -44,10 +44,10 @@ ProgramReview ReviewProgram(const TRM7UXFlashRecord& file, const TRM7UXFlashReco
             ++review.Unchanged;
             continue;
         }
-        const RadioSetting* s = SettingOf(f.Key);
+        const RadioSetting* s = SettingOf(f.Code);
         ReviewRow row;
-        row.Name = s != nullptr ? std::string(s->Name) : std::string(f.Key);
-        row.Code = std::string(f.Key);
+        row.Name = s != nullptr ? std::string(s->Name) : std::string(f.Code);
+        row.Code = std::string(f.Code);
         row.Unit = s != nullptr ? std::string(s->Unit) : "";
         row.FileRaw = IntToHex(want, f.Digits);
         row.RadioRaw = have < 0 ? "" : IntToHex(have, f.Digits);

@@ -12,6 +12,7 @@
 
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
+#include "config/FieldTable.h"
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
@@ -38,19 +39,7 @@ void WaitForPromptQuietly(TVVComm2& port) {
 
 // What the operator reads in a report about a reply that is not a number.
 std::string FieldName(const std::string& command) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"PC", "frequency step"},      {"PD", "deviation"},    {"PM", "modulation balance"},
-        {"PP", "PTT time-out"},        {"PW", "RF level"},     {"PL", "RF power calibration"},
-        {"PF", "RF offset"},           {"PR", "RX frequency"}, {"PT", "TX frequency"},
-        {"P1", "RX band low"},         {"P2", "RX band high"}, {"P3", "TX band low"},
-        {"P4", "TX band high"},        {"PA", "band code"},    {"SC", "CTCSS tone"},
-        {"PS", "cut-out temperature"}, {"RT", "temperature"},  {"RR", "raw RSSI"},
-    };
-    for (const auto& [code, name] : names) {
-        if (command == code)
-            return std::string(name) + " (" + code + ")";
-    }
-    return command;
+    return std::string(FieldLabel(command)) + " (" + command + ")";
 }
 
 // One calibration field into its scroll bar and the label beside it.
@@ -234,7 +223,8 @@ bool TMainForm::LoadRadioData() {
         return false;
     ComboBox_RFLevel->setCurrentIndex(HexToInt(reply) & 3);
 
-    ReadingField = "PL";
+    static const char* const kLevels[] = {"PL0", "PL1", "PL2", "PL3"};
+    ReadingField = kLevels[ComboBox_RFLevel->currentIndex() & 3];
     if (!QueryFieldWithArgument("PL", std::to_string(ComboBox_RFLevel->currentIndex()), reply, 2,
                                 2))
         return false;
