@@ -40,21 +40,6 @@ struct PortSession {
     ~PortSession() { CloseRadioPort(); }
 };
 
-// A signal waits for the field being sent, then ends the write (see WriteToRadio).
-bool Interrupted() {
-    return PendingInterruption() != 0;
-}
-
-// Sends fields in the order given; stops at the first that the radio does not take.
-bool SendHexFields(const TRM7UXFlashRecord& r, std::initializer_list<std::string_view> codes) {
-    for (std::string_view code : codes) {
-        const FlashFieldInfo& f = FlashField(code);
-        if (Interrupted() || !SetField(std::string(code), IntToHex(f.Value(r), f.Digits)))
-            return false;
-    }
-    return true;
-}
-
 std::string PadRight(std::string_view text, size_t width) {
     std::string s(text);
     if (s.size() < width)
@@ -192,15 +177,19 @@ bool TINIRM7UX::Save() {
 // ---------------------------------------------------------------------------------------------
 // The record and the radio
 
-bool FitsTheRadio(const TRM7UXFlashRecord& r) {
+const RadioFieldInfo* FieldThatDoesNotFit(const TRM7UXFlashRecord& r) {
     for (const FlashFieldInfo& f : FileFields()) {
         const int64_t value = f.Value(r);
         if (f.Kind == FlashFieldKind::Status || (value < 0 && f.SkippedWhenUnset))
             continue;
         if (value < 0 || value > LargestOf(f.Digits))
-            return false;
+            return &f;
     }
-    return true;
+    return nullptr;
+}
+
+bool FitsTheRadio(const TRM7UXFlashRecord& r) {
+    return FieldThatDoesNotFit(r) == nullptr;
 }
 
 TRM7UXFlashRecordClass::TRM7UXFlashRecordClass() : file_(std::make_unique<TINIRM7UX>()) {
@@ -294,59 +283,6 @@ bool TRM7UXFlashRecordClass::ReadFromRadio() {
         return false;
 
     record_ = std::move(r);
-    return true;
-}
-
-bool TRM7UXFlashRecordClass::WriteToRadio() {
-    if (!FitsTheRadio(record_))
-        return false;
-    if (!OpenRadioPort())
-        return false;
-    PortSession session;
-
-    std::string version;
-    bool isRM7UX = false;
-    if (!IdentifyRadio(version, isRM7UX))
-        return false;
-    const bool sent = SendRecord(isRM7UX, version);
-    // EE and EP go together: a signal during one waits for the other.
-    const bool flashed = sent && !Interrupted() && SaveToFlashSilently();
-    if (!Interrupted())
-        return flashed;
-    // Flash is never mixed, because EE/EP comes last; a reset makes the working settings that
-    // the radio runs on equal to its flash again.
-    const std::string flash = flashed ? "the file's settings" : "the settings it had before";
-    if (ResetRadio())
-        NoteInterruptionOutcome("the radio was reset and runs on its flash, which holds " + flash);
-    else
-        NoteInterruptionOutcome(
-            "the radio could not be reset: its working settings may be "
-            "partly the file's; its flash holds " +
-            flash + ". Switch it off and on.");
-    return false;
-}
-
-bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version) {
-    const TRM7UXFlashRecord& r = record_;
-    if (!SendHexFields(r, {"PF", "PD", "PM", "PS", "PW"}))
-        return false;
-    for (int n = 0; n <= 3; ++n) {
-        if (Interrupted() || !SetFieldPair("PL", std::to_string(n),
-                                           IntToHex(r.TxPowerCal[static_cast<size_t>(n)], 2))) {
-            return false;
-        }
-    }
-    if (!SendHexFields(r, {"PP", "PO"}))
-        return false;
-    if (r.Ctcss >= 0 && !SendHexFields(r, {"SC"}))
-        return false;
-    if (!SendHexFields(r, {"PB", "PC", "PA", "P1", "P2", "P3", "P4", "PR", "PT"}))
-        return false;
-    if (r.SerialNumber >= 0 && (Interrupted() || !SetField("PN", IntToHex(r.SerialNumber, 8))))
-        return false;
-    if (r.RevPowerThreshold >= 0 && RadioTakesPV(IsRM7UX, Version) && !SendHexFields(r, {"PV"})) {
-        return false;
-    }
     return true;
 }
 

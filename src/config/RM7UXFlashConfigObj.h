@@ -72,10 +72,6 @@ class TRM7UXFlashRecordClass {
     // only when every field was read. A power calibration reply that is not hexadecimal raises
     // EConvertError, after the port has been closed.
     bool ReadFromRadio();
-    // Sends every writable field, then saves to flash. A record with a value that does not fit
-    // its field is refused before the port is opened: the radio would take the first digits
-    // and read the rest as commands.
-    bool WriteToRadio();
 
     // The field's value slice read as hexadecimal; false when the exchange fails or the slice is
     // not a number (the value is then unchanged). The link must be open and the radio answering.
@@ -98,14 +94,14 @@ class TRM7UXFlashRecordClass {
     const TINIRM7UX& ConfigFile() const { return *file_; }
 
   private:
-    bool SendRecord(bool IsRM7UX, const std::string& Version);
-
     std::unique_ptr<TINIRM7UX> file_;
     TRM7UXFlashRecord record_;
 };
 
-// Whether every field that WriteToRadio would send fits its width (SC, PN and PV may also be
-// negative: they are then left out).
+// Whether every field that a program would send fits its width (SC, PN and PV may also be
+// negative: they are then left out): a value wider than its field would have the radio take its
+// first digits and read the rest as commands. The first field that does not, or nullptr.
+const RadioFieldInfo* FieldThatDoesNotFit(const TRM7UXFlashRecord& record);
 bool FitsTheRadio(const TRM7UXFlashRecord& record);
 
 // Whether a radio of this model and firmware takes "PV". A version text that holds no version

@@ -315,17 +315,6 @@ EncodedSetting EncodeSetting(const RadioSetting& s, std::string_view given,
     }
 }
 
-std::string PlanCode(int radioModel, int32_t bandCode, double low, double high, double rxLow,
-                     double rxHigh) {
-    if (low != rxLow || high != rxHigh)
-        return "";
-    for (const TGroupFreqBand& row : GroupFreqBands[static_cast<size_t>(radioModel & 1)]) {
-        if (row.BandCode == bandCode && row.Lower == low && row.Upper == high)
-            return row.Abbreviation.empty() ? "entire" : std::string(row.Abbreviation);
-    }
-    return "";
-}
-
 const TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_view code) {
     for (const TGroupFreqBand& row : GroupFreqBands[static_cast<size_t>(radioModel & 1)]) {
         if (row.BandCode != bandCode)
@@ -396,4 +385,26 @@ std::optional<int64_t> RecordValueOf(const RadioSetting& s, std::string_view giv
             problem = "not a field of the record";
             return std::nullopt;
     }
+}
+
+const RadioSetting* SettingOfCode(std::string_view code) {
+    if (code.empty() || code == "RV")
+        return nullptr;
+    for (const RadioSetting& s : kSettings) {
+        if (s.Code == code)
+            return &s;
+    }
+    return nullptr;
+}
+
+bool SameMeaning(std::string_view code, const std::string& rawA, const SettingsContext& a,
+                 const std::string& rawB, const SettingsContext& b) {
+    const RadioSetting* s = SettingOfCode(code);
+    if (s != nullptr && s->Kind != K::Step) {
+        const std::optional<std::string> meantA = DecodeSetting(*s, rawA, a);
+        const std::optional<std::string> meantB = DecodeSetting(*s, rawB, b);
+        if (meantA && meantB)
+            return *meantA == *meantB;
+    }
+    return rawA == rawB;
 }

@@ -18,6 +18,7 @@
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 #include "widgets/PowerButton.h"
 
 namespace {
@@ -30,11 +31,6 @@ QString Decimal(int64_t value) {
 QString SerialNumberText(int64_t serial) {
     QString text = Decimal(serial);
     return text.size() == 7 ? "0" + text : text;
-}
-
-// The wait after a command of the full read: a missing prompt is no error there.
-void WaitForPromptQuietly(TVVComm2& port) {
-    port.WaitForChar(">", 2000, 300);
 }
 
 // What the operator reads in a report about a reply that is not a number.
@@ -149,6 +145,8 @@ void TMainForm::RM7UXLoadradioData() {
     }
     CloseRadioPort();
     Updating = false;
+    if (!OperationMessage.empty())
+        ShowErrorBox(std::exchange(OperationMessage, std::string()));
     SayIfTransmitterMayBeOn();
 }
 
@@ -173,8 +171,6 @@ std::string TMainForm::UnreadableReplyText(const std::exception& e) const {
 
 bool TMainForm::LoadRadioData() {
     // What a read writes corrects the radio: the TX test's time-out, the plan, the cut-out.
-    HistoryActionScope action(*this, "read correction");
-    TVVComm2& port = RM7UXport;
     std::string reply;
 
     if (!PulseTransmitter())
@@ -182,7 +178,11 @@ bool TMainForm::LoadRadioData() {
     // "O4" has ended any TX test: the radio is no longer keyed, and the time-out the operator
     // had goes back in place of the FF the test set.
     if (OperatorPTTTimeout >= 0) {
-        if (!SetField("PP", IntToHex(OperatorPTTTimeout, 2)))
+        auto recorder = Recorder("read correction", RefreshSerial);
+        const OperationResult r = WriteRadioField("PP", IntToHex(OperatorPTTTimeout, 2),
+                                                  HistoryContext(), recorder.get());
+        SayHistoryWarning(*recorder);
+        if (!r.Done())
             return false;
         OperatorPTTTimeout = -1;
     }
@@ -257,18 +257,20 @@ bool TMainForm::LoadRadioData() {
         return false;
     CutoutTemp = TemperatureCelsius(reply);
     if (CutoutTemp < CutoutTempMinimum) {
-        // A radio that would shut down within its working range: set to the top and kept.
-        CutoutTemp = kHighestTemperature;
-        SetField("PS", IntToHex(kHighestTemperature + kTemperatureOffset, 2));
-        WaitForPromptQuietly(port);
-        if (ChangesMade) {
-            // EE/EP would store every other unsaved change too, this read's plan rewrite
-            // included: the correction waits for the operator's Save to Flash like they do.
+        // A radio that would shut down within its working range is set to the top; stored in
+        // flash at once only when nothing else is unsaved, since a save stores everything.
+        RadioIdentity radio = ShownRadio();
+        radio.Serial = RefreshSerial;
+        auto recorder = Recorder("read correction", RefreshSerial);
+        const OperationResult r =
+            CorrectCutout(CutoutTempMinimum, ChangesMade, radio, recorder.get());
+        SayHistoryWarning(*recorder);
+        if (const std::optional<std::string> held = r.Value("PS"))
+            CutoutTemp = TemperatureCelsius(*held);
+        if (r.Unsaved == UnsavedChanges::Changed)
             SetChangesMadeState(true);
-        } else if (!SaveToFlashShortWait()) {
-            // Not confirmed in flash: it waits for Save to Flash like a change.
-            SetChangesMadeState(true);
-        }
+        if (!r.Done())
+            OperationMessage = r.Message;
     }
     Edit_CutoutTemp->setText(Decimal(CutoutTemp));
     return true;
