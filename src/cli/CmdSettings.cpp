@@ -469,11 +469,25 @@ int RunSet(CliContext& ctx) {
                        identity, context);
     const OperationResult result = WriteRadioFields("set", writes, context, history.Recorder());
     // Each setting as the radio now holds it.
+    const auto planHeld = [&] {
+        std::string limits[4];
+        for (int n = 0; n < 4; ++n) {
+            const std::optional<std::string> raw = result.Value("P" + std::to_string(n + 1));
+            if (!raw)
+                return std::string("unknown");
+            limits[n] = *raw;
+        }
+        const TGroupFreqBand* row = PlanOfLimits(context.RadioModel, context.StepCode, radio.Band(),
+                                                 limits[0], limits[1], limits[2], limits[3]);
+        return row != nullptr ? PlanCodeOf(*row) : std::string("none");
+    };
     const auto print = [&] {
         for (const Change& c : changes) {
             ctx.Out() << c.What.Label << "=";
-            if (c.PlanRow != nullptr || result.Done())
+            if (result.Done())
                 ctx.Out() << c.Shown << "\n";
+            else if (c.PlanRow != nullptr)
+                ctx.Out() << planHeld() << "\n";
             else if (c.What.Setting != nullptr && !c.What.Setting->Code.empty())
                 ctx.Out() << HeldValue(result, c.What.Setting->Code, context) << "\n";
             else

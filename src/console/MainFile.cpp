@@ -176,12 +176,13 @@ void TMainForm::BitBtn_WriteConfigClick() {
                                                     : "Failed to write the configuration to flash");
             return;
         }
-        // What the radio holds now is read again in full on the next refresh.
-        ForgetRadio();
         if (r.Unsaved == UnsavedChanges::Saved)
             SetChangesMadeState(false);
         else if (r.Unsaved == UnsavedChanges::Changed)
             SetChangesMadeState(true);
+        // The window shows what the radio holds now: it is read again in full at once.
+        ForgetRadio();
+        RM7UXLoadradioData();
         if (r.Done())
             ShowInformationBox("Configuration Saved to Flash");
         else if (r.Outcome == OperationOutcome::ResetUnconfirmed)

@@ -140,6 +140,7 @@ void RadioEmulator::ForgetExclusiveWhenUnused() {
 void RadioEmulator::SetFaults(const RadioFaults& faults) {
     std::lock_guard lock(stateMutex_);
     faults_ = faults;
+    machine_->WatchFor(faults.Lose ? faults.Lose->AfterEvent : std::string());
 }
 
 RadioFaults RadioEmulator::Faults() const {

@@ -101,6 +101,10 @@ struct LoseOnce {
     // True: lost on its way in, so the radio never sees it. False: lost on its way back, so the
     // radio acts on it and only its echo is missing.
     bool OnTheWayIn = false;
+    // Armed once the radio has recorded AfterCount events with this text (RadioEvent::Text) since
+    // the fault was set, "" for at once: the same command may be read before it is written.
+    std::string AfterEvent;
+    int AfterCount = 1;
 };
 
 // Faults, switchable at any time while the radio runs.

@@ -76,8 +76,15 @@ const char* const kNoModelVersion = "XR900 V1.00";
 RadioMachine::RadioMachine(RadioPersonality radio, bool modem, std::string modemPassword)
     : radio_(std::move(radio)), modem_(modem), password_(std::move(modemPassword)) {}
 
+void RadioMachine::WatchFor(std::string eventText) {
+    watched_ = std::move(eventText);
+    watchedSeen_ = 0;
+}
+
 void RadioMachine::Record(std::string kind, std::string command, std::string value) {
     RadioEvent event{std::move(kind), std::move(command), std::move(value)};
+    if (!watched_.empty() && event.Text() == watched_)
+        ++watchedSeen_;
     if (RecordEvents) {
         Events.push_back(std::move(event));
         if (OnEvent)
@@ -134,6 +141,8 @@ std::string RadioMachine::Shown(const std::string& code, const RadioFaults& f) c
 }
 
 bool RadioMachine::IsLostCharacter(char c, const LoseOnce& lose) const {
+    if (!lose.AfterEvent.empty() && (lose.AfterEvent != watched_ || watchedSeen_ < lose.AfterCount))
+        return false;
     const std::string& code = lose.Command;
     if (lose.At == LostAt::CommandLetter) {
         if (code.size() < 2)

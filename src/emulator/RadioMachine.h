@@ -36,6 +36,8 @@ class RadioMachine {
     bool RecordEvents = true;  // false: events only go to OnEvent
     std::function<void(const RadioEvent&)> OnEvent;
     void Record(std::string kind, std::string command = "", std::string value = "");
+    // Counts from now the events with this text, for a LoseOnce armed after one.
+    void WatchFor(std::string eventText);
 
     static constexpr std::chrono::milliseconds ResetPause{50};
     static constexpr std::chrono::milliseconds ConfigLoadPause{100};
@@ -66,6 +68,8 @@ class RadioMachine {
     bool transmitting_ = false;
     int commands_ = 0;
     int echoesLost_ = 0;
+    std::string watched_;
+    int watchedSeen_ = 0;
 
     // modem
     bool radioMode_ = false;

@@ -163,6 +163,11 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
         r.Outcome = OperationOutcome::ResetUnconfirmed;
         r.FailedStep = "the reset";
         r.Message = "Configuration Saved to Flash\r\nPlease reset the device";
+        return r;
     }
+    // The answer to the carriage return that ends the reset, so that it does not answer the
+    // next exchange's first command.
+    if (TVVComm2* link = RM7UXLink(); link != nullptr && link->IsOpen())
+        link->WaitForChar(">", 2000, 300);
     return t.Result();
 }

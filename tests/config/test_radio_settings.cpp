@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "config/RM7UXFlashConfigObj.h"
 #include "config/RadioSettings.h"
+#include "emulator/RadioEmulator.h"
 
 namespace {
 
@@ -99,6 +103,49 @@ TEST(RadioSettings, PlansByCodeWithinTheBand) {
     EXPECT_EQ(FindPlanRow(1, 110, "hk")->Upper, 409.9875);
     EXPECT_EQ(FindPlanRow(1, 140, "HK"), nullptr);  // another band's plan
     EXPECT_NE(FindPlanRow(0, 3, "Entire Band"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The one field table and its views: the configuration file's fields, the settings by name, the
+// window's names; and the emulated radio, another device with a table of its own, agrees on
+// every width.
+TEST(FieldTable, TheViewsAgreeWithIt) {
+    std::set<std::string_view> labels, codes;
+    for (const RadioFieldInfo& f : RadioFieldTable()) {
+        EXPECT_TRUE(codes.insert(f.Code).second) << f.Code;
+        EXPECT_TRUE(labels.insert(f.Label).second) << f.Label;
+        EXPECT_EQ(FindRadioField(f.Code), &f);
+        if (f.Code != "RV") {
+            EXPECT_EQ(RadioFields::Width(std::string(f.Code)), f.Digits) << f.Code;
+        }
+        EXPECT_EQ(RadioFields::IsEditable(std::string(f.Code)), f.Writable()) << f.Code;
+        const RadioSetting* s = FindRadioSetting(f.Setting);
+        ASSERT_NE(s, nullptr) << f.Code;
+        EXPECT_EQ(s->Code, f.Code);
+        EXPECT_EQ(s->Unit, f.Unit);
+        EXPECT_EQ(s->Digits, f.Digits);
+    }
+    for (const RadioSetting& s : RadioSettingTable()) {
+        if (s.Code.empty())
+            continue;  // the plan: four fields
+        const RadioFieldInfo* f = FindRadioField(s.Code);
+        ASSERT_NE(f, nullptr) << s.Name;
+        EXPECT_EQ(s.Digits, f->Digits) << s.Name;
+        EXPECT_EQ(s.Unit, f->Unit) << s.Name;
+        // A setting set takes is a field the radio takes.
+        if (s.Writable) {
+            EXPECT_TRUE(f->Writable()) << s.Name;
+        }
+    }
+    // The file keeps every numeric field but RR, in its own order.
+    ASSERT_EQ(FlashFieldTable().size(), 26u);
+    EXPECT_EQ(FlashFieldTable().front().Code, "SC");
+    EXPECT_EQ(FlashFieldTable().back().Code, "RT");
+    EXPECT_EQ(FieldLabel("PT"), "TX frequency");
+    EXPECT_EQ(FieldLabel("XX"), "XX");
 }
 
 }  // namespace
