@@ -225,36 +225,33 @@ void TMainForm::TakeOperation(const OperationResult& Result) {
         SetChangesMadeState(false);
 }
 
-bool TMainForm::TXFrequenciesWrite(double Frequency) {
+namespace {
+// One side's frequency, sent in its own exchange; the pending flag stays set when nothing could
+// be sent.
+bool FrequencyWrite(TMainForm& f, const char* command, bool& pending, double frequency) {
     const std::optional<std::string> channel =
-        ChannelInRange(RadioModel, FrequencyStepCode, Frequency);
+        ChannelInRange(f.RadioModel, f.FrequencyStepCode, frequency);
     if (!channel || !OpenRadioPort())
         return false;
     PortClose close;
     if (!EnsureRadioIdentified())
         return false;
-    TxFreqChanged = false;
-    auto recorder = Recorder("adjust");
-    const OperationResult r = WriteRadioField("PT", *channel, HistoryContext(), recorder.get());
-    TakeOperation(r);
-    SayHistoryWarning(*recorder);
+    pending = false;
+    auto recorder = f.Recorder("adjust");
+    const OperationResult r =
+        WriteRadioField(command, *channel, f.HistoryContext(), recorder.get());
+    f.TakeOperation(r);
+    f.SayHistoryWarning(*recorder);
     return r.Done();
+}
+}  // namespace
+
+bool TMainForm::TXFrequenciesWrite(double Frequency) {
+    return FrequencyWrite(*this, "PT", TxFreqChanged, Frequency);
 }
 
 bool TMainForm::RXFrequenciesWrite(double Frequency) {
-    const std::optional<std::string> channel =
-        ChannelInRange(RadioModel, FrequencyStepCode, Frequency);
-    if (!channel || !OpenRadioPort())
-        return false;
-    PortClose close;
-    if (!EnsureRadioIdentified())
-        return false;
-    RxFreqChanged = false;
-    auto recorder = Recorder("adjust");
-    const OperationResult r = WriteRadioField("PR", *channel, HistoryContext(), recorder.get());
-    TakeOperation(r);
-    SayHistoryWarning(*recorder);
-    return r.Done();
+    return FrequencyWrite(*this, "PR", RxFreqChanged, Frequency);
 }
 
 SettingsContext TMainForm::HistoryContext() const {
