@@ -2,8 +2,11 @@
 // configuration file that belongs to one circuit board. The file carries that board's
 // calibration, so it is programmed only into the radio whose serial number it names.
 
+#include <QComboBox>
 #include <exception>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "common/UserDialogs.h"
 #include "config/ProgramReview.h"
@@ -38,21 +41,47 @@ int64_t ConnectedSerialNumber() {
     return serial;
 }
 
-// The review as the confirmation shows it: one line per field that changes, in its unit.
-std::string ReviewText(const ProgramReview& review, const std::string& fileName) {
+// A field as the window labels it, with its unit as the label has it ("TX Frequency (MHz)");
+// a field the window does not show keeps its setting's name. `levels` are the RF Level list's
+// captions, which name the power calibrations.
+std::string WindowLabel(const ReviewRow& row, const std::vector<std::string>& levels) {
+    static const std::map<std::string, std::string> labels = {
+        {"PT", "TX Frequency"}, {"PR", "RX Frequency"},       {"PC", "Frequency Step"},
+        {"PW", "RF Level"},     {"PP", "PTT Timeout"},        {"SC", "CTCSS Tone"},
+        {"PS", "Cutout Temp"},  {"P3", "TX Band, low"},       {"P4", "TX Band, high"},
+        {"P1", "RX Band, low"}, {"P2", "RX Band, high"},      {"PB", "Channel Spacing"},
+        {"PD", "Deviation"},    {"PM", "Modulation Balance"}, {"PF", "RF Offset"},
+        {"PN", "Serial Number"}};
+    std::string label = row.Name;
+    if (const auto found = labels.find(row.Code); found != labels.end()) {
+        label = found->second;
+    } else if (row.Code.size() == 3 && row.Code.rfind("PL", 0) == 0) {
+        const size_t level = static_cast<size_t>(row.Code[2] - '0');
+        label = "RF Power Calibration " +
+                (level < levels.size() ? levels[level] : "level " + row.Code.substr(2));
+    }
+    return label + (row.Unit.empty() ? "" : " (" + row.Unit + ")");
+}
+
+// The review as the question shows it: one line per field that changes, in its unit, named as
+// the window names it; `powerLevels` is the RF Level list.
+std::string ReviewText(const ProgramReview& review, const std::string& fileName,
+                       const QComboBox& powerLevels) {
+    std::vector<std::string> levels;
+    for (int i = 0; i < powerLevels.count(); ++i)
+        levels.push_back(powerLevels.itemText(i).trimmed().toStdString());
     std::string text = "Programming '" + fileName + "' ";
     if (review.Changes.empty()) {
         text += "changes no field (" + std::to_string(review.Unchanged) + " unchanged).";
     } else {
         text += "changes " + std::to_string(review.Changes.size()) +
                 (review.Changes.size() == 1 ? " field" : " fields") + ":\r\n\r\n";
-        for (const ReviewRow& r : review.Changes) {
-            text += r.Name + (r.Unit.empty() ? "" : " (" + r.Unit + ")") + ": " + r.RadioValue +
-                    " \u2192 " + r.FileValue + "\r\n";
-        }
+        for (const ReviewRow& r : review.Changes)
+            text +=
+                WindowLabel(r, levels) + ": " + r.RadioValue + " \u2192 " + r.FileValue + "\r\n";
         text += "\r\n" + std::to_string(review.Unchanged) + " fields unchanged.";
     }
-    return text + "\r\n\r\nThe radio is then saved to flash and reset.";
+    return text + "\r\n\r\nThe radio is then saved to flash and reset.\r\n\r\nProgram the radio?";
 }
 
 }  // namespace
@@ -150,8 +179,8 @@ void TMainForm::BitBtn_WriteConfigClick() {
             return;
         }
         const ProgramReview review = ReviewProgram(FlashRecord->Record(), held.Record());
-        if (ShowInformationBox(ReviewText(review, fileName), MsgButtons::ProgramCancel) !=
-            MsgResult::OK)
+        if (ShowQuestionBox(ReviewText(review, fileName, *ComboBox_RFLevel),
+                            MsgButtons::ProgramCancel) != MsgResult::OK)
             return;
         // The decision stands on the serial number of the last refresh, which may be a whole
         // timer interval old: the radio on the cable is asked once more before it is written.

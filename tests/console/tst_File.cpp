@@ -206,7 +206,7 @@ class tst_File : public QObject, protected WindowFixture {
                  std::string("Program Serial Number ?\r\n\r\nThe serial number for the connect "
                              "device will be programmed with '01000000'\r\nMake sure this is the "
                              "correct Serial number and press OK to proceed."));
-        QCOMPARE(dialogs_->Shown[2].Type, MsgType::Information);
+        QCOMPARE(dialogs_->Shown[2].Type, MsgType::Question);
     }
 
     // A record that never had a number (not from a file) is written without one; a negative
@@ -499,14 +499,16 @@ class tst_File : public QObject, protected WindowFixture {
         radio_->ClearEvents();
         dialogs_->Answers.push_back(MsgResult::OK);
         f.BitBtn_WriteConfigClick();
-        // The review names exactly the two fields that drifted, in their units.
         QCOMPARE(ShownTexts().size(), 2u);
-        QVERIFY2(ShownTexts()[0].find("changes 2 fields:\r\n\r\ndeviation: 119 \u2192 ") !=
+        // The review names exactly the two fields that drifted, as the window labels them, and
+        // asks.
+        QVERIFY2(ShownTexts()[0].find("changes 2 fields:\r\n\r\nDeviation: 119 \u2192 ") !=
                      std::string::npos,
                  ShownTexts()[0].c_str());
-        QVERIFY(ShownTexts()[0].find("power-calibration-3: 17 \u2192 ") != std::string::npos);
+        QVERIFY(ShownTexts()[0].find("RF Power Calibration 5W: 17 \u2192 ") != std::string::npos);
         QVERIFY(ShownTexts()[0].find("20 fields unchanged") != std::string::npos);
         QCOMPARE(dialogs_->Shown[0].Buttons, MsgButtons::ProgramCancel);
+        QCOMPARE(dialogs_->Shown[0].Type, MsgType::Question);
         QCOMPARE(ShownTexts()[1], "Configuration Saved to Flash");
         const Texts events = radio_->EventTexts();
         QVERIFY(Has(events, "write PD " + IntToHexText(deviation)));
