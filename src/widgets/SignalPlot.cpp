@@ -341,7 +341,11 @@ void TSignalPlot::DrawSeries(QPainter& painter, const QRectF& area, const Series
         }
         line << QPointF(x, ValueY(s, area, c.Last));
     }
-    painter.setPen(QPen(data.Look.Colour, 1.5));
+    // A cosmetic pen: the raster engine's fast line path, where a wider pen would be stroked
+    // as a path on every frame.
+    QPen pen(data.Look.Colour, 0);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
     painter.drawPolyline(line);
 }
 
