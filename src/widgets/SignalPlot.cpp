@@ -27,13 +27,15 @@ QString Number(double value) {
     return QString::number(value, 'f', 0);
 }
 
-// "−4 min" or "−30 s" for a time before now; "now" for now.
-QString TimeLabel(double secondsAgo) {
+// A time before now on an axis ticked every `step` seconds: "−4 min" for whole minutes,
+// "−4:30" when the ticks fall between them; "now" for now.
+QString TimeLabel(double secondsAgo, double step) {
     if (secondsAgo < 0.5)
         return "now";
-    if (std::fmod(secondsAgo, 60) < 0.5)
-        return QString::fromUtf8("\u2212%1 min").arg(Number(secondsAgo / 60));
-    return QString::fromUtf8("\u2212%1 s").arg(Number(secondsAgo));
+    const int seconds = static_cast<int>(std::lround(secondsAgo));
+    if (std::fmod(step, 60) < 0.5)
+        return QString::fromUtf8("\u2212%1 min").arg(seconds / 60);
+    return QString::fromUtf8("\u2212%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
 }
 
 // A chart to a screen reader, named as the view names it and described by its readings.
@@ -180,7 +182,7 @@ QRectF TSignalPlot::PlotArea() const {
         return widest + line / 2 + 4;
     };
     const int left = axisWidth(0), right = axisWidth(1);
-    const int top = line * 2 + 4;  // the legend, then the axes' titles
+    const int top = line * 3 + 6;  // the legend, then the axes' titles above their top labels
     const int bottom = line + 6;   // the time axis
     return QRectF(left, top, std::max(1, width() - left - right),
                   std::max(1, height() - top - bottom));
@@ -268,7 +270,7 @@ void TSignalPlot::DrawFrame(QPainter& painter, const QRectF& area) const {
     }
     // The time axis: a tick each minute, or more often when the span is short, as long as the
     // labels fit.
-    const double labelWidth = fm.horizontalAdvance(TimeLabel(span_)) + line;
+    const double labelWidth = fm.horizontalAdvance(TimeLabel(span_ - 30, 30)) + line;
     double step = span_;
     for (double s : {10.0, 15.0, 30.0, 60.0, 120.0, 300.0}) {
         if (s <= span_ && area.width() * s / span_ >= labelWidth) {
@@ -281,7 +283,7 @@ void TSignalPlot::DrawFrame(QPainter& painter, const QRectF& area) const {
         painter.setPen(kGrid);
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom() + 3));
         painter.setPen(kText);
-        const QString label = TimeLabel(ago);
+        const QString label = TimeLabel(ago, step);
         const double w = fm.horizontalAdvance(label);
         const double left = std::clamp(x - w / 2, 0.0, width() - w);
         painter.drawText(QRectF(left, area.bottom() + 3, w + 1, line), Qt::AlignCenter, label);
@@ -296,7 +298,7 @@ void TSignalPlot::DrawFrame(QPainter& painter, const QRectF& area) const {
             i == 0 ? QRectF(0, 0, area.left() - 4, height())
                    : QRectF(area.right() + 4, 0, width() - area.right() - 4, height());
         const Qt::Alignment side = i == 0 ? Qt::AlignRight : Qt::AlignLeft;
-        painter.drawText(QRectF(column.left(), area.top() - line - 2, column.width(), line),
+        painter.drawText(QRectF(column.left(), area.top() - 2 * line, column.width(), line),
                          side | Qt::AlignVCenter, s.Axis);
         for (int g = 0; g <= kGridLines; ++g) {
             const double y = area.top() + area.height() * g / kGridLines;
