@@ -64,7 +64,7 @@ TForm_Password::TForm_Password(TMainForm* mainForm) : QDialog(mainForm), mainFor
     column->setSpacing(3);
     column->addWidget(Label1);
     column->addWidget(Edit_Password);
-    column->addSpacing(9);
+    column->addSpacing(12);
     column->addLayout(buttons);
     // The designed 218 x 100 at the designed font, larger where the texts need it.
     column->setSizeConstraint(QLayout::SetFixedSize);
