@@ -2,8 +2,11 @@
 // keeps one board's calibration out of another, a radio exchanged behind the window's back,
 // and every way the action can end short.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +17,7 @@
 
 #include "WindowFixture.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "console/QtDialogs.h"
 
 namespace {
 
@@ -531,6 +535,37 @@ class tst_File : public QObject, protected WindowFixture {
         // (The carriage return that ended the reset may reach the radio late.)
         QVERIFY(Changes(*radio_).empty());
         QCOMPARE(radio_->Field("PN"), 11223344u);
+    }
+
+    // The review is a question in the real window, whose default is Cancel: Enter pressed in
+    // haste leaves the radio as it was.
+    void enterAtTheReviewWritesNothing() {
+        TMainForm& f = Plugged(12345678);
+        const std::string path = dir_->File("own.RM7UX");
+        Choose(f, path);
+        f.BitBtn_SaveConfigClick();
+        QVERIFY(std::filesystem::exists(path));
+        radio_->SetField("PD", 0x77);
+        TQtDialogs real;
+        SetDialogs(&real);
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString defaultButton, text;
+        QTimer::singleShot(0, &f, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            icon = box->icon();
+            text = box->text();
+            defaultButton = box->defaultButton() != nullptr ? box->defaultButton()->text() : "";
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        radio_->ClearEvents();
+        f.BitBtn_WriteConfigClick();
+        SetDialogs(dialogs_.get());
+        QVERIFY(text.startsWith("Programming '"));
+        QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(defaultButton, QString("Cancel"));
+        QVERIFY(Changes(*radio_).empty());
+        QCOMPARE(radio_->Field("PD"), 0x77u);
     }
 };
 
