@@ -1,7 +1,15 @@
 // The antenna alignment view against a radio paced at 9600 baud: RSSI readings per second, and
 // the most the line allows for one "RR" exchange (every byte both ways, 1.0417 ms each). The
 // view also identifies the radio every three seconds, which takes its share of the line.
-//   alignment_rate [seconds, default 10]
+//
+// It runs twice: with the plot empty, as the view opens, and with the plot's five-minute buffer
+// already full (points at the view's own pace), as after five minutes of aiming. Both print the
+// readings a second and the processor time they took: the window's thread alone, and the whole
+// process (the emulated radio runs on a thread of its own).
+//   alignment_rate [seconds per run, default 10] [--unpaced]
+// --unpaced serves the radio without 9600-baud timing, so the view itself sets the pace.
+
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -9,6 +17,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "BenchSupport.h"
@@ -18,6 +27,7 @@
 #include "emulator/RadioEmulator.h"
 #include "link/RM7UXcomms.h"
 #include "widgets/AlignmentView.h"
+#include "widgets/SignalPlot.h"
 
 using namespace bench;
 
@@ -30,19 +40,89 @@ struct NoDialogs : UserDialogs {
     }
 };
 
+// Processor time used so far, in seconds: `who` is RUSAGE_THREAD or RUSAGE_SELF.
+double CpuSeconds(int who) {
+    rusage use{};
+    getrusage(who, &use);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+struct Run {
+    double Rate = 0;        // readings a second
+    double Elapsed = 0;     // s
+    double WindowCpu = 0;   // % of one core, the window's thread
+    double ProcessCpu = 0;  // % of one core, the whole process
+    size_t Points = 0;      // RSSI points in the plot at the end
+    int64_t Paints = 0;
+};
+
+// The view open for `seconds`; with `full`, its plot holds five minutes of readings first.
+Run Measure(TMainForm& form, int seconds, bool full, double paceHz) {
+    form.Button_AlignmentClick();
+    TAlignmentView* view = form.AlignmentView;
+    if (view == nullptr) {
+        std::printf("the alignment view did not open\n");
+        std::exit(1);
+    }
+    if (full) {
+        // The view's clock starts at zero; the points before it are the last five minutes.
+        const double span = view->Plot->Span();
+        const int rssi = 0, temperature = 1;
+        for (double t = -span; t < 0; t += 1.0 / paceHz)
+            view->Plot->AddPoint(rssi, t, 40 + 30 * ((static_cast<int>(t * 7) % 5) == 0));
+        for (double t = -span; t < 0; t += 3.0)
+            view->Plot->AddPoint(temperature, t, 31);
+    }
+    const int64_t paintsBefore = view->Plot->Paints();
+    const int64_t readingsBefore = view->Readings();
+    const double threadBefore = CpuSeconds(RUSAGE_THREAD);
+    const double processBefore = CpuSeconds(RUSAGE_SELF);
+    const auto t0 = Clock::now();
+    // A loop of our own: quitting the application would close its windows too.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    Run run;
+    run.Elapsed = Ms(Clock::now() - t0) / 1000.0;
+    run.Rate = static_cast<double>(view->Readings() - readingsBefore) / run.Elapsed;
+    run.WindowCpu = 100 * (CpuSeconds(RUSAGE_THREAD) - threadBefore) / run.Elapsed;
+    run.ProcessCpu = 100 * (CpuSeconds(RUSAGE_SELF) - processBefore) / run.Elapsed;
+    run.Points = view->Plot->PointCount(0);
+    run.Paints = view->Plot->Paints() - paintsBefore;
+    view->close();
+    QCoreApplication::processEvents();
+    return run;
+}
+
+void Print(const char* buffer, const Run& run) {
+    std::printf(
+        "  plot %s (%zu RSSI points at the end): %.1f readings/s, window thread %.1f %% CPU, "
+        "process %.1f %% CPU, %.1f repaints/s\n",
+        buffer, run.Points, run.Rate, run.WindowCpu, run.ProcessCpu,
+        static_cast<double>(run.Paints) / run.Elapsed);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    int seconds = 10;
+    bool paced = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--unpaced") == 0)
+            paced = false;
+        else
+            seconds = std::max(1, std::atoi(argv[i]));
+    }
     const std::string dir = PrivateConfigFolder();
     QApplication app(argc, argv);
     SetSettingsFolder(dir);
     NoDialogs dialogs;
     SetDialogs(&dialogs);
     {
-        RadioEmulator radio({.Pace = true});
+        RadioEmulator radio({.Pace = paced});
         radio.Start();
         TMainForm form;
         form.ComboBox_PortNumber->setCurrentIndex(static_cast<int>(radio.ComPort()) - 1);
@@ -59,26 +139,18 @@ int main(int argc, char** argv) {
         CloseRadioPort();
         const double limit = 1000.0 / (static_cast<double>(rrBytes) * kCharMs);
 
-        form.Button_AlignmentClick();
-        TAlignmentView* view = form.AlignmentView;
-        if (view == nullptr) {
-            std::printf("the alignment view did not open\n");
-            return 1;
-        }
-        const auto t0 = Clock::now();
-        // A loop of our own: quitting the application would close its windows too.
-        QEventLoop loop;
-        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-        loop.exec();
-        const double elapsed = Ms(Clock::now() - t0) / 1000.0;
-        const double rate = static_cast<double>(view->Readings()) / elapsed;
+        const Run empty = Measure(form, seconds, false, 80);
         std::printf(
-            "alignment view, 9600 baud: %.1f RSSI readings/s over %.1f s; one RR exchange is "
+            "alignment view, %s: %.1f RSSI readings/s over %.1f s; one RR exchange is "
             "%llu bytes = %.2f ms, a limit of %.1f/s: ratio %.3f (identification every 3 s "
             "included)\n",
-            rate, elapsed, static_cast<unsigned long long>(rrBytes),
-            static_cast<double>(rrBytes) * kCharMs, limit, rate / limit);
-        view->close();
+            paced ? "9600 baud" : "unpaced", empty.Rate, empty.Elapsed,
+            static_cast<unsigned long long>(rrBytes), static_cast<double>(rrBytes) * kCharMs, limit,
+            empty.Rate / limit);
+        Print("empty", empty);
+        // The full buffer at the pace the empty run measured, as five minutes of it would leave.
+        const Run full = Measure(form, seconds, true, std::max(1.0, empty.Rate));
+        Print("full, 5 min", full);
         radio.Stop();
     }
     std::filesystem::remove_all(dir);

@@ -38,6 +38,10 @@ MsgResult ShowInformationBox(const std::string& text, MsgButtons buttons) {
     return Dialogs().Show(MsgType::Information, "Information", text, buttons);
 }
 
+MsgResult ShowQuestionBox(const std::string& text, MsgButtons buttons) {
+    return Dialogs().Show(MsgType::Question, "Confirm", text, buttons);
+}
+
 MsgResult ShowPlainBox(const std::string& text) {
     return Dialogs().Show(MsgType::Plain, "", text, MsgButtons::OK);
 }

@@ -5,8 +5,9 @@
 
 #include <string>
 
-enum class MsgType { Error, Warning, Information, Plain };
-// ProgramCancel: a confirmation whose OK reads "Program" (answered OK or Cancel).
+enum class MsgType { Error, Warning, Information, Question, Plain };
+// ProgramCancel: a confirmation whose OK reads "Program" (answered OK or Cancel); Cancel is its
+// default, so that Enter pressed in haste writes nothing.
 enum class MsgButtons { OK, YesNo, OKCancel, OKAbort, ProgramCancel };
 enum class MsgResult { None, OK, Cancel, Yes, No, Abort };
 
@@ -24,8 +25,10 @@ UserDialogs& Dialogs();
 // Installs dialogs (not owned); nullptr returns to the default.
 void SetDialogs(UserDialogs* dialogs);
 
-// The usual boxes: icon, its title ("Error", "Warning", "Information"; a plain box has none).
+// The usual boxes: icon, its title ("Error", "Warning", "Information", "Confirm"; a plain box
+// has none).
 MsgResult ShowErrorBox(const std::string& text, MsgButtons buttons = MsgButtons::OK);
 MsgResult ShowWarningBox(const std::string& text, MsgButtons buttons = MsgButtons::OK);
 MsgResult ShowInformationBox(const std::string& text, MsgButtons buttons = MsgButtons::OK);
+MsgResult ShowQuestionBox(const std::string& text, MsgButtons buttons);
 MsgResult ShowPlainBox(const std::string& text);

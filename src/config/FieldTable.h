@@ -33,7 +33,7 @@ struct RadioFieldInfo {
     int Digits;             // hexadecimal digits on the wire and in the file; 0 for RV
     FieldAccess Access;
     std::string_view Setting;  // its name on the command line ("ctcss"); RV has two, see below
-    std::string_view Label;    // how the window names it in a message ("CTCSS tone")
+    std::string_view Label;    // as the window labels it ("CTCSS Tone"), in messages too
     std::string_view Unit;     // of the setting: "MHz", "°C"; "" for names and counts
     std::string_view Meaning;  // the raw field, as `get --help` lists it
     FlashFieldKind Kind = FlashFieldKind::None;
@@ -67,69 +67,69 @@ using K = FlashFieldKind;
 
 // The numeric fields of the configuration file first, in the file's order; then RV and RR.
 inline constexpr RadioFieldInfo kFields[] = {
-    {"SC", 2, A::Editable, "ctcss", "CTCSS tone", "", "CTCSS tone", K::Required, " CTCSS", 37, true,
+    {"SC", 2, A::Editable, "ctcss", "CTCSS Tone", "", "CTCSS tone", K::Required, " CTCSS", 37, true,
      &R::Ctcss},
-    {"PF", 2, A::Editable, "rf-offset", "RF offset", "", "RF frequency offset calibration",
+    {"PF", 2, A::Editable, "rf-offset", "RF Offset", "", "RF frequency offset calibration",
      K::Required, " Frequency offset", 37, false, &R::FreqOffset},
-    {"PD", 2, A::Editable, "deviation", "deviation", "", "deviation calibration", K::Required,
+    {"PD", 2, A::Editable, "deviation", "Deviation", "", "deviation calibration", K::Required,
      " Deviation", 37, false, &R::Deviation},
-    {"PM", 2, A::Editable, "modulation-balance", "modulation balance", "",
+    {"PM", 2, A::Editable, "modulation-balance", "Modulation Balance", "",
      "modulation balance calibration", K::Required, " Modulation balance", 37, false,
      &R::ModBalance},
-    {"PR", 4, A::Editable, "rx-frequency", "RX frequency", "MHz", "receive channel", K::Required,
+    {"PR", 4, A::Editable, "rx-frequency", "RX Frequency", "MHz", "receive channel", K::Required,
      " Recieve Frequency", 37, false, &R::RxFreq},
-    {"PT", 4, A::Editable, "tx-frequency", "TX frequency", "MHz", "transmit channel", K::Required,
+    {"PT", 4, A::Editable, "tx-frequency", "TX Frequency", "MHz", "transmit channel", K::Required,
      " Transmit Frequency", 37, false, &R::TxFreq},
-    {"P1", 4, A::Editable, "rx-low", "RX band low", "MHz", "receive band low channel", K::Required,
+    {"P1", 4, A::Editable, "rx-low", "RX Band, low", "MHz", "receive band low channel", K::Required,
      " Frequency Range 1", 37, false, nullptr, &R::FreqRange, 0},
-    {"P2", 4, A::Editable, "rx-high", "RX band high", "MHz", "receive band high channel",
+    {"P2", 4, A::Editable, "rx-high", "RX Band, high", "MHz", "receive band high channel",
      K::Required, " Frequency Range 2", 37, false, nullptr, &R::FreqRange, 1},
-    {"P3", 4, A::Editable, "tx-low", "TX band low", "MHz", "transmit band low channel", K::Required,
-     " Frequency Range 3", 37, false, nullptr, &R::FreqRange, 2},
-    {"P4", 4, A::Editable, "tx-high", "TX band high", "MHz", "transmit band high channel",
+    {"P3", 4, A::Editable, "tx-low", "TX Band, low", "MHz", "transmit band low channel",
+     K::Required, " Frequency Range 3", 37, false, nullptr, &R::FreqRange, 2},
+    {"P4", 4, A::Editable, "tx-high", "TX Band, high", "MHz", "transmit band high channel",
      K::Required, " Frequency Range 4", 37, false, nullptr, &R::FreqRange, 3},
-    {"PV", 2, A::Editable, "reverse-power-threshold", "reverse power threshold", "",
+    {"PV", 2, A::Editable, "reverse-power-threshold", "Reverse Power Threshold", "",
      "reverse power threshold (RM7UX: firmware 1.12A or later)", K::Optional,
      " Reverse Power Threshold", 37, true, &R::RevPowerThreshold},
-    {"PN", 8, A::Editable, "serial", "serial number", "", "serial number", K::Serial,
+    {"PN", 8, A::Editable, "serial", "Serial Number", "", "serial number", K::Serial,
      " Serial Number", 37, true},
-    {"PP", 2, A::Editable, "ptt-timeout", "PTT time-out", "s", "PTT time-out (s)", K::Required,
+    {"PP", 2, A::Editable, "ptt-timeout", "PTT Timeout", "s", "PTT time-out (s)", K::Required,
      " Push to talk time out", 37, false, &R::PttTimeout},
-    {"PC", 2, A::Editable, "step", "frequency step", "kHz", "step code (00 = 6.25 kHz, 01 = 5 kHz)",
+    {"PC", 2, A::Editable, "step", "Frequency Step", "kHz", "step code (00 = 6.25 kHz, 01 = 5 kHz)",
      K::Required, " Channel spacing", 37, false, &R::ChannelSpacing},
-    {"PA", 2, A::Editable, "band", "band code", "", "band code", K::Required,
+    {"PA", 2, A::Editable, "band", "Band Code", "", "band code", K::Required,
      " Frequency Band Code", 37, false, &R::FreqBandCode},
-    {"PS", 2, A::Editable, "cutout-temperature", "cut-out temperature", "°C",
+    {"PS", 2, A::Editable, "cutout-temperature", "Cutout Temp", "°C",
      "cut-out temperature + 40 (C)", K::Required, " Shut down temperature", 37, false,
      &R::ShutdownTemp},
-    {"PW", 2, A::Editable, "power", "RF level", "", "RF power level 0..3", K::Required,
+    {"PW", 2, A::Editable, "power", "RF Level", "", "RF power level 0..3", K::Required,
      " Selected power level", 37, false, &R::PowerLevel},
-    {"PB", 2, A::Editable, "bandwidth", "channel spacing", "kHz",
+    {"PB", 2, A::Editable, "bandwidth", "Channel Spacing", "kHz",
      "bandwidth code (0 = 25 kHz, 1 = 12.5 kHz)", K::Required, " Band width", 37, false,
      &R::BandWidth},
-    {"PL0", 2, A::Level, "power-calibration-0", "RF power calibration of level 0", "",
+    {"PL0", 2, A::Level, "power-calibration-0", "RF Power Calibration, level 0", "",
      "TX power calibration, level 0", K::Required, " Tx Power Calibration", 36, false, nullptr,
      &R::TxPowerCal, 0},
-    {"PL1", 2, A::Level, "power-calibration-1", "RF power calibration of level 1", "",
+    {"PL1", 2, A::Level, "power-calibration-1", "RF Power Calibration, level 1", "",
      "TX power calibration, level 1", K::Required, " Tx Power Calibration", 36, false, nullptr,
      &R::TxPowerCal, 1},
-    {"PL2", 2, A::Level, "power-calibration-2", "RF power calibration of level 2", "",
+    {"PL2", 2, A::Level, "power-calibration-2", "RF Power Calibration, level 2", "",
      "TX power calibration, level 2", K::Required, " Tx Power Calibration", 36, false, nullptr,
      &R::TxPowerCal, 2},
-    {"PL3", 2, A::Level, "power-calibration-3", "RF power calibration of level 3", "",
+    {"PL3", 2, A::Level, "power-calibration-3", "RF Power Calibration, level 3", "",
      "TX power calibration, level 3", K::Required, " Tx Power Calibration", 36, false, nullptr,
      &R::TxPowerCal, 3},
-    {"PO", 2, A::Editable, "rssi-offset", "RSSI offset", "", "RSSI offset", K::Required,
+    {"PO", 2, A::Editable, "rssi-offset", "RSSI Offset", "", "RSSI offset", K::Required,
      " RSSI Offset", 37, false, &R::RssiOffset},
-    {"RH", 2, A::ReadOnly, "hardware-revision", "hardware revision", "", "hardware version",
+    {"RH", 2, A::ReadOnly, "hardware-revision", "Hardware Revision", "", "hardware version",
      K::Status, " Hardware version", 37, false, &R::HardwareVersion},
-    {"RC", 2, A::ReadOnly, "alarms", "alarms", "", "alarm flags", K::Status, " Radio Check", 37,
+    {"RC", 2, A::ReadOnly, "alarms", "Alarms", "", "alarm flags", K::Status, " Radio Check", 37,
      false, &R::RadioCheck},
-    {"RT", 2, A::ReadOnly, "temperature", "temperature", "°C", "temperature + 40 (C)", K::Status,
+    {"RT", 2, A::ReadOnly, "temperature", "Temperature", "°C", "temperature + 40 (C)", K::Status,
      " Radio Temperature", 37, false, &R::RadioTemperature},
     // "model" and "firmware" are both read from RV; the field's own name is the firmware's.
-    {"RV", 0, A::Text, "firmware", "firmware version", "", "model and firmware version"},
-    {"RR", 2, A::ReadOnly, "rssi", "raw RSSI", "", "raw RSSI"},
+    {"RV", 0, A::Text, "firmware", "Radio Firmware", "", "model and firmware version"},
+    {"RR", 2, A::ReadOnly, "rssi", "Raw RSSI", "", "raw RSSI"},
 };
 
 // The fields the configuration file keeps as numbers: the table up to RV.
@@ -160,6 +160,6 @@ constexpr std::string_view FieldUnit(std::string_view code) {
     const RadioFieldInfo* f = field_table::Find(code);
     return f != nullptr ? f->Unit : std::string_view();
 }
-// How the window names a field in a message: "TX frequency", "PTT time-out"; the code itself
-// for a code it does not know.
+// How the window labels a field, also in messages: "TX Frequency", "PTT Timeout"; the code
+// itself for a code it does not know.
 std::string_view FieldLabel(std::string_view code);

@@ -1,5 +1,6 @@
 #include "console/Advanced.h"
 
+#include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,8 @@
 #include "common/UserDialogs.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/HtmlHelp.h"
 #include "widgets/PowerButton.h"
 
 namespace {
@@ -25,28 +28,46 @@ TForm_Password::TForm_Password(TMainForm* mainForm) : QDialog(mainForm), mainFor
     setObjectName("Form_Password");
     setWindowTitle("Advanced Access");
     setModal(true);
-    setFixedSize(218, 100);
+    SetHelpContext(this, HelpContexts::Advanced);
 
+    // Laid out rather than placed: at a large font the texts grow the dialog instead of being
+    // cut ("Passwo", "Cance").
     Label1 = new QLabel("Password", this);
     Label1->setObjectName("Label1");
     QFont bold = Label1->font();
     bold.setBold(true);
     Label1->setFont(bold);
-    Label1->setGeometry(12, 12, 100, 17);
     Edit_Password = new QLineEdit(this);
     Edit_Password->setObjectName("Edit_Password");
     Edit_Password->setEchoMode(QLineEdit::Password);
     // One "*" for each character, whatever the style's own mask.
     Edit_Password->setStyleSheet("lineedit-password-character: 42");
-    Edit_Password->setGeometry(12, 32, 194, 22);
+    Edit_Password->setMinimumWidth(194);
+    // Screen readers name the field by its label.
+    Label1->setBuddy(Edit_Password);
+    Edit_Password->setAccessibleName("Password");
     Button_OK = new QPushButton("OK", this);
     Button_OK->setObjectName("Button_OK");
-    Button_OK->setGeometry(50, 66, 75, 25);
     Button_OK->setDefault(true);
     Button_Cancel = new QPushButton("Cancel", this);
     Button_Cancel->setObjectName("Button_Cancel");
-    Button_Cancel->setGeometry(131, 66, 75, 25);
     Button_Cancel->setAutoDefault(false);
+    for (QPushButton* b : {Button_OK, Button_Cancel})
+        b->setMinimumSize(b->sizeHint().expandedTo(QSize(75, 25)));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button_OK);
+    buttons->addWidget(Button_Cancel);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 12, 12, 9);
+    column->setSpacing(3);
+    column->addWidget(Label1);
+    column->addWidget(Edit_Password);
+    column->addSpacing(12);
+    column->addLayout(buttons);
+    // The designed 218 x 100 at the designed font, larger where the texts need it.
+    column->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Button_OK, &QPushButton::clicked, this, [this] { Button_OKClick(); });
     // Escape arrives as QDialog::reject, like a click on Cancel.

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/Readable.h"
+
 TShape::TShape(QWidget* parent) : QWidget(parent) {}
 
 void TShape::SetBrushColor(const QColor& colour) {
@@ -66,6 +68,21 @@ int Tag(const QObject* control) {
     return control != nullptr ? control->property("Tag").toInt() : 0;
 }
 
+namespace {
+
+// Whether a style sheet of the application or of a window around `widget` may colour its text.
+bool StyleSheetInForce(const QWidget* widget) {
+    if (qApp != nullptr && !qApp->styleSheet().isEmpty())
+        return true;
+    for (const QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (!w->styleSheet().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette p = widget->palette();
     const QPalette::ColorRole background =
@@ -73,43 +90,24 @@ void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colo
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
         p.setColor(group, role, WindowColour::Readable(colour, p.color(group, background)));
     widget->setPalette(p);
+    // A style sheet's colour wins over the palette, and a state shown in it would read as
+    // normal text: the control's own rule wins over any sheet around it.
+    // The system's colour is the normal look, which under a style sheet is the sheet's.
+    QString rule;
+    if (colour != WindowColour::System(role) && StyleSheetInForce(widget)) {
+        rule = QString("%1:enabled { color: %2; }")
+                   .arg(widget->metaObject()->className(), p.color(QPalette::Active, role).name());
+    }
+    if (widget->styleSheet() != rule)
+        widget->setStyleSheet(rule);
 }
-
-namespace {
-
-// Relative luminance and contrast ratio as the web's accessibility guidelines define them.
-double Luminance(const QColor& c) {
-    auto channel = [](double v) {
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-}
-
-double Contrast(const QColor& a, const QColor& b) {
-    const double la = Luminance(a), lb = Luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-}  // namespace
 
 bool WindowColour::IsDark(const QPalette& palette) {
-    return Luminance(palette.color(QPalette::Window)) <
-           Luminance(palette.color(QPalette::WindowText));
+    return IsDarkPalette(palette);
 }
 
 QColor WindowColour::Readable(const QColor& colour, const QColor& background) {
-    // The designed colours were chosen for a light window and stay as they are there.
-    constexpr double kReadable = 4.5;
-    if (Luminance(background) >= 0.18 || Contrast(colour, background) >= kReadable)
-        return colour;
-    QColor c = colour.toHsl();
-    const float hue = c.hslHueF(), saturation = c.hslSaturationF();
-    for (float l = c.lightnessF(); l <= 1.0f; l += 0.02f) {
-        c.setHslF(hue, saturation, l);
-        if (Contrast(c, background) >= kReadable)
-            break;
-    }
-    return c.toRgb();
+    return ReadableOn(colour, background);
 }
 
 QColor WindowColour::System(QPalette::ColorRole role) {

@@ -35,13 +35,16 @@
 #include "config/Unit_Registry.h"
 #include "config/Version.h"
 #include "console/Advanced.h"
+#include "console/PortList.h"
 #include "frequency/CountryFrequency.h"
 #include "history/ChangeHistory.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "platform/PortDiagnosis.h"
 #include "platform/PortNames.h"
+#include "platform/RadioSearch.h"
 #include "widgets/AppIcon.h"
+#include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
 #include "widgets/PowerButton.h"
 
@@ -72,6 +75,23 @@ QString QtFilter(const std::string& filter) {
     return out.join(";;");
 }
 
+// Whether a port was ever stored, as opposed to none (the first start).
+bool PortRemembered(TRadioConfigRegistry& registry) {
+    const bool stored = registry.OpenKeyReadOnly(registry.KeyPath + "\\" + registry.SubKeyName) &&
+                        registry.ValueExists("CommPort");
+    registry.CloseKey();
+    return stored;
+}
+
+// The first present USB port or ports-folder link: 0 when there is none.
+int FirstRadioPort(const std::vector<SerialPortInfo>& ports) {
+    for (const SerialPortInfo& p : RadioSearchCandidates(ports, false)) {
+        if (p.Com >= 1 && p.Com <= kNumberOfPorts)
+            return static_cast<int>(p.Com);
+    }
+    return 0;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
@@ -98,9 +118,9 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
     OpenDialog.Filter = "RM7VX|*.RM7VX|RM7UX|*.RM7UX";
 
     CreateControls();
-    SetHelpContexts();
     ConnectHandlers();
     FormCreate();
+    SetHelpContexts();
 }
 
 TMainForm::~TMainForm() {
@@ -108,15 +128,41 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::SetHelpContexts() {
-    SetHelpContext(this, 1);
-    SetHelpContext(Edit_TXFreq, 1008);
-    SetHelpContext(Edit_RXFreq, 1008);
-    SetHelpContext(Button_WriteRadioSettings, 1010);
-    SetHelpContext(RadioGroup_FreqStep, 1011);
-    SetHelpContext(SpinEdit_CTCSS, 12);
-    SetHelpContext(Edit_PTTTimeout, 13);
-    SetHelpContext(PowerButton_TxOn, 1015);
-    SetHelpContext(Button_Advanced, 1016);
+    namespace H = HelpContexts;
+    // Each control with a part of the manual opens that part; the rest open the main window's.
+    // The step's context is on the buttons shown as well as on the hidden group.
+    const std::pair<QWidget*, long> contexts[] = {
+        {this, H::MainWindow},
+        {ComboBox_PortNumber, H::ComPort},
+        {CheckBox_Connect, H::Connect},
+        {PowerButton_M82KDModem, H::Modem},
+        {Edit_TXFreq, H::Frequencies},
+        {Edit_RXFreq, H::Frequencies},
+        {BitBtn_TxFreqCopy, H::Frequencies},
+        {BitBtn_RxFreqCopy, H::Frequencies},
+        {Button_WriteRadioSettings, H::SaveToFlash},
+        {RadioGroup_FreqStep, H::FrequencyStep},
+        {GroupBox_FrequencyStep, H::FrequencyStep},
+        {SpinEdit_CTCSS, H::Ctcss},
+        {Edit_PTTTimeout, H::PttTimeout},
+        {ComboBox_RFLevel, H::PowerLevel},
+        {PowerButton_TxOn, H::TxTest},
+        {Button_Advanced, H::Advanced},
+        {ScrollBar_Deviation, H::Calibration},
+        {ScrollBar_ModBalance, H::Calibration},
+        {ScrollBar_RfPwm, H::Calibration},
+        {ScrollBar_RfOffset, H::Calibration},
+        {Edit_CutoutTemp, H::CutoutTemp},
+        {ComboBox_FreqBand, H::Band},
+        {BitBtn_SaveConfig, H::Files},
+        {BitBtn_WriteConfig, H::Files},
+        {Button_Alignment, H::Alignment},
+        {Button_History, H::History},
+    };
+    for (const auto& [control, context] : contexts) {
+        if (control != nullptr)
+            SetHelpContext(control, static_cast<int>(context));
+    }
 }
 
 void TMainForm::ConnectHandlers() {
@@ -320,8 +366,15 @@ void TMainForm::FormCreate() {
     FillPortList();
     SetupPortList();
     int index = 0;
-    if (Registry)
+    if (Registry) {
         index = std::clamp(static_cast<int>(Registry->CommPort) - 1, 0, kNumberOfPorts - 1);
+        // First start: where a radio could be rather than COM1, which on a PC without a serial
+        // port leads nowhere. Only chosen, not connected.
+        if (!PortRemembered(*Registry)) {
+            if (const int first = FirstRadioPort(PortList->Ports()); first > 0)
+                index = first - 1;
+        }
+    }
     ComboBox_PortNumber->setCurrentIndex(index);
     ApplyPortSelection();
     Panel_Normal->setFrameShape(QFrame::NoFrame);
@@ -543,6 +596,9 @@ void TMainForm::EnableConsoleControls(bool on) {
             child->setEnabled(on);
     }
     PowerButton_TxOn->setEnabled(on);
+    // The alignment view reads a radio: there is none to read until one has answered.
+    if (Button_Alignment != nullptr)
+        Button_Alignment->setEnabled(on);
     if (on) {
         // These two follow the radio, not the connection: the 5 kHz step only for an RM7UX, the
         // plan selector only when the last band read has plans.

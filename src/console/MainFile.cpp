@@ -2,11 +2,14 @@
 // configuration file that belongs to one circuit board. The file carries that board's
 // calibration, so it is programmed only into the radio whose serial number it names.
 
+#include <QComboBox>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/UserDialogs.h"
+#include "config/FieldTable.h"
 #include "config/ProgramReview.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/SerialGuard.h"
@@ -29,21 +32,38 @@ void SetUpFileDialog(TFileDialog& dialog, uint8_t radioModel) {
     }
 }
 
-// The review as the confirmation shows it: one line per field that changes, in its unit.
-std::string ReviewText(const ProgramReview& review, const std::string& fileName) {
+// A field as the window labels it, with its unit as the label has it ("TX Frequency (MHz)").
+// `levels` are the RF Level list's captions, which name the power calibrations.
+std::string WindowLabel(const ReviewRow& row, const std::vector<std::string>& levels) {
+    std::string label(FieldLabel(row.Code));
+    if (row.Code.size() == 3 && row.Code.rfind("PL", 0) == 0) {
+        const size_t level = static_cast<size_t>(row.Code[2] - '0');
+        if (level < levels.size())
+            label = "RF Power Calibration " + levels[level];
+    }
+    return label + (row.Unit.empty() ? "" : " (" + row.Unit + ")");
+}
+
+// The review as the question shows it: one line per field that changes, in its unit, named as
+// the window names it; `powerLevels` is the RF Level list.
+std::string ReviewText(const ProgramReview& review, const std::string& fileName,
+                       const QComboBox& powerLevels) {
+    std::vector<std::string> levels;
+    for (int i = 0; i < powerLevels.count(); ++i)
+        levels.push_back(powerLevels.itemText(i).trimmed().toStdString());
+
     std::string text = "Programming '" + fileName + "' ";
     if (review.Changes.empty()) {
         text += "changes no field (" + std::to_string(review.Unchanged) + " unchanged).";
     } else {
         text += "changes " + std::to_string(review.Changes.size()) +
                 (review.Changes.size() == 1 ? " field" : " fields") + ":\r\n\r\n";
-        for (const ReviewRow& r : review.Changes) {
-            text += r.Name + (r.Unit.empty() ? "" : " (" + r.Unit + ")") + ": " + r.RadioValue +
-                    " \u2192 " + r.FileValue + "\r\n";
-        }
+        for (const ReviewRow& r : review.Changes)
+            text +=
+                WindowLabel(r, levels) + ": " + r.RadioValue + " \u2192 " + r.FileValue + "\r\n";
         text += "\r\n" + std::to_string(review.Unchanged) + " fields unchanged.";
     }
-    return text + "\r\n\r\nThe radio is then saved to flash and reset.";
+    return text + "\r\n\r\nThe radio is then saved to flash and reset.\r\n\r\nProgram the radio?";
 }
 
 }  // namespace
@@ -148,8 +168,8 @@ void TMainForm::BitBtn_WriteConfigClick() {
             return;
         }
         const ProgramReview review = ReviewProgram(FlashRecord->Record(), held.Record());
-        if (ShowInformationBox(ReviewText(review, fileName), MsgButtons::ProgramCancel) !=
-            MsgResult::OK)
+        if (ShowQuestionBox(ReviewText(review, fileName, *ComboBox_RFLevel),
+                            MsgButtons::ProgramCancel) != MsgResult::OK)
             return;
         // The decision stands on the serial number of the last refresh, which may be a whole
         // timer interval old: the radio on the cable is asked once more, in the exchange that

@@ -40,6 +40,7 @@ void TMainForm::SetupHistory() {
     Button_Alignment->setObjectName("Button_Alignment");
     Button_Alignment->setToolTip("Antenna alignment: RSSI as fast as the line allows");
     connect(Button_Alignment, &QPushButton::clicked, this, [this] { Button_AlignmentClick(); });
+    Button_Alignment->setEnabled(ConsoleEnabled);
     if (QBoxLayout* corner = LayoutHolding(layout(), Button_Advanced)) {
         const int at = corner->indexOf(Button_Advanced);
         corner->removeWidget(Button_Advanced);
@@ -71,6 +72,9 @@ std::unique_ptr<ChangeRecorder> TMainForm::Recorder(const std::string& action, i
 }
 
 void TMainForm::SayHistoryWarning(ChangeRecorder& recorder) {
+    // An open history view follows what was just recorded.
+    for (THistoryView* view : findChildren<THistoryView*>())
+        view->Reload();
     const std::string warning = recorder.TakeWarning();
     // Said once, and after the exchange under way: a box now would let the refresh run inside it.
     if (!warning.empty())
@@ -87,8 +91,11 @@ void TMainForm::Button_HistoryClick() {
                                       : "The history cannot be read: " + problem);
         return;
     }
+    auto load = [this, filter](std::vector<HistoryEntry>& loaded, std::string& why) {
+        return History && History->Query(filter, loaded, why);
+    };
     auto* view = new THistoryView(this, "serial number " + QString::fromStdString(filter.Serial),
-                                  std::move(entries));
+                                  std::move(entries), load);
     view->setAttribute(Qt::WA_DeleteOnClose);
     view->show();
 }

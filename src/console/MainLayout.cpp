@@ -275,7 +275,8 @@ void TMainForm::CreateControls() {
     PowerButton_M82KDModem->SetLED(false);
     PowerButton_M82KDModem->SetBevelWidth(2);
     PowerButton_M82KDModem->SetGlowText(true);
-    PowerButton_M82KDModem->SetTextGlowColour(Qt::green);
+    // Green as the comms state's "Connected": Qt's green on the down face's cream would not read.
+    PowerButton_M82KDModem->SetTextGlowColour(Green);
     PowerButton_M82KDModem->SetLedOnClour(Qt::red);
     PowerButton_M82KDModem->SetLedOffColour(Qt::black);
     PowerButton_M82KDModem->setEnabled(false);
@@ -290,10 +291,13 @@ void TMainForm::CreateControls() {
     link->setContentsMargins(4, 0, 10, 3);
     link->setColumnStretch(8, 1);
 
-    // Held for the frequency step of the radio; never shown.
+    // Held for the frequency step of the radio; never shown. A window of its own that is never
+    // shown, so that screen readers, which list a window's children hidden or not, do not find
+    // it; the window still owns it.
     RadioGroup_FreqStep =
         new TRadioGroup("Frequency Step - DO NOT DELETE", {"6.25kHz", "5kHz"}, this);
     RadioGroup_FreqStep->setObjectName("RadioGroup_FreqStep");
+    RadioGroup_FreqStep->setWindowFlags(Qt::Window);
     RadioGroup_FreqStep->SetItemIndex(0);
     RadioGroup_FreqStep->hide();
 
@@ -317,10 +321,8 @@ void TMainForm::CreateControls() {
     Label_Temp = Value(pn, "Label_Temp", "", {"-000"});
     Label_RawRSSI = Value(pn, "Label_RawRSSI", "", {"000"});
     Label_Alarms = Value(pn, "Label_Alarms", "No Alarms");
-    auto* degrees = new QLabel("o", pn);
-    degrees->setFont(Scaled(font(), 0.8));
-    degrees->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* temperature = Row({Label_Temp, degrees, new QLabel("C", pn)}, 1);
+    // One label with the degree sign: a screen reader says "degrees C", not "o" and "C".
+    auto* temperature = Row({Label_Temp, new QLabel("°C", pn)}, 1);
     temperature->addStretch();
     QGridLayout* identity = Grid({98, 78, 106, 50}, 17, 0, 4);
     identity->addWidget(Caption(pn, "Radio Firmware", Label_VersionString), 0, 0);
@@ -445,7 +447,7 @@ void TMainForm::CreateControls() {
     PowerButton_TxOn->SetLED(true);
     PowerButton_TxOn->SetBevelWidth(3);
     PowerButton_TxOn->SetGlowText(true);
-    PowerButton_TxOn->SetTextGlowColour(Qt::green);
+    PowerButton_TxOn->SetTextGlowColour(Green);
     PowerButton_TxOn->SetLedOnClour(Qt::red);
     PowerButton_TxOn->SetLedOffColour(Qt::black);
     PowerButton_TxOn->SetLedHeight(5);
@@ -519,7 +521,9 @@ void TMainForm::CreateControls() {
     RoomFor(Edit_CutoutTemp, "-0000");
     Width(Edit_CutoutTemp, 50);
     calibration->addWidget(Caption(pa, "Cutout Temp", Edit_CutoutTemp), row, 0);
-    calibration->addWidget(Edit_CutoutTemp, row, 1);
+    auto* cutout = Row({Edit_CutoutTemp, new QLabel("°C", pa)}, 4);
+    cutout->addStretch();
+    calibration->addLayout(cutout, row, 1);
     calibration->setRowMinimumHeight(row++, 22);
     ComboBox_FreqBand = Named(new QComboBox(pa), "ComboBox_FreqBand");
     ComboBox_FreqBand->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

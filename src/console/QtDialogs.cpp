@@ -18,6 +18,9 @@ MsgResult TQtDialogs::Show(MsgType type, const std::string& title, const std::st
         case MsgType::Information:
             box.setIcon(QMessageBox::Information);
             break;
+        case MsgType::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
         case MsgType::Plain:
             box.setIcon(QMessageBox::NoIcon);
             break;
@@ -65,7 +68,9 @@ MsgResult TQtDialogs::Show(MsgType type, const std::string& title, const std::st
         escape->hide();
     }
     box.setEscapeButton(escape);
-    box.setDefaultButton(qobject_cast<QPushButton*>(choices.front().button));
+    // Programming a radio is confirmed by choosing Program, never by Enter alone.
+    box.setDefaultButton(qobject_cast<QPushButton*>(
+        buttons == MsgButtons::ProgramCancel ? escape : choices.front().button));
     box.exec();
     for (const Choice& c : choices)
         if (box.clickedButton() == c.button)

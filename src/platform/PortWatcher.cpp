@@ -38,11 +38,12 @@ bool IsTtyEvent(const char* data, size_t size) {
 
 }  // namespace
 
-PortWatcher::PortWatcher(const std::string& portsFolder)
+PortWatcher::PortWatcher(const std::string& portsFolder, bool deviceEvents)
     : folder_(portsFolder.empty() ? PortsFolder() : portsFolder) {
     epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    uevents_ =
-        ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
+    if (deviceEvents)
+        uevents_ =
+            ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_KOBJECT_UEVENT);
     sockaddr_nl address{};
     address.nl_family = AF_NETLINK;
     address.nl_groups = kKernelEvents;
@@ -85,10 +86,14 @@ bool PortWatcher::TakeChanges() {
     while (inotify_ >= 0 && (n = ::read(inotify_, buf, sizeof buf)) > 0) {
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-            folderGone = folderGone || (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED));
             at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            // Removing a watch queues an IN_IGNORED for it: taken as the folder going, that one
+            // would remove the new watch too, and so on for ever.
+            if (e->wd != watch_)
+                continue;
+            folderGone = folderGone || (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED));
+            changed = true;
         }
-        changed = true;
     }
     if (folderGone) {
         if (watch_ >= 0)

@@ -8,7 +8,8 @@
 class PortWatcher {
   public:
     // portsFolder "" is the per-user ports folder, made when missing so it can be watched.
-    explicit PortWatcher(const std::string& portsFolder = "");
+    // Without deviceEvents only the folder is watched.
+    explicit PortWatcher(const std::string& portsFolder = "", bool deviceEvents = true);
     ~PortWatcher();
     PortWatcher(const PortWatcher&) = delete;
     PortWatcher& operator=(const PortWatcher&) = delete;

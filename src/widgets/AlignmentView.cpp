@@ -1,6 +1,6 @@
 #include "widgets/AlignmentView.h"
 
-#include <QGridLayout>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -8,6 +8,8 @@
 #include "common/StrUtils.h"
 #include "operations/AlignmentSampler.h"
 #include "platform/Interruption.h"
+#include "widgets/HelpWindow.h"
+#include "widgets/HtmlHelp.h"
 #include "widgets/SignalPlot.h"
 
 namespace {
@@ -33,35 +35,57 @@ TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string vers
     setObjectName("AlignmentView");
     setWindowTitle("Antenna Alignment");
     setWindowModality(Qt::ApplicationModal);
-    auto* grid = new QGridLayout(this);
+    SetHelpContext(this, HelpContexts::Alignment);
     Label_Rssi = Named(new QLabel("--", this), "Label_Rssi");
     QFont big = Label_Rssi->font();
-    big.setPointSize(big.pointSize() * 4);
+    if (big.pointSizeF() > 0)
+        big.setPointSizeF(big.pointSizeF() * 4);
+    else
+        big.setPixelSize(big.pixelSize() * 4);
     big.setBold(true);
     Label_Rssi->setFont(big);
     Label_Rssi->setAlignment(Qt::AlignCenter);
+    Label_Rssi->setAccessibleDescription("Raw RSSI, the latest reading");
     Label_Peak = Named(new QLabel("Peak --", this), "Label_Peak");
     Label_Rate = Named(new QLabel("0 readings/s", this), "Label_Rate");
     Label_Temperature = Named(new QLabel("-- °C", this), "Label_Temperature");
+    Label_Temperature->setAccessibleDescription("Temperature");
     Label_Status = Named(new QLabel(this), "Label_Status");
+    Label_Status->setWordWrap(true);
     Button_ResetPeak = new QPushButton("Reset Peak", this);
     Button_ResetPeak->setObjectName("Button_ResetPeak");
+    // Enter in the view is no Reset Peak: the peak is what the technician is looking for.
+    Button_ResetPeak->setAutoDefault(false);
     Plot = new TSignalPlot(this);
     Plot->setObjectName("Plot");
-    rssiSeries_ = Plot->AddSeries({"RSSI", kRssiColour, 0, 255});
-    temperatureSeries_ = Plot->AddSeries({"°C", kTemperatureColour, -40, 100});
-    grid->addWidget(new QLabel("Raw RSSI", this), 0, 0);
-    grid->addWidget(Label_Rssi, 1, 0, 1, 3);
-    grid->addWidget(Label_Peak, 2, 0);
-    grid->addWidget(Label_Temperature, 2, 1);
-    grid->addWidget(Label_Rate, 2, 2);
-    grid->addWidget(Plot, 3, 0, 1, 3);
-    grid->addWidget(Label_Status, 4, 0, 1, 2);
-    grid->addWidget(Button_ResetPeak, 4, 2);
+    Plot->setAccessibleName("Raw RSSI and temperature, last 5 minutes");
+    rssiSeries_ = Plot->AddSeries({"Raw RSSI", "", "RSSI", kRssiColour, 0, 255});
+    temperatureSeries_ = Plot->AddSeries({"Temperature", "°C", "°C", kTemperatureColour, -40, 100});
+    auto* caption = new QLabel("Raw RSSI", this);
+    caption->setBuddy(Label_Rssi);
+
+    auto* readings = new QHBoxLayout;
+    readings->addWidget(Label_Peak);
+    readings->addStretch();
+    readings->addWidget(Label_Temperature);
+    readings->addStretch();
+    readings->addWidget(Label_Rate);
+    auto* foot = new QHBoxLayout;
+    foot->addWidget(Label_Status, 1);
+    foot->addWidget(Button_ResetPeak, 0, Qt::AlignRight | Qt::AlignTop);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(caption);
+    column->addWidget(Label_Rssi);
+    column->addLayout(readings);
+    // The plot takes the room a larger window gives.
+    column->addWidget(Plot, 1);
+    column->addLayout(foot);
     connect(Button_ResetPeak, &QPushButton::clicked, this, [this] {
         peak_ = -1;
         Label_Peak->setText("Peak --");
+        Plot->ResetPeak(rssiSeries_);
     });
+    setSizeGripEnabled(true);
 
     clock_.start();
     timer_ = new QTimer(this);

@@ -158,7 +158,8 @@ TForm_BubbleHint::TForm_BubbleHint(QWidget* parent, const std::function<bool()>&
 }
 
 void TForm_BubbleHint::SetHintText(const QString& text, int width, int height) {
-    Label_Hint->setText(text);
+    // Line breaks as the label and a screen reader know them, not the CR LF of a message.
+    Label_Hint->setText(QString(text).replace("\r\n", "\n"));
     Label_Hint->resize(width, height);
     Shape_Bubble->resize(width + 55, height + 35);
     resize(Shape_Bubble->size());

@@ -1,8 +1,10 @@
 #include "widgets/HelpWindow.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QScreen>
 #include <QStyle>
@@ -11,15 +13,34 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "widgets/Readable.h"
+
 namespace {
 
 constexpr const char* kMainWindowAnchor = "main-window";
 constexpr const char* kContentsAnchor = "top";
 
+using namespace HelpContexts;
+
 constexpr THelpTopic kTopics[] = {
-    {1, kMainWindowAnchor},   {1008, "frequencies"}, {1010, "save-to-flash"},
-    {1011, "frequency-step"}, {12, "ctcss"},         {13, "ptt-timeout"},
-    {1015, "tx-test"},        {1016, "advanced"},
+    {MainWindow, kMainWindowAnchor},
+    {ComPort, "ports"},
+    {Connect, "connect"},
+    {Modem, "modem"},
+    {Frequencies, "frequencies"},
+    {FrequencyStep, "frequency-step"},
+    {PowerLevel, "power-level"},
+    {PttTimeout, "ptt-timeout"},
+    {Ctcss, "ctcss"},
+    {TxTest, "tx-test"},
+    {SaveToFlash, "save-to-flash"},
+    {Advanced, "advanced"},
+    {Calibration, "calibration"},
+    {CutoutTemp, "cutout"},
+    {Band, "band"},
+    {Files, "files"},
+    {Alignment, "align"},
+    {History, "history"},
 };
 
 QToolButton* MakeButton(QWidget* parent, const QString& text, QStyle::StandardPixmap icon,
@@ -81,6 +102,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Button_Contents, &QToolButton::clicked, this, &THelpWindow::ShowContents);
     connect(Browser, &QTextBrowser::backwardAvailable, Button_Back, &QWidget::setEnabled);
     connect(Browser, &QTextBrowser::forwardAvailable, Button_Forward, &QWidget::setEnabled);
+    ColourLinks();
     // Wide enough for the manual's tables at the user's font, in text lines rather than pixels.
     const int line = fontMetrics().height();
     QSize size(line * 36, line * 40);
@@ -109,4 +131,38 @@ void THelpWindow::ShowTopic(const QString& manualFile, const QString& anchor) {
 
 void THelpWindow::ShowContents() {
     ShowTopic(ManualFile, kContentsAnchor);
+}
+
+void THelpWindow::ColourLinks() {
+    // The style's link blue is for a white page: on a dark one it hardly reads. The page takes
+    // its link colour when it is parsed, so it is set for the page as well as the palette.
+    QPalette p = Browser->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QColor base = p.color(group, QPalette::Base);
+        for (QPalette::ColorRole role : {QPalette::Link, QPalette::LinkVisited})
+            p.setColor(group, role, ReadableOn(QApplication::palette().color(group, role), base));
+    }
+    Browser->setPalette(p);
+    const QString sheet =
+        QString("a { color: %1; }").arg(p.color(QPalette::Active, QPalette::Link).name());
+    if (Browser->document()->defaultStyleSheet() != sheet) {
+        Browser->document()->setDefaultStyleSheet(sheet);
+        if (!Browser->source().isEmpty())
+            Browser->reload();
+    }
+}
+
+void THelpWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the help window, as it does a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void THelpWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange && Browser != nullptr)
+        ColourLinks();
+    QWidget::changeEvent(event);
 }

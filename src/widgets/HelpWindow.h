@@ -10,6 +10,28 @@
 class QTextBrowser;
 class QToolButton;
 
+// The help contexts the program's controls and windows carry.
+namespace HelpContexts {
+constexpr long MainWindow = 1;
+constexpr long Ctcss = 12;
+constexpr long PttTimeout = 13;
+constexpr long ComPort = 1001;
+constexpr long Connect = 1002;
+constexpr long Modem = 1003;
+constexpr long Frequencies = 1008;
+constexpr long SaveToFlash = 1010;
+constexpr long FrequencyStep = 1011;
+constexpr long PowerLevel = 1012;
+constexpr long TxTest = 1015;
+constexpr long Advanced = 1016;
+constexpr long Calibration = 1017;
+constexpr long CutoutTemp = 1018;
+constexpr long Band = 1019;
+constexpr long Files = 1020;
+constexpr long Alignment = 1021;
+constexpr long History = 1022;
+}  // namespace HelpContexts
+
 // Which part of the manual a help context opens (the anchor's name).
 struct THelpTopic {
     long Context;
@@ -33,11 +55,18 @@ class THelpWindow : public QWidget {
     void ShowTopic(const QString& manualFile, const QString& anchor);
     void ShowContents();
 
-    QTextBrowser* Browser;
+    QTextBrowser* Browser = nullptr;
     QToolButton* Button_Back;
     QToolButton* Button_Forward;
     QToolButton* Button_Contents;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(class QKeyEvent* event) override;
+
   private:
+    // Links in a colour that reads on the palette's base.
+    void ColourLinks();
+
     QString ManualFile;
 };

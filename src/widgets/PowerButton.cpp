@@ -1,5 +1,7 @@
 #include "widgets/PowerButton.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -27,6 +29,56 @@ QColor ScrollBarColour(const QWidget& w) {
 
 // The face of a pressed button: a light cream rather than the plain button face.
 const QColor kDownFace(249, 249, 240);
+
+// What a screen reader finds: a toggle button named by its caption, pressed while down, that
+// its press and toggle actions switch as a click does (the owner's veto included).
+class TPowerButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit TPowerButtonAccessible(TPowerButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override {
+        QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty())
+            text = Button()->Caption();
+        return text;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = Button()->ButtonDown();
+        s.pressed = Button()->ButtonDown();
+        return s;
+    }
+    QStringList actionNames() const override {
+        if (!Button()->isEnabled())
+            return {};
+        return {pressAction(), toggleAction()};
+    }
+    void doAction(const QString& action) override {
+        if (Button()->isEnabled() && (action == pressAction() || action == toggleAction()))
+            Button()->Toggle();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  private:
+    TPowerButton* Button() const { return static_cast<TPowerButton*>(widget()); }
+};
+
+QAccessibleInterface* PowerButtonAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TPowerButton") && object != nullptr && object->isWidgetType())
+        return new TPowerButtonAccessible(static_cast<TPowerButton*>(object));
+    return nullptr;
+}
+
+// The down state as screen readers follow it.
+void TellStateChanged(TPowerButton* button) {
+    QAccessible::State changed;
+    changed.checked = true;
+    changed.pressed = true;
+    QAccessibleStateChangeEvent event(button, changed);
+    QAccessible::updateAccessibility(&event);
+}
 
 }  // namespace
 
@@ -94,6 +146,11 @@ std::optional<char> KeyEventChar(const QKeyEvent& event) {
 }
 
 TPowerButton::TPowerButton(QWidget* parent) : TItermediateButton(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(PowerButtonAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     resize(69, 33);
 }
 
@@ -135,8 +192,11 @@ void TPowerButton::SetBevelWidth(int value) {
     update();
 }
 void TPowerButton::SetButtonDown(bool value) {
+    const bool changed = buttonDown_ != value;
     buttonDown_ = value;
     update();
+    if (changed)
+        TellStateChanged(this);
 }
 void TPowerButton::SetCaption(const QString& value) {
     caption_ = value;
@@ -152,6 +212,7 @@ void TPowerButton::Toggle() {
     setFocus(Qt::OtherFocusReason);
     buttonDown_ = !buttonDown_;
     update();
+    TellStateChanged(this);
     emit toggled(buttonDown_);
     if (OnClick)
         OnClick(this);

@@ -134,13 +134,12 @@ TEST_F(CliTest, ARadioLostWhileWritingIsNotFlashed) {
     CliResult r = Run({"program", file});
     EXPECT_EQ(r.Status, 1);
     EXPECT_TRUE(Has(r.Err,
-                    "Failed to write the configuration to flash: program: the cut-out "
-                    "temperature write was not confirmed, and the radio no longer answers: the "
-                    "radio may hold mixed settings."))
+                    "Failed to write the configuration to flash: program: the Cutout Temp write "
+                    "was not confirmed, and the radio no longer answers: the radio may hold mixed "
+                    "settings."))
         << r.Err;
-    EXPECT_TRUE(Has(r.Err,
-                    "Fields written: RF offset, deviation, modulation balance, cut-out "
-                    "temperature."))
+    EXPECT_TRUE(
+        Has(r.Err, "Fields written: RF Offset, Deviation, Modulation Balance, Cutout Temp."))
         << r.Err;
     EXPECT_TRUE(Saw(Radio().EventTexts(), "write PM 80"));
     EXPECT_FALSE(Saw(Radio().EventTexts(), "flash"));

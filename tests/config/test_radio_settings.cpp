@@ -144,7 +144,7 @@ TEST(FieldTable, TheViewsAgreeWithIt) {
     ASSERT_EQ(FlashFieldTable().size(), 26u);
     EXPECT_EQ(FlashFieldTable().front().Code, "SC");
     EXPECT_EQ(FlashFieldTable().back().Code, "RT");
-    EXPECT_EQ(FieldLabel("PT"), "TX frequency");
+    EXPECT_EQ(FieldLabel("PT"), "TX Frequency");
     EXPECT_EQ(FieldLabel("XX"), "XX");
 }
 

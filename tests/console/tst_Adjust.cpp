@@ -449,7 +449,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.PowerButton_TxOnEnter(f.PowerButton_TxOn);
         QVERIFY(hint.isVisible());
         QCOMPARE(hint.Label_Hint->text(),
-                 QString("It is necessary to put the Radio into tone reversal mode.\r\n\r\nSee "
+                 QString("It is necessary to put the Radio into tone reversal mode.\n\nSee "
                          "help for details"));
         QCOMPARE(hint.Label_Hint->size(), QSize(189, 80));
         // The switch still works with the balloon up.

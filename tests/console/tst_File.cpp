@@ -2,8 +2,11 @@
 // keeps one board's calibration out of another, a radio exchanged behind the window's back,
 // and every way the action can end short.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +17,7 @@
 
 #include "WindowFixture.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "console/QtDialogs.h"
 
 namespace {
 
@@ -206,7 +210,7 @@ class tst_File : public QObject, protected WindowFixture {
                  std::string("Program Serial Number ?\r\n\r\nThe serial number for the connect "
                              "device will be programmed with '01000000'\r\nMake sure this is the "
                              "correct Serial number and press OK to proceed."));
-        QCOMPARE(dialogs_->Shown[2].Type, MsgType::Information);
+        QCOMPARE(dialogs_->Shown[2].Type, MsgType::Question);
     }
 
     // A record that never had a number (not from a file) is written without one; a negative
@@ -340,7 +344,7 @@ class tst_File : public QObject, protected WindowFixture {
         // What reached the radio is said: which fields, and how to get back.
         QVERIFY(ShownTexts()[1].rfind("Failed to write the configuration to flash\r\n", 0) == 0);
         QVERIFY(ShownTexts()[1].find("may hold mixed settings") != std::string::npos);
-        QVERIFY(ShownTexts()[1].find("Fields written: RF offset") != std::string::npos);
+        QVERIFY(ShownTexts()[1].find("Fields written: RF Offset") != std::string::npos);
         QVERIFY(!Has(radio_->EventTexts(), "ee"));
         QVERIFY(!Has(radio_->EventTexts(), "flash"));
         QVERIFY(!f.RM7UXport.IsOpen());
@@ -502,14 +506,16 @@ class tst_File : public QObject, protected WindowFixture {
         radio_->ClearEvents();
         dialogs_->Answers.push_back(MsgResult::OK);
         f.BitBtn_WriteConfigClick();
-        // The review names exactly the two fields that drifted, in their units.
         QCOMPARE(ShownTexts().size(), 2u);
-        QVERIFY2(ShownTexts()[0].find("changes 2 fields:\r\n\r\ndeviation: 119 \u2192 ") !=
+        // The review names exactly the two fields that drifted, as the window labels them, and
+        // asks.
+        QVERIFY2(ShownTexts()[0].find("changes 2 fields:\r\n\r\nDeviation: 119 \u2192 ") !=
                      std::string::npos,
                  ShownTexts()[0].c_str());
-        QVERIFY(ShownTexts()[0].find("power-calibration-3: 17 \u2192 ") != std::string::npos);
+        QVERIFY(ShownTexts()[0].find("RF Power Calibration 5W: 17 \u2192 ") != std::string::npos);
         QVERIFY(ShownTexts()[0].find("20 fields unchanged") != std::string::npos);
         QCOMPARE(dialogs_->Shown[0].Buttons, MsgButtons::ProgramCancel);
+        QCOMPARE(dialogs_->Shown[0].Type, MsgType::Question);
         QCOMPARE(ShownTexts()[1], "Configuration Saved to Flash");
         const Texts events = radio_->EventTexts();
         QVERIFY(Has(events, "write PD " + IntToHexText(deviation)));
@@ -532,6 +538,37 @@ class tst_File : public QObject, protected WindowFixture {
         // (The carriage return that ended the reset may reach the radio late.)
         QVERIFY(Changes(*radio_).empty());
         QCOMPARE(radio_->Field("PN"), 11223344u);
+    }
+
+    // The review is a question in the real window, whose default is Cancel: Enter pressed in
+    // haste leaves the radio as it was.
+    void enterAtTheReviewWritesNothing() {
+        TMainForm& f = Plugged(12345678);
+        const std::string path = dir_->File("own.RM7UX");
+        Choose(f, path);
+        f.BitBtn_SaveConfigClick();
+        QVERIFY(std::filesystem::exists(path));
+        radio_->SetField("PD", 0x77);
+        TQtDialogs real;
+        SetDialogs(&real);
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString defaultButton, text;
+        QTimer::singleShot(0, &f, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            icon = box->icon();
+            text = box->text();
+            defaultButton = box->defaultButton() != nullptr ? box->defaultButton()->text() : "";
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        radio_->ClearEvents();
+        f.BitBtn_WriteConfigClick();
+        SetDialogs(dialogs_.get());
+        QVERIFY(text.startsWith("Programming '"));
+        QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(defaultButton, QString("Cancel"));
+        QVERIFY(Changes(*radio_).empty());
+        QCOMPARE(radio_->Field("PD"), 0x77u);
     }
 };
 

@@ -2,11 +2,15 @@
 // against the emulated radio, what the radio saw and holds, and what the history then says.
 
 #include <sys/stat.h>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -77,6 +81,77 @@ class tst_History : public QObject, public WindowFixture {
         view->close();
     }
 
+    // Open, the view follows the changes the window goes on making, newest at the top; at the
+    // usual font and at half as large again (144 dpi) no column is cut; Enter in it does not
+    // ask for a file.
+    void historyViewFollowsChangesAndShowsEveryColumn_data() {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("96 dpi") << 1.0;
+        QTest::newRow("144 dpi") << 1.5;
+    }
+    void historyViewFollowsChangesAndShowsEveryColumn() {
+        QFETCH(double, scale);
+        const QFont usual = QApplication::font();
+        QFont font = usual;
+        font.setPointSizeF(usual.pointSizeF() * scale);
+        QApplication::setFont(font);
+        TMainForm& f = Attach();
+        Tick();
+        f.Edit_PTTTimeout->setText("30");
+        f.SetPTT();
+        f.Button_HistoryClick();
+        QPointer<THistoryView> view = f.findChild<THistoryView*>();
+        QVERIFY(view != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QCOMPARE(view->Table_History->rowCount(), 1);
+
+        radio_->ClearEvents();
+        f.ComboBox_RFLevel->setCurrentIndex(1);
+        f.ComboBox_RFLevelChange();
+        QVERIFY(Has(radio_->EventTexts(), "write PW 01"));
+        QCOMPARE(view->Table_History->rowCount(), 2);
+        QCOMPARE(view->Table_History->item(0, 1)->text(), QString("power"));
+        QCOMPARE(view->Label_Count->text(), QString("2 changes, newest first"));
+        QCOMPARE(view->Table_History->verticalScrollBar()->value(), 0);
+
+        // Every cell and heading has the room of its text, and every column is in view.
+        QTest::qWait(0);
+        QTableWidget* table = view->Table_History;
+        const QFontMetrics metrics = table->fontMetrics();
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QString heading = table->horizontalHeaderItem(c)->text();
+            QVERIFY2(table->horizontalHeader()->sectionSize(c) >=
+                         table->horizontalHeader()->fontMetrics().horizontalAdvance(heading),
+                     qPrintable(heading));
+            for (int r = 0; r < table->rowCount(); ++r) {
+                const QTableWidgetItem* item = table->item(r, c);
+                QVERIFY2(
+                    table->visualItemRect(item).width() > metrics.horizontalAdvance(item->text()),
+                    qPrintable(item->text()));
+            }
+        }
+        QCOMPARE(table->horizontalScrollBar()->maximum(), 0);
+
+        // Enter in the table or on the view asks for no file.
+        bool fileDialog = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                fileDialog = true;
+                d->reject();
+            }
+        });
+        watch.start(5);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Return);
+        QTest::keyClick(view, Qt::Key_Enter);
+        watch.stop();
+        QVERIFY(!fileDialog);
+        QVERIFY(view->isVisible());
+        view->close();
+        QApplication::setFont(usual);
+    }
+
     // A step change keeps frequencies in MHz: each old value is read on the old grid, each new
     // one on the new, and a channel that means the same frequency is no change.
     void stepChangeIsRecordedInMegahertz() {
@@ -118,7 +193,10 @@ class tst_History : public QObject, public WindowFixture {
     // the refresh waits and resumes when it closes. A swapped radio stops it.
     void alignmentViewReadsOnlyRssiWhileOpen() {
         TMainForm& f = Attach();
+        // Nothing to align with until a radio has answered.
+        QVERIFY(!f.Button_Alignment->isEnabled());
         Tick();
+        QVERIFY(f.Button_Alignment->isEnabled());
         f.Timer_ReadRadio->start();
         radio_->ClearEvents();
         f.Button_AlignmentClick();

@@ -96,7 +96,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
         QVERIFY(Keyed(f, false));
         QCOMPARE(radio_->Field("PP"), 60u);
         QCOMPARE(dialogs_->Shown.size(), size_t{2});
-        QVERIFY(dialogs_->Shown[0].Text.find("temperature (RT)") != std::string::npos);
+        QVERIFY(dialogs_->Shown[0].Text.find("Temperature (RT)") != std::string::npos);
         QVERIFY(!f.RM7UXport.IsOpen());
 
         // A new radio whose release the full read can't confirm, O4 sent twice: said once.
@@ -206,7 +206,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
         radio_->SetFaults({.GarbageField = "PD"});
         Tick();
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
-        QVERIFY(dialogs_->Shown[0].Text.find("deviation (PD)") != std::string::npos);
+        QVERIFY(dialogs_->Shown[0].Text.find("Deviation (PD)") != std::string::npos);
         QVERIFY(!Has(Tick(), "tx on"));
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
 

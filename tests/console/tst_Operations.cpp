@@ -224,7 +224,7 @@ class tst_Operations : public QObject, protected WindowFixture {
             QCOMPARE(f.Edit_CutoutTemp->text(), QString::number(int(held) - 40));
             if (writes[n] == "PS") {
                 QCOMPARE(held, 70u);
-                QVERIFY2(Told("cut-out temperature: the cut-out temperature write"), trace.c_str());
+                QVERIFY2(Told("cut-out temperature: the Cutout Temp write"), trace.c_str());
             } else {
                 QCOMPARE(held, 0xFFu);
                 QCOMPARE(radio_->FlashField("PS"), 0xFFu);

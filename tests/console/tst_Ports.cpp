@@ -52,6 +52,37 @@ class tst_Ports : public QObject, protected WindowFixture {
         QTRY_VERIFY(!Bold(f, n));
     }
 
+    // With no port remembered, the box shows the first port present where a radio could be (a
+    // USB port or a ports-folder link; COM2 comes before any USB port) rather than COM1, and
+    // nothing is sent until Connect is ticked. Once chosen, the port is remembered and wins.
+    void firstStartShowsWhereARadioCouldBe() {
+        radio_ = std::make_unique<RadioEmulator>(EmulatorOptions{.ComPort = 2});
+        radio_->Start();
+        form_ = std::make_unique<TMainForm>();
+        TMainForm& f = *form_;
+        QCOMPARE(f.ComboBox_PortNumber->currentIndex(), 1);
+        QCOMPARE(f.RM7UXport.CommPort, 2u);
+        QVERIFY(!f.CheckBox_Connect->isChecked());
+        QVERIFY(!f.Timer_ReadRadio->isActive());
+        QTest::qWait(0);
+        QVERIFY(radio_->EventTexts().empty());
+        QCOMPARE(f.Label_ComportState->text(), QString("Inactive"));
+
+        f.CheckBox_Connect->setChecked(true);
+        Tick();
+        QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
+        QCOMPARE(f.SerialNumber, 12345678);
+        f.CheckBox_Connect->setChecked(false);
+
+        // The next start keeps the port chosen, though another link now comes first.
+        form_.reset();
+        auto other = std::make_unique<RadioEmulator>(EmulatorOptions{.ComPort = 1});
+        other->Start();
+        TMainForm again;
+        QCOMPARE(again.RM7UXport.CommPort, 2u);
+        QVERIFY(other->EventTexts().empty());
+    }
+
     void findTheRadioTriesEachPortAndSelectsTheOneThatAnswers() {
         TMainForm f;
         auto silent = StartEmulator(true);

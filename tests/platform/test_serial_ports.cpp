@@ -2,12 +2,15 @@
 
 #include "platform/SerialPorts.h"
 
+#include <poll.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "TempDir.h"
+#include "platform/PortWatcher.h"
 
 namespace fs = std::filesystem;
 
@@ -87,6 +90,60 @@ TEST(SerialPorts, ListsRealPortsWithTheirNamesAndThePortsFolder) {
 
     // brltty's work: a CH340 with no tty left.
     EXPECT_EQ(TtylessCh34xDevices(m.roots), std::vector<std::string>{"1-2"});
+}
+
+// Whether the watcher has something to say, without waiting.
+bool Readable(const PortWatcher& watcher) {
+    pollfd p{watcher.Fd(), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1;
+}
+
+// Takes changes until nothing more is pending (at most `rounds` times); true when a change was
+// reported on the way.
+bool Settle(PortWatcher& watcher, int rounds, int& taken) {
+    bool changed = false;
+    for (taken = 0; taken < rounds && Readable(watcher); ++taken)
+        changed = watcher.TakeChanges() || changed;
+    return changed;
+}
+
+TEST(PortWatcher, SettlesAfterItsFolderIsMovedAwayAndWatchesTheNewOne) {
+    TempDir dir;
+    const fs::path ports = dir.File("ports");
+    // Kernel device events are left out: another program's would wake the watcher by chance.
+    PortWatcher watcher(ports.string(), false);
+    ASSERT_GE(watcher.Fd(), 0);
+    EXPECT_FALSE(Readable(watcher));
+
+    // An idle window saw no change and has nothing to take.
+    fs::rename(ports, dir.File("ports.old"));
+    pollfd p{watcher.Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    int taken = 0;
+    EXPECT_TRUE(Settle(watcher, 50, taken));
+    // The move, then the old watch's removal: a watcher that took the second for the folder
+    // going again would never stop.
+    EXPECT_LT(taken, 50);
+    EXPECT_FALSE(Readable(watcher));
+    EXPECT_TRUE(fs::is_directory(ports));
+
+    // The folder made again is the one watched; the old one is not.
+    Link(dir.File("ports.old/COM9"), "/dev/null");
+    EXPECT_FALSE(Readable(watcher));
+    Link(ports / "COM8", "/dev/null");
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_TRUE(Settle(watcher, 50, taken));
+    EXPECT_FALSE(Readable(watcher));
+
+    // Removed outright, it is made and watched again too.
+    fs::remove_all(ports);
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_TRUE(Settle(watcher, 50, taken));
+    EXPECT_LT(taken, 50);
+    EXPECT_FALSE(Readable(watcher));
+    Link(ports / "COM8", "/dev/null");
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    EXPECT_TRUE(Settle(watcher, 50, taken));
 }
 
 }  // namespace

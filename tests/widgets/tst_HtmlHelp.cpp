@@ -1,9 +1,12 @@
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 #include <fstream>
 #include <sstream>
@@ -14,6 +17,7 @@
 #include "platform/UserFolders.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
+#include "widgets/Readable.h"
 
 namespace {
 
@@ -63,6 +67,7 @@ class TestHtmlHelp : public QObject {
     void startsViewerDetached();
     void manualInOwnWindowWithoutViewer();
     void viewerOnlyWithItsFile();
+    void escapeClosesAndLinksReadOnADarkPalette();
 };
 
 void TestHtmlHelp::applicationHelp_data() {
@@ -254,6 +259,39 @@ void TestHtmlHelp::viewerOnlyWithItsFile() {
     // Without the compiled file the viewer would only complain: the manual opens instead.
     QCOMPARE(entry(nullptr, ExecutableFolder() + kRelativeHelpFile, HELP_CONTEXT, 1015), 1);
     QCOMPARE(Topic(), QString("tx-test"));
+    UnloadHtmlHelp();
+}
+
+// Esc closes the help window; on a dark palette its links are drawn in a colour that reads
+// (4.5:1 against the page), as the page's own text does.
+void TestHtmlHelp::escapeClosesAndLinksReadOnADarkPalette() {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(0x30, 0x30, 0x30)},
+                                {QPalette::Base, QColor(0x20, 0x20, 0x20)},
+                                {QPalette::WindowText, QColor(0xE0, 0xE0, 0xE0)},
+                                {QPalette::Text, QColor(0xE0, 0xE0, 0xE0)},
+                                {QPalette::Link, QColor(0x00, 0x00, 0xFF)}})
+        dark.setColor(role, colour);
+    QApplication::setPalette(dark);
+    SetHtmlHelpFunction(DefaultHtmlHelpFunction(THelpViewer{}));
+    QWidget main;
+    SetupApplicationHelp(&main);
+    Button_HelpClick();
+    THelpWindow* w = CurrentHelpWindow();
+    QVERIFY(w != nullptr && w->isVisible());
+
+    // The first link of the contents, as the page draws it.
+    QTextCursor link = w->Browser->document()->find("The main window");
+    QVERIFY(!link.isNull());
+    QVERIFY(link.charFormat().isAnchor());
+    const QColor drawn = link.charFormat().foreground().color();
+    const QColor page = w->Browser->palette().color(QPalette::Base);
+    QVERIFY2(ContrastRatio(drawn, page) >= 4.5, qPrintable(drawn.name() + " on " + page.name()));
+
+    QTest::keyClick(w->Browser, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QApplication::setPalette(light);
     UnloadHtmlHelp();
 }
 

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -52,6 +54,7 @@ class TestPowerButton : public QObject {
     void ledAndCaptionGeometry_data();
     void ledAndCaptionGeometry();
     void paintsStateColours();
+    void screenReadersSeeAToggleButton();
 };
 
 void TestPowerButton::decodesToggleChars_data() {
@@ -255,3 +258,37 @@ void TestPowerButton::paintsStateColours() {
 
 QTEST_MAIN(TestPowerButton)
 #include "tst_PowerButton.moc"
+
+// What AT-SPI reads: a button named by its caption whose down state is pressed and checked, and
+// whose actions toggle it through the owner's veto, as a click does.
+void TestPowerButton::screenReadersSeeAToggleButton() {
+    Fixture f;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(f.button);
+    QVERIFY(a != nullptr);
+    QCOMPARE(a->role(), QAccessible::Button);
+    QCOMPARE(a->text(QAccessible::Name), QString("TX ON"));
+    QVERIFY(a->state().checkable);
+    QVERIFY(!a->state().checked);
+    QVERIFY(a->state().focusable);
+
+    QAccessibleActionInterface* actions = a->actionInterface();
+    QVERIFY(actions != nullptr);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(f.button->ButtonDown());
+    QCOMPARE(f.events, (QStringList{"before", "click down=1"}));
+    QVERIFY(a->state().checked);
+    QVERIFY(a->state().pressed);
+
+    // A vetoed toggle stays up for the screen reader too.
+    f.button->OnBeforeClick = [](TPowerButton*, bool& cancel) { cancel = true; };
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(a->state().checked);
+    f.button->SetButtonDown(false);
+    QVERIFY(!a->state().checked);
+
+    // Disabled, it offers nothing to do.
+    f.button->setEnabled(false);
+    QVERIFY(actions->actionNames().isEmpty());
+    QVERIFY(a->state().disabled);
+}
