@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "cli/CliCommands.h"
-#include "cli/FieldTable.h"
+#include "config/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
 #include "cli/PortArgument.h"
@@ -287,7 +287,7 @@ void PrintCommandHelp(std::ostream& out, const CliCommand& c) {
                 continue;
             std::string code(f.Code);
             out << "  " << code << std::string(5 - code.size(), ' ')
-                << (f.Width == 0 ? std::string("text") : std::to_string(f.Width)) << "  "
+                << (f.Digits == 0 ? std::string("text") : std::to_string(f.Digits)) << "  "
                 << f.Meaning << (writable ? "" : " (read only)") << "\n";
         }
     }

@@ -77,6 +77,4 @@ int RunSimulate(CliContext& ctx);
 int RunWatch(CliContext& ctx);
 int RunHistory(CliContext& ctx);
 
-// EE, then EP, on the open link; false with the step that failed put into words.
-bool SaveToFlashNamed(std::string& failure);
 int RunPorts(CliContext& ctx);

@@ -1,36 +1,21 @@
 #include "cli/CliHistory.h"
 
 #include "cli/TerminalText.h"
-#include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 
-CliHistory::CliHistory(const CliContext& ctx, std::string action, int64_t serial,
+CliHistory::CliHistory(const CliContext& ctx, std::string action, const RadioIdentity& radio,
                        const SettingsContext& context)
-    : ctx_(ctx) {
-    origin_ = OriginOf(serial, RM7UXVersionText(), context.RadioModel, "cli", std::move(action));
-    origin_.Context = context;
+    : ctx_(ctx),
+      recorder_(&history_,
+                OriginOf(radio.Serial, radio.VersionText, radio.Model, "cli", std::move(action))) {
+    recorder_.Origin().Context = context;
 }
 
-void CliHistory::Put(const HistoryEntry& e) {
-    if (!history_.Record(e)) {
-        if (std::string warning = history_.TakeWarning(); !warning.empty())
-            ctx_.Err() << "rm7ux: " << TerminalSafe(warning) << "\n";
-    }
+CliHistory::~CliHistory() {
+    SayWarning();
 }
 
-void CliHistory::FieldSet(std::string_view code, const std::string& newRaw) {
-    Put(FieldChangeEntry(origin_, code, RM7UXShownValue(), newRaw));
-}
-
-void CliHistory::FieldSet(std::string_view code, const std::string& newRaw,
-                          const SettingsContext& oldContext) {
-    Put(FieldChangeEntry(origin_, code, RM7UXShownValue(), newRaw, oldContext));
-}
-
-void CliHistory::Field(std::string_view code, const std::string& oldRaw,
-                       const std::string& newRaw) {
-    Put(FieldChangeEntry(origin_, code, oldRaw, newRaw));
-}
-
-void CliHistory::FlashSaved() {
-    Put(FlashSaveEntry(origin_));
+void CliHistory::SayWarning() {
+    if (std::string warning = recorder_.TakeWarning(); !warning.empty())
+        ctx_.Err() << "rm7ux: " << TerminalSafe(warning) << "\n";
 }

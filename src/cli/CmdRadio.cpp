@@ -6,17 +6,18 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
-#include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
+#include "config/FieldTable.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/RadioSettings.h"
 #include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -111,16 +112,13 @@ int RunFlash(CliContext& ctx) {
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("flash");
-    const int64_t serial = ReadSerialNumber();
-    if (serial < 0 && session.Failure() != 0)
+    RadioIdentity radio;
+    if (!IdentifyOnLink(radio) && session.Failure() != 0)
         return session.Fail("flash: reading the serial number");
-    SettingsContext context;
-    context.RadioModel = session.RadioModel();
-    CliHistory history(ctx, "flash", serial, context);
-    std::string failed;
-    if (!SaveToFlashNamed(failed))
-        return session.Fail(failed);
-    history.FlashSaved();
+    CliHistory history(ctx, "flash", radio, radio.Context());
+    const OperationResult saved = SaveWorkingSettings(history.Recorder());
+    if (!saved.Done())
+        return session.FailWith(saved.Message);
     session.Close();
     ctx.Err() << "Saved to flash\n";
     return kExitOk;

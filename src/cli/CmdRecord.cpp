@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "cli/CliCommands.h"
@@ -18,6 +19,7 @@
 #include "config/SerialGuard.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -172,20 +174,6 @@ void PrintReview(const CliContext& ctx, const ProgramReview& review) {
               << review.Unchanged << " unchanged\n";
 }
 
-// Each field the program changed, then the flash save. A write that stopped part-way records the
-// fields as "program, unfinished": which of them took is not known until the radio is read.
-void RecordProgram(const CliContext& ctx, const ProgramReview& review,
-                   const TRM7UXFlashRecord& radio, bool written) {
-    if (!written && review.Changes.empty())
-        return;
-    CliHistory history(ctx, written ? "program" : "program, unfinished", radio.SerialNumber,
-                       ContextOfRecord(radio));
-    for (const ReviewRow& r : review.Changes)
-        history.Field(r.Code, r.RadioRaw, r.FileRaw);
-    if (written)
-        history.FlashSaved();
-}
-
 void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>& differences) {
     for (const auto& d : differences)
         ctx.Out() << d.Key << " file=" << d.Expected << " radio=" << d.Actual << "\n";
@@ -246,29 +234,29 @@ int RunProgram(CliContext& ctx) {
     if (int status = LoadFile(ctx, record); status != kExitOk)
         return status;
     const TRM7UXFlashRecord fromFile = record.Record();
-    if (!FitsTheRadio(fromFile)) {
-        ctx.Err() << "rm7ux program: a value in '" << record.FileName()
-                  << "' does not fit its field\n";
-        return kExitUsage;
-    }
 
     RadioSession session(ctx);
     const int64_t radioSerial = RadioSerialNumber(session);
     if (radioSerial == -2)
         return session.Fail("program");
     const int64_t fileSerial = fromFile.SerialNumber;
-    switch (DecideSerialNumber(fileSerial, radioSerial)) {
-        case SerialDecision::WriteWithoutSerial:
-            record.Record().SerialNumber = -1;
-            break;
-        case SerialDecision::ConfirmAndWriteSerial:
-            if (int status = ConfirmSerialProgramming(session, fileSerial, radioSerial);
-                status != kExitOk)
-                return status;
-            break;
-        case SerialDecision::WrongDevice:
-            ShowErrorBox(WrongDeviceText(fileSerial, radioSerial));
-            return kExitRefused;
+    const SerialDecision decision = DecideSerialNumber(fileSerial, radioSerial);
+    if (decision == SerialDecision::WrongDevice) {
+        ShowErrorBox(WrongDeviceText(fileSerial, radioSerial));
+        return kExitRefused;
+    }
+    // Every value is checked against the radio it is for before anything is written.
+    if (const std::optional<RecordRefusal> refusal =
+            CheckRecordForRadio(fromFile, session.RadioModel())) {
+        ctx.Err() << "rm7ux program: '" << TerminalSafe(record.FileName())
+                  << "': " << TerminalSafe(refusal->Problem) << "; nothing was written\n";
+        return refusal->Kind == SettingRefusal::OutOfLimits ? kExitRefused : kExitUsage;
+    }
+    if (decision == SerialDecision::WriteWithoutSerial) {
+        record.Record().SerialNumber = -1;
+    } else if (int status = ConfirmSerialProgramming(session, fileSerial, radioSerial);
+               status != kExitOk) {
+        return status;
     }
 
     // What the program will change, read right before writing: the radio it was read from is
@@ -285,21 +273,32 @@ int RunProgram(CliContext& ctx) {
     PrintReview(ctx, review);
 
     Progress(ctx, "writing the configuration and saving it to flash");
-    const bool written = record.WriteToRadio();
-    RecordProgram(ctx, review, before.Record(), written);
-    if (!written) {
-        // The fields go first and the flash save last: where it stopped says what flash holds.
-        const std::string at = TerminalSafe(session.LastCommand());
-        const bool saving = StartsWith(at, "EE") || StartsWith(at, "EP");
-        return session.Fail(
-            "Failed to write the configuration to flash: " +
-            (saving ? "flash save stopped at " + at : "writing " + at + "; flash was not saved"));
+    if (!session.Connect())
+        return session.Fail("program");
+    RadioIdentity radio;
+    if (!IdentifyOnLink(radio) && session.Failure() != 0)
+        return session.Fail("program");
+    if (radio.Serial != radioSerial) {
+        session.Close();
+        ShowErrorBox(kConnectionChangedText);
+        return kExitRefused;
     }
-    Progress(ctx, "resetting the radio");
-    if (ResetRadio())
-        ShowInformationBox("Configuration Saved to Flash");
-    else
-        ShowInformationBox("Configuration Saved to Flash\r\nPlease reset the device");
+    OperationResult result;
+    {
+        CliHistory history(ctx, "program", radio, ContextOfRecord(before.Record()));
+        result = ProgramRecord(record.Record(), before.Record(), radio, history.Recorder());
+    }
+    session.Close();
+    if (!result.Done() && result.Outcome != OperationOutcome::ResetUnconfirmed) {
+        // What the radio holds now, field by field, as read back.
+        for (const std::string& code : result.Written) {
+            const std::optional<std::string> held = result.Value(code);
+            ctx.Out() << code << "=" << (held ? "$" + *held : std::string("unknown")) << "\n";
+        }
+        return session.FailWith("Failed to write the configuration to flash: " + result.Message);
+    }
+    ShowInformationBox(result.Done() ? "Configuration Saved to Flash"
+                                     : "Configuration Saved to Flash\r\nPlease reset the device");
 
     // What the radio holds after the reset came from its flash: reading it back checks both.
     session.Settle();

@@ -1,23 +1,25 @@
 // get and set: settings by name in their units, or fields by their raw codes, several in one
 // exchange.
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
-#include "cli/FieldTable.h"
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
+#include "config/FieldTable.h"
 #include "config/INIunit.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/RadioSettings.h"
 #include "frequency/CountryFrequency.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -81,15 +83,15 @@ class RadioView {
                 reply = RM7UXVersionText();
                 return true;
             case FieldAccess::ReadOnly:
-                ok = QueryField(code, reply, 2, f.Width);
+                ok = QueryField(code, reply, 2, f.Digits);
                 break;
             case FieldAccess::Editable:
                 if (code == "PV" && !TakesPV(status))
                     return false;
-                ok = ReadField(code, reply, 2, f.Width);
+                ok = ReadField(code, reply, 2, f.Digits);
                 break;
             case FieldAccess::Level:
-                ok = QueryFieldWithArgument("PL", code.substr(2), reply, 2, f.Width);
+                ok = QueryFieldWithArgument("PL", code.substr(2), reply, 2, f.Digits);
                 break;
         }
         if (!ok)
@@ -104,7 +106,7 @@ class RadioView {
         if (!ReadRaw(*f, reply, status))
             return false;
         std::optional<int64_t> n = TryHexToInt64(reply);
-        if (!n || reply.size() != static_cast<size_t>(f->Width)) {
+        if (!n || reply.size() != static_cast<size_t>(f->Digits)) {
             status = Garbage(std::string(code), reply);
             return false;
         }
@@ -143,14 +145,16 @@ class RadioView {
     }
 
     bool Plan(std::string& code, int& status) {
-        double p1, p2, p3, p4;
+        int32_t p[4];
         int32_t band = 0;
-        if (!Limit("P1", p1, status) || !Limit("P2", p2, status) || !Limit("P3", p3, status) ||
-            !Limit("P4", p4, status) || !ReadNumber("PA", band, status))
+        if (!Step(status) || !ReadNumber("P1", p[0], status) || !ReadNumber("P2", p[1], status) ||
+            !ReadNumber("P3", p[2], status) || !ReadNumber("P4", p[3], status) ||
+            !ReadNumber("PA", band, status))
             return false;
-        code = PlanCode(context_.RadioModel, band, p3, p4, p1, p2);
-        if (code.empty())
-            code = "none";
+        const auto hex = [](int32_t channel) { return IntToHex(channel, 4); };
+        const TGroupFreqBand* row = PlanOfLimits(context_.RadioModel, context_.StepCode, band,
+                                                 hex(p[0]), hex(p[1]), hex(p[2]), hex(p[3]));
+        code = row != nullptr ? PlanCodeOf(*row) : "none";
         band_ = band;
         return true;
     }
@@ -210,6 +214,35 @@ int ConfirmBelowMinimum(CliContext& ctx, const Target& t, const std::string& val
                                                                             : kExitRefused;
 }
 
+// The radio identified on the session's link, with its serial number; false after Fail.
+bool Identified(RadioSession& session, RadioIdentity& radio, int& status, const char* what) {
+    if (IdentifyOnLink(radio) || session.Failure() == 0) {
+        radio.Serial = std::max<int64_t>(radio.Serial, -1);
+        return true;
+    }
+    status = session.Fail(std::string(what) + ": reading the serial number");
+    return false;
+}
+
+// A setting as the radio holds it after an operation: "unknown" where the line went first.
+std::string HeldValue(const OperationResult& result, std::string_view code,
+                      const SettingsContext& context) {
+    const std::optional<std::string> raw = result.Value(code);
+    if (!raw)
+        return "unknown";
+    const RadioSetting* s = SettingOfCode(code);
+    if (s == nullptr)
+        return *raw;
+    SettingsContext c = context;
+    c.StepCode = result.Step(context.StepCode);
+    return DecodeSetting(*s, *raw, c).value_or("$" + *raw);
+}
+
+// An operation that did not end as asked: its message, and the status that goes with it.
+int OperationFailed(RadioSession& session, const OperationResult& result) {
+    return session.FailWith(result.Message);
+}
+
 // The window's step change: every frequency and limit kept in MHz, re-encoded on the new grid,
 // then saved to flash and the radio reset.
 int ChangeStep(CliContext& ctx, const std::string& value) {
@@ -224,76 +257,41 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("set step");
-    RadioView radio(ctx, session);
+    RadioIdentity radio;
     int status = kExitOk;
-    double p1, p2, p3, p4, pt, pr;
-    if (!radio.Limit("P1", p1, status) || !radio.Limit("P2", p2, status) ||
-        !radio.Limit("P3", p3, status) || !radio.Limit("P4", p4, status) ||
-        !radio.Limit("PT", pt, status) || !radio.Limit("PR", pr, status))
+    if (!Identified(session, radio, status, "set step"))
         return status;
-    SettingsContext next = radio.Context();
-    EncodedSetting e = EncodeSetting(step, value, next);
+    SettingsContext context = radio.Context();
+    EncodedSetting e = EncodeSetting(step, value, context);
     if (e.Refusal != SettingRefusal::None) {
         session.Close();
         return UsageError(ctx, "set", e.Problem);
     }
-    next.StepCode = e.Raw;
-    const int model = next.RadioModel;
-    auto channel = [&](double mhz) { return FrequencyToChannel(model, next.StepCode, mhz); };
-    // As the window keeps an entry: snapped to the new grid, held inside its limits.
-    auto keep = [&](double mhz, double low, double high) {
-        double f = NearestValidFrequency(model, next.StepCode, mhz);
-        return f < low ? low : (f > high ? high : f);
+    CliHistory history(ctx, "set step", radio, context);
+    const OperationResult result =
+        ChangeFrequencyStep({.StepCode = e.Raw}, radio, history.Recorder());
+    const auto held = [&](const char* code) { return HeldValue(result, code, context); };
+    const auto print = [&] {
+        ctx.Out() << "step=" << held("PC") << "\ntx-frequency=" << held("PT")
+                  << "\nrx-frequency=" << held("PR") << "\n";
     };
-    const double tx = keep(pt, p3, p4);
-    const double rx = keep(pr, p1, p2);
-    const int64_t serial = ReadSerialNumber();
-    if (serial < 0 && session.Failure() != 0)
-        return session.Fail("set step: reading the serial number");
-    const SettingsContext before = radio.Context();
-    CliHistory history(ctx, "set step", serial, next);
-    auto send = [&](std::string_view code, const std::string& raw) {
-        const bool ok = SetField(std::string(code), raw);
-        if (ok)
-            history.FieldSet(code, raw, before);
-        return ok;
-    };
-    std::string reply;
-    const bool sent = WriteAndReadField("PC", next.StepCode, reply, 2, 2);
-    if (sent)
-        history.FieldSet("PC", next.StepCode);
-    if (!sent || !send("P3", channel(p3)) || !send("P4", channel(p4)) || !send("PT", channel(tx)) ||
-        !send("P1", channel(p1)) || !send("P2", channel(p2)) || !send("PR", channel(rx)))
-        return session.Fail("set step: re-encoding the frequencies (nothing saved to flash)");
-    std::string failed;
-    if (!SaveToFlashNamed(failed))
-        return session.Fail(failed);
-    history.FlashSaved();
-    const bool reset = ResetRadio();
-    session.Close();
-    session.Settle();
-    ctx.Out() << "step=" << e.Shown << "\ntx-frequency=" << FormatMHz(tx)
-              << "\nrx-frequency=" << FormatMHz(rx) << "\n";
-    ctx.Err() << "Saved to flash" << (reset ? " and reset" : "; please reset the radio") << "\n";
-    return kExitOk;
+    if (result.Outcome == OperationOutcome::ResetUnconfirmed || result.Done()) {
+        session.Close();
+        session.Settle();
+        print();
+        if (!result.Done()) {
+            ctx.Err() << "rm7ux: " << TerminalSafeLines(result.Message) << "\n";
+            return kExitFailed;
+        }
+        ctx.Err() << "Saved to flash and reset\n";
+        return kExitOk;
+    }
+    status = OperationFailed(session, result);
+    print();
+    return status;
 }
 
 }  // namespace
-
-bool SaveToFlashNamed(std::string& failure) {
-    TVVComm2& port = *RM7UXLink();
-    for (const char* step : {"EE", "EP"}) {
-        if (!port.WriteEchoed(step)) {
-            failure = std::string("flash save: ") + step + " was not echoed";
-            return false;
-        }
-        if (!port.WaitForChar(">", 4000, 200)) {
-            failure = std::string("flash save: no prompt after ") + step;
-            return false;
-        }
-    }
-    return true;
-}
 
 int RunGet(CliContext& ctx) {
     std::vector<Target> targets;
@@ -362,9 +360,9 @@ int RunSet(CliContext& ctx) {
             const RadioFieldInfo& f = *t->Field;
             if (f.Access == FieldAccess::Text || f.Access == FieldAccess::ReadOnly)
                 return UsageError(ctx, "set", t->Label + " is read only");
-            if (RawValue(value, f.Width).empty()) {
+            if (RawValue(value, f.Digits).empty()) {
                 return UsageError(ctx, "set",
-                                  t->Label + " takes at most " + std::to_string(f.Width) +
+                                  t->Label + " takes at most " + std::to_string(f.Digits) +
                                       " hexadecimal digits, not '" + TerminalSafe(value) + "'");
             }
         }
@@ -384,7 +382,7 @@ int RunSet(CliContext& ctx) {
         if (target.Setting == nullptr) {
             if (target.Label == "PV" && !radio.TakesPV(status))
                 return status;
-            c.Raw = RawValue(value, target.Field->Width);
+            c.Raw = RawValue(value, target.Field->Digits);
             c.Shown = c.Raw;
             changes.push_back(c);
             continue;
@@ -397,8 +395,13 @@ int RunSet(CliContext& ctx) {
         }
         if (s.Kind == SettingKind::Frequency) {
             if (planRow != nullptr) {
-                context.Low = planRow->Lower;
-                context.High = planRow->Upper;
+                // The plan's limits as the radio will hold them, on its grid.
+                const PlanChannels c =
+                    ChannelsOfPlan(context.RadioModel, context.StepCode, *planRow);
+                context.Low =
+                    ChannelToFrequency(context.RadioModel, IntToHex(c.Lower, 4), context.StepCode);
+                context.High =
+                    ChannelToFrequency(context.RadioModel, IntToHex(c.Upper, 4), context.StepCode);
             } else if (!radio.LimitsFor(s.Code, status)) {
                 return status;
             }
@@ -417,8 +420,7 @@ int RunSet(CliContext& ctx) {
                                       TerminalSafe(value) + "'");
             }
             planRow = c.PlanRow;
-            c.Shown =
-                c.PlanRow->Abbreviation.empty() ? "entire" : std::string(c.PlanRow->Abbreviation);
+            c.Shown = PlanCodeOf(*c.PlanRow);
             changes.push_back(c);
             continue;
         }
@@ -445,50 +447,53 @@ int RunSet(CliContext& ctx) {
         if (s != nullptr && s->Kind == SettingKind::Frequency && !radio.Step(status))
             return status;
     }
-    const int64_t serial = ReadSerialNumber();
-    if (serial < 0 && session.Failure() != 0)
-        return session.Fail("set: reading the serial number");
-    CliHistory history(ctx, "set", serial, radio.Context());
-    auto send = [&](std::string_view code, const std::string& raw) {
-        const bool ok = SetField(std::string(code), raw);
-        if (ok)
-            history.FieldSet(code, raw);
-        return ok;
-    };
+    RadioIdentity identity;
+    if (!Identified(session, identity, status, "set"))
+        return status;
+    const SettingsContext& context = radio.Context();
+    // One operation: every value is written, or none stays.
+    std::vector<FieldWrite> writes;
     for (const Change& c : changes) {
-        bool ok = true;
         if (c.PlanRow != nullptr) {
-            // As the window applies a plan: both sides to the row's limits, both frequencies to
-            // its centre on the radio's grid.
-            const SettingsContext& context = radio.Context();
-            const int model = context.RadioModel;
-            const double centre = NearestValidFrequency(model, context.StepCode,
-                                                        (c.PlanRow->Lower + c.PlanRow->Upper) / 2);
-            auto channel = [&](double f) { return FrequencyToChannel(model, context.StepCode, f); };
-            history.Origin().Action = "set plan " + c.Shown;
-            ok = send("P1", channel(c.PlanRow->Lower)) && send("P2", channel(c.PlanRow->Upper)) &&
-                 send("PR", channel(centre)) && send("P3", channel(c.PlanRow->Lower)) &&
-                 send("P4", channel(c.PlanRow->Upper)) && send("PT", channel(centre));
-            history.Origin().Action = "set";
-        } else if (c.What.Field->Access == FieldAccess::Level) {
-            ok = SetFieldPair("PL", std::string(c.What.Field->Code.substr(2)), c.Raw);
-            if (ok)
-                history.FieldSet(c.What.Field->Code, c.Raw);
+            for (const FieldWrite& w :
+                 PlanFieldWrites(*c.PlanRow, context.RadioModel, context.StepCode))
+                writes.push_back(w);
         } else {
-            ok = send(c.What.Field->Code, c.Raw);
+            writes.push_back({std::string(c.What.Field->Code), c.Raw});
         }
-        if (!ok)
-            return session.Fail("set " + c.What.Label);
+    }
+    CliHistory history(ctx,
+                       changes.size() == 1 && changes[0].PlanRow != nullptr
+                           ? "set plan " + changes[0].Shown
+                           : "set",
+                       identity, context);
+    const OperationResult result = WriteRadioFields("set", writes, context, history.Recorder());
+    // Each setting as the radio now holds it.
+    const auto print = [&] {
+        for (const Change& c : changes) {
+            ctx.Out() << c.What.Label << "=";
+            if (c.PlanRow != nullptr || result.Done())
+                ctx.Out() << c.Shown << "\n";
+            else if (c.What.Setting != nullptr && !c.What.Setting->Code.empty())
+                ctx.Out() << HeldValue(result, c.What.Setting->Code, context) << "\n";
+            else
+                ctx.Out() << result.Value(c.What.Field->Code).value_or("unknown") << "\n";
+        }
+    };
+    if (!result.Done()) {
+        status = OperationFailed(session, result);
+        print();
+        return status;
     }
     if (ctx.Flag("--flash")) {
-        std::string failed;
-        if (!SaveToFlashNamed(failed))
-            return session.Fail(failed + " (the values are in the working settings)");
-        history.FlashSaved();
+        const OperationResult saved = SaveWorkingSettings(history.Recorder());
+        if (!saved.Done()) {
+            print();
+            return OperationFailed(session, saved);
+        }
     }
     session.Close();
-    for (const Change& c : changes)
-        ctx.Out() << c.What.Label << "=" << c.Shown << "\n";
+    print();
     if (!ctx.Flag("--flash"))
         ctx.Err() << "In the working settings only ('rm7ux flash', or --flash, keeps them)\n";
     else

@@ -16,13 +16,9 @@
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "operations/AlignmentSampler.h"
+#include "operations/RadioOperations.h"
 #include "platform/Interruption.h"
-
-namespace {
-
-constexpr auto kIdentifyEvery = std::chrono::seconds(3);
-
-}  // namespace
 
 int RunWatch(CliContext& ctx) {
     int interval = 1000;
@@ -42,43 +38,34 @@ int RunWatch(CliContext& ctx) {
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("watch");
-    const std::string version = RM7UXVersionText();
-    const int64_t serial = ReadSerialNumber();
-    if (serial < 0 && session.Failure() != 0)
+    RadioIdentity radio;
+    if (!IdentifyOnLink(radio) && session.Failure() != 0)
         return session.Fail("watch: reading the serial number");
+    // The readings the alignment view takes: RSSI each time, the radio identified and its
+    // temperature read every few seconds.
+    AlignmentSampler sampler(radio.Serial, radio.VersionText);
     if (csv)
         ctx.Out() << "time,rssi,temperature_c\n" << std::flush;
-    auto identified = std::chrono::steady_clock::now();
     for (int64_t n = 0; PendingInterruption() == 0 && (!count || n < *count); ++n) {
-        if (std::chrono::steady_clock::now() - identified >= kIdentifyEvery) {
-            std::string nowVersion;
-            bool isRM7UX = false;
-            if (!IdentifyRadio(nowVersion, isRM7UX))
-                return session.Fail("watch: identifying the radio again");
-            const int64_t nowSerial = ReadSerialNumber();
-            if (nowSerial < 0 && session.Failure() != 0)
-                return session.Fail("watch: reading the serial number");
-            if (nowVersion != version || nowSerial != serial) {
-                session.Close();
-                ctx.Err() << "rm7ux watch: " << session.PortLabel()
-                          << ": another radio is connected now (serial number " << nowSerial << ", "
-                          << TerminalSafe(nowVersion) << "); the watch stops\n";
-                return kExitFailed;
-            }
-            identified = std::chrono::steady_clock::now();
+        const AlignmentSampler::Reading r = sampler.Next();
+        if (r.Kind == AlignmentSampler::State::AnotherRadio) {
+            ctx.Err() << "rm7ux watch: " << session.PortLabel()
+                      << ": another radio is connected now (serial number " << r.Serial << ", "
+                      << TerminalSafe(r.VersionText) << "); the watch stops\n";
+            return kExitFailed;
         }
-        std::string rr, rt;
-        if (!QueryField("RR", rr, 2, 2) || !QueryField("RT", rt, 2, 2))
+        if (r.Kind == AlignmentSampler::State::NoReading) {
+            sampler.Release();
             return session.Fail("watch");
-        const std::optional<int64_t> rssi = TryHexToInt64(rr);
-        const std::string temperature = TemperatureText(rt);
-        const std::string rssiText = rssi ? std::to_string(*rssi) : "";
+        }
+        const std::string rssiText = r.Rssi ? std::to_string(*r.Rssi) : "";
+        const std::string temperature = r.TemperatureC ? std::to_string(*r.TemperatureC) : "";
         if (csv)
             ctx.Out() << LocalTimeWithMilliseconds('T') << "," << rssiText << "," << temperature
                       << "\n";
         else
             ctx.Out() << LocalTimeWithMilliseconds('T') << "  RSSI "
-                      << (rssi ? rssiText : "unknown") << "  "
+                      << (r.Rssi ? rssiText : "unknown") << "  "
                       << (temperature.empty() ? "unknown" : temperature + " °C") << "\n";
         ctx.Out() << std::flush;
         if (interval > 0 && (!count || n + 1 < *count)) {

@@ -200,6 +200,15 @@ int RadioSession::RadioModel() const {
     return RM7UXIsRM7UX() ? 1 : 0;
 }
 
+int RadioSession::FailWith(const std::string& account) {
+    Note("failed: " + account);
+    Close();
+    std::ostream& err = ctx_.Err();
+    err << "rm7ux: " << PortLabel() << ": " << TerminalSafeLines(account) << "\n";
+    err.flush();
+    return kExitFailed;
+}
+
 int RadioSession::Fail(const std::string& what) {
     Note("failed: " + what);
     Close();

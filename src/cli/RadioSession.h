@@ -44,6 +44,9 @@ class RadioSession {
     // Closes the port, prints "rm7ux: COM9: <what>: <state text>" and, for a port that could
     // not be opened, why; returns kExitFailed.
     int Fail(const std::string& what);
+    // Closes the port and prints "rm7ux: COM9: " and an operation's own account of what
+    // happened (lines broken by CR LF); returns kExitFailed.
+    int FailWith(const std::string& account);
 
     // The field command of the last exchange, with the radio's answer: the one that failed when
     // an exchange went wrong ("PT (the radio answered 'PT XXXX')"); "" when none was made.

@@ -23,7 +23,7 @@ std::string LocalTimeText(std::chrono::system_clock::time_point t) {
 
 const FlashFieldInfo* FindFlashField(std::string_view key) {
     for (const FlashFieldInfo& f : FlashFieldTable()) {
-        if (f.Key == key)
+        if (f.Code == key)
             return &f;
     }
     return nullptr;
@@ -45,7 +45,7 @@ std::vector<FieldDifference> CompareRecords(const TRM7UXFlashRecord& expected,
         if (want == have || (skipUnsetExpected && want < 0))
             continue;
         differences.push_back(
-            {std::string(f.Key), RecordValueText(want, f.Digits), RecordValueText(have, f.Digits)});
+            {std::string(f.Code), RecordValueText(want, f.Digits), RecordValueText(have, f.Digits)});
     }
     return differences;
 }
@@ -57,7 +57,7 @@ void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record) {
         // As in the file: no PV without one, and no PN line for a record without a number.
         if (value < 0 && (f.Kind == FlashFieldKind::Optional || f.Kind == FlashFieldKind::Serial))
             continue;
-        out << f.Key << "=" << RecordValueText(value, f.Digits) << "\n";
+        out << f.Code << "=" << RecordValueText(value, f.Digits) << "\n";
     }
     out << "RV=" << TerminalSafe(record.FirmwareVersion) << "\n";
 }
@@ -201,13 +201,13 @@ bool RecordFromJson(std::string_view text, TRM7UXFlashRecord& record, std::strin
             continue;  // what the radio reports is never programmed
         const RadioSetting* s = nullptr;
         for (const RadioSetting& candidate : RadioSettingTable()) {
-            if (candidate.Code == f.Key)
+            if (candidate.Code == f.Code)
                 s = &candidate;
         }
         const JsonValue* entry = s ? Entry(*settings, s->Name) : nullptr;
         if (entry == nullptr) {
             if (f.Kind == FlashFieldKind::Required) {
-                problem = "missing " + std::string(s ? s->Name : f.Key);
+                problem = "missing " + std::string(s ? s->Name : f.Code);
                 return false;
             }
             continue;

@@ -5,14 +5,6 @@
 
 namespace {
 
-const RadioSetting* SettingOf(std::string_view code) {
-    for (const RadioSetting& s : RadioSettingTable()) {
-        if (s.Code == code)
-            return &s;
-    }
-    return nullptr;
-}
-
 std::string Shown(const RadioSetting* s, const std::string& raw, const SettingsContext& ctx) {
     if (raw.empty())
         return "(none)";
@@ -40,17 +32,21 @@ ProgramReview ReviewProgram(const TRM7UXFlashRecord& file, const TRM7UXFlashReco
         const int64_t have = f.Value(radio);
         if (want < 0 || (f.Kind == FlashFieldKind::Optional && have < 0))
             continue;
-        if (want == have) {
+        const std::string wantRaw = IntToHex(want, f.Digits);
+        const std::string haveRaw = have < 0 ? "" : IntToHex(have, f.Digits);
+        // By meaning: a frequency that moves with the step is no change, and one whose digits
+        // stay while the step changes is.
+        if (have >= 0 && SameMeaning(f.Code, wantRaw, fileContext, haveRaw, radioContext)) {
             ++review.Unchanged;
             continue;
         }
-        const RadioSetting* s = SettingOf(f.Key);
+        const RadioSetting* s = SettingOfCode(f.Code);
         ReviewRow row;
-        row.Name = s != nullptr ? std::string(s->Name) : std::string(f.Key);
-        row.Code = std::string(f.Key);
+        row.Name = s != nullptr ? std::string(s->Name) : std::string(f.Code);
+        row.Code = std::string(f.Code);
         row.Unit = s != nullptr ? std::string(s->Unit) : "";
-        row.FileRaw = IntToHex(want, f.Digits);
-        row.RadioRaw = have < 0 ? "" : IntToHex(have, f.Digits);
+        row.FileRaw = wantRaw;
+        row.RadioRaw = haveRaw;
         row.FileValue = Shown(s, row.FileRaw, fileContext);
         row.RadioValue = Shown(s, row.RadioRaw, radioContext);
         review.Changes.push_back(std::move(row));

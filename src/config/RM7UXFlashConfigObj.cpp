@@ -14,37 +14,10 @@
 
 namespace {
 
-using R = TRM7UXFlashRecord;
-using enum FlashFieldKind;
-
-constexpr FlashFieldInfo kFlashFields[] = {
-    {"SC", 2, " CTCSS", 37, Required, true, &R::Ctcss},
-    {"PF", 2, " Frequency offset", 37, Required, false, &R::FreqOffset},
-    {"PD", 2, " Deviation", 37, Required, false, &R::Deviation},
-    {"PM", 2, " Modulation balance", 37, Required, false, &R::ModBalance},
-    {"PR", 4, " Recieve Frequency", 37, Required, false, &R::RxFreq},
-    {"PT", 4, " Transmit Frequency", 37, Required, false, &R::TxFreq},
-    {"P1", 4, " Frequency Range 1", 37, Required, false, nullptr, &R::FreqRange, 0},
-    {"P2", 4, " Frequency Range 2", 37, Required, false, nullptr, &R::FreqRange, 1},
-    {"P3", 4, " Frequency Range 3", 37, Required, false, nullptr, &R::FreqRange, 2},
-    {"P4", 4, " Frequency Range 4", 37, Required, false, nullptr, &R::FreqRange, 3},
-    {"PV", 2, " Reverse Power Threshold", 37, Optional, true, &R::RevPowerThreshold},
-    {"PN", 8, " Serial Number", 37, Serial, true},
-    {"PP", 2, " Push to talk time out", 37, Required, false, &R::PttTimeout},
-    {"PC", 2, " Channel spacing", 37, Required, false, &R::ChannelSpacing},
-    {"PA", 2, " Frequency Band Code", 37, Required, false, &R::FreqBandCode},
-    {"PS", 2, " Shut down temperature", 37, Required, false, &R::ShutdownTemp},
-    {"PW", 2, " Selected power level", 37, Required, false, &R::PowerLevel},
-    {"PB", 2, " Band width", 37, Required, false, &R::BandWidth},
-    {"PL0", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 0},
-    {"PL1", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 1},
-    {"PL2", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 2},
-    {"PL3", 2, " Tx Power Calibration", 36, Required, false, nullptr, &R::TxPowerCal, 3},
-    {"PO", 2, " RSSI Offset", 37, Required, false, &R::RssiOffset},
-    {"RH", 2, " Hardware version", 37, Status, false, &R::HardwareVersion},
-    {"RC", 2, " Radio Check", 37, Status, false, &R::RadioCheck},
-    {"RT", 2, " Radio Temperature", 37, Status, false, &R::RadioTemperature},
-};
+// The configuration file's numeric fields, in its order.
+std::span<const RadioFieldInfo> FileFields() {
+    return RadioFieldTable().first(field_table::kFileFields);
+}
 
 int64_t LargestOf(int digits) {
     return (int64_t{1} << (4 * digits)) - 1;
@@ -52,8 +25,8 @@ int64_t LargestOf(int digits) {
 
 // The field behind a two- or three-letter code.
 const FlashFieldInfo& FlashField(std::string_view code) {
-    for (const FlashFieldInfo& f : kFlashFields) {
-        if (f.Key == code)
+    for (const FlashFieldInfo& f : FileFields()) {
+        if (f.Code == code)
             return f;
     }
     throw std::logic_error("no flash field " + std::string(code));
@@ -67,21 +40,6 @@ struct PortSession {
     ~PortSession() { CloseRadioPort(); }
 };
 
-// A signal waits for the field being sent, then ends the write (see WriteToRadio).
-bool Interrupted() {
-    return PendingInterruption() != 0;
-}
-
-// Sends fields in the order given; stops at the first that the radio does not take.
-bool SendHexFields(const TRM7UXFlashRecord& r, std::initializer_list<std::string_view> codes) {
-    for (std::string_view code : codes) {
-        const FlashFieldInfo& f = FlashField(code);
-        if (Interrupted() || !SetField(std::string(code), IntToHex(f.Value(r), f.Digits)))
-            return false;
-    }
-    return true;
-}
-
 std::string PadRight(std::string_view text, size_t width) {
     std::string s(text);
     if (s.size() < width)
@@ -92,7 +50,7 @@ std::string PadRight(std::string_view text, size_t width) {
 }  // namespace
 
 std::span<const FlashFieldInfo> FlashFieldTable() {
-    return kFlashFields;
+    return FileFields();
 }
 
 bool RadioTakesPV(bool IsRM7UX, const std::string& Version, std::string* unreadable) {
@@ -155,22 +113,22 @@ bool TINIRM7UX::Load() {
         return false;
     }
 
-    for (const FlashFieldInfo& f : kFlashFields) {
+    for (const FlashFieldInfo& f : FileFields()) {
         int64_t largest = LargestOf(f.Digits);
         if (f.Kind == FlashFieldKind::Serial) {
-            ReadRangedInt64(errorCount_, errorText_, Section, f.Key, Record.SerialNumber, 0,
+            ReadRangedInt64(errorCount_, errorText_, Section, f.Code, Record.SerialNumber, 0,
                             largest, 0, Delimiter);
             continue;
         }
         int32_t& field = f.Of(Record);
         if (f.Kind == FlashFieldKind::Required) {
-            ReadRangedInteger(errorCount_, errorText_, Section, f.Key, field, 0,
+            ReadRangedInteger(errorCount_, errorText_, Section, f.Code, field, 0,
                               static_cast<int32_t>(largest), 0, Delimiter);
         } else {
             // An optional key is not the file's fault: nobody sees its report.
             int32_t count = 0;
             std::string text;
-            if (!ReadRangedInteger(count, text, Section, f.Key, field, 0,
+            if (!ReadRangedInteger(count, text, Section, f.Code, field, 0,
                                    static_cast<int32_t>(largest), 0, Delimiter)) {
                 field = -1;
             }
@@ -197,10 +155,10 @@ bool TINIRM7UX::Save() {
     // instead of half old and half new values.
     TIniText text = IniFile->LoadForUpdate();
     text.Set(Section, "Time", TimeText());
-    for (const FlashFieldInfo& f : kFlashFields) {
+    for (const FlashFieldInfo& f : FileFields()) {
         int64_t value = f.Value(Record);
         if (f.Kind == FlashFieldKind::Optional && value < 0) {
-            while (text.Remove(Section, f.Key)) {
+            while (text.Remove(Section, f.Code)) {
             }
             continue;
         }
@@ -209,7 +167,7 @@ bool TINIRM7UX::Save() {
                 continue;
             value &= 0xFFFFFFFF;
         }
-        text.Set(Section, f.Key, FormatValueLine(value, f.Digits, f.Comment, f.Width));
+        text.Set(Section, f.Code, FormatValueLine(value, f.Digits, f.Comment, f.Column));
     }
     text.Set(Section, "RV", FormatTextLine(Record.FirmwareVersion, 37, " Firmware version"));
     IniFile->Store(text);
@@ -219,15 +177,19 @@ bool TINIRM7UX::Save() {
 // ---------------------------------------------------------------------------------------------
 // The record and the radio
 
-bool FitsTheRadio(const TRM7UXFlashRecord& r) {
-    for (const FlashFieldInfo& f : kFlashFields) {
+const RadioFieldInfo* FieldThatDoesNotFit(const TRM7UXFlashRecord& r) {
+    for (const FlashFieldInfo& f : FileFields()) {
         const int64_t value = f.Value(r);
         if (f.Kind == FlashFieldKind::Status || (value < 0 && f.SkippedWhenUnset))
             continue;
         if (value < 0 || value > LargestOf(f.Digits))
-            return false;
+            return &f;
     }
-    return true;
+    return nullptr;
+}
+
+bool FitsTheRadio(const TRM7UXFlashRecord& r) {
+    return FieldThatDoesNotFit(r) == nullptr;
 }
 
 TRM7UXFlashRecordClass::TRM7UXFlashRecordClass() : file_(std::make_unique<TINIRM7UX>()) {
@@ -321,59 +283,6 @@ bool TRM7UXFlashRecordClass::ReadFromRadio() {
         return false;
 
     record_ = std::move(r);
-    return true;
-}
-
-bool TRM7UXFlashRecordClass::WriteToRadio() {
-    if (!FitsTheRadio(record_))
-        return false;
-    if (!OpenRadioPort())
-        return false;
-    PortSession session;
-
-    std::string version;
-    bool isRM7UX = false;
-    if (!IdentifyRadio(version, isRM7UX))
-        return false;
-    const bool sent = SendRecord(isRM7UX, version);
-    // EE and EP go together: a signal during one waits for the other.
-    const bool flashed = sent && !Interrupted() && SaveToFlashSilently();
-    if (!Interrupted())
-        return flashed;
-    // Flash is never mixed, because EE/EP comes last; a reset makes the working settings that
-    // the radio runs on equal to its flash again.
-    const std::string flash = flashed ? "the file's settings" : "the settings it had before";
-    if (ResetRadio())
-        NoteInterruptionOutcome("the radio was reset and runs on its flash, which holds " + flash);
-    else
-        NoteInterruptionOutcome(
-            "the radio could not be reset: its working settings may be "
-            "partly the file's; its flash holds " +
-            flash + ". Switch it off and on.");
-    return false;
-}
-
-bool TRM7UXFlashRecordClass::SendRecord(bool IsRM7UX, const std::string& Version) {
-    const TRM7UXFlashRecord& r = record_;
-    if (!SendHexFields(r, {"PF", "PD", "PM", "PS", "PW"}))
-        return false;
-    for (int n = 0; n <= 3; ++n) {
-        if (Interrupted() || !SetFieldPair("PL", std::to_string(n),
-                                           IntToHex(r.TxPowerCal[static_cast<size_t>(n)], 2))) {
-            return false;
-        }
-    }
-    if (!SendHexFields(r, {"PP", "PO"}))
-        return false;
-    if (r.Ctcss >= 0 && !SendHexFields(r, {"SC"}))
-        return false;
-    if (!SendHexFields(r, {"PB", "PC", "PA", "P1", "P2", "P3", "P4", "PR", "PT"}))
-        return false;
-    if (r.SerialNumber >= 0 && (Interrupted() || !SetField("PN", IntToHex(r.SerialNumber, 8))))
-        return false;
-    if (r.RevPowerThreshold >= 0 && RadioTakesPV(IsRM7UX, Version) && !SendHexFields(r, {"PV"})) {
-        return false;
-    }
     return true;
 }
 

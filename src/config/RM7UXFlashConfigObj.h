@@ -11,75 +11,12 @@
 #include <string>
 #include <string_view>
 
+#include "config/FieldTable.h"
+#include "config/FlashRecord.h"
 #include "config/INIObj.h"
 
-// Every flash field of the radio; -1 marks a field that holds nothing.
-struct TRM7UXFlashRecord {
-    int32_t Ctcss = -1;              // SC
-    int32_t FreqOffset = -1;         // PF
-    int32_t Deviation = -1;          // PD
-    int32_t ModBalance = -1;         // PM
-    int32_t RxFreq = -1;             // PR, channel number
-    int32_t TxFreq = -1;             // PT, channel number
-    int32_t RevPowerThreshold = -1;  // PV; -1 when the firmware has no PV
-    int64_t SerialNumber = -1;       // PN
-    int32_t PttTimeout = -1;         // PP, seconds
-    int32_t ChannelSpacing = -1;     // PC: 0 = 6.25 kHz, 1 = 5 kHz
-    // P1..P4: receive low, receive high, transmit low, transmit high. Element 0 is P1; Range(n)
-    // takes the radio's numbering.
-    std::array<int32_t, 4> FreqRange{-1, -1, -1, -1};
-    int32_t FreqBandCode = -1;                          // PA
-    int32_t ShutdownTemp = -1;                          // PS, degrees C + 40
-    int32_t PowerLevel = -1;                            // PW, 0..3
-    int32_t BandWidth = -1;                             // PB: 0 = 25 kHz, 1 = 12.5 kHz
-    std::array<int32_t, 4> TxPowerCal{-1, -1, -1, -1};  // PL0..PL3
-    int32_t RssiOffset = -1;                            // PO
-    std::string FirmwareVersion;                        // RV
-    int32_t HardwareVersion = -1;                       // RH
-    int32_t RadioCheck = -1;                            // RC
-    int32_t RadioTemperature = -1;                      // RT, degrees C + 40
-    // When the record was read from the radio; the zero time point (the clock's epoch) means
-    // never (a reset record, or one loaded from a file).
-    std::chrono::system_clock::time_point TimeLoad{};
-
-    int32_t& Range(int n) { return FreqRange.at(static_cast<size_t>(n - 1)); }
-    int32_t Range(int n) const { return FreqRange.at(static_cast<size_t>(n - 1)); }
-
-    bool operator==(const TRM7UXFlashRecord&) const = default;
-};
-
-// How a field is kept in the configuration file, and whether a program sends it to the radio.
-enum class FlashFieldKind {
-    Required,  // must be in the file
-    Optional,  // PV: only some firmware has it; a record without one leaves it out of the file
-    Serial,    // PN: the record's one 64-bit field; a record without one leaves it out of the file
-    Status,    // RH RC RT: what the radio reports, never sent to it; the file may lack them
-};
-
-// One numeric flash field, as the configuration file writes it and the radio names it.
-struct FlashFieldInfo {
-    std::string_view Key;      // the file's key and the radio's code: "SC", "P1", "PL0"
-    int Digits;                // hexadecimal digits, in the file and on the radio
-    std::string_view Comment;  // the file's comment after ";"
-    size_t Width;  // the column of that ";": PL0..PL3 are one longer, so every comment lines up
-    FlashFieldKind Kind;
-    bool SkippedWhenUnset;  // a program leaves a negative value out instead of sending it
-    // Where the value is kept: a 32-bit member, or element Index of an array member. PN (Serial)
-    // has neither: it is SerialNumber.
-    int32_t TRM7UXFlashRecord::*Member = nullptr;
-    std::array<int32_t, 4> TRM7UXFlashRecord::*Array = nullptr;
-    size_t Index = 0;
-
-    // The 32-bit field; not for PN.
-    int32_t& Of(TRM7UXFlashRecord& r) const { return Member ? r.*Member : (r.*Array)[Index]; }
-    // The value; -1 when unset.
-    int64_t Value(const TRM7UXFlashRecord& r) const {
-        if (Kind == FlashFieldKind::Serial)
-            return r.SerialNumber;
-        return Member ? r.*Member : (r.*Array)[Index];
-    }
-};
-
+// How the configuration file keeps each field: the one field table (config/FieldTable.h).
+using FlashFieldInfo = RadioFieldInfo;
 // Every numeric flash field, in the order of the configuration file (Time and RV apart).
 std::span<const FlashFieldInfo> FlashFieldTable();
 
@@ -135,10 +72,6 @@ class TRM7UXFlashRecordClass {
     // only when every field was read. A power calibration reply that is not hexadecimal raises
     // EConvertError, after the port has been closed.
     bool ReadFromRadio();
-    // Sends every writable field, then saves to flash. A record with a value that does not fit
-    // its field is refused before the port is opened: the radio would take the first digits
-    // and read the rest as commands.
-    bool WriteToRadio();
 
     // The field's value slice read as hexadecimal; false when the exchange fails or the slice is
     // not a number (the value is then unchanged). The link must be open and the radio answering.
@@ -161,14 +94,14 @@ class TRM7UXFlashRecordClass {
     const TINIRM7UX& ConfigFile() const { return *file_; }
 
   private:
-    bool SendRecord(bool IsRM7UX, const std::string& Version);
-
     std::unique_ptr<TINIRM7UX> file_;
     TRM7UXFlashRecord record_;
 };
 
-// Whether every field that WriteToRadio would send fits its width (SC, PN and PV may also be
-// negative: they are then left out).
+// Whether every field that a program would send fits its width (SC, PN and PV may also be
+// negative: they are then left out): a value wider than its field would have the radio take its
+// first digits and read the rest as commands. The first field that does not, or nullptr.
+const RadioFieldInfo* FieldThatDoesNotFit(const TRM7UXFlashRecord& record);
 bool FitsTheRadio(const TRM7UXFlashRecord& record);
 
 // Whether a radio of this model and firmware takes "PV". A version text that holds no version

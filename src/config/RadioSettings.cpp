@@ -13,42 +13,48 @@ namespace {
 
 using K = SettingKind;
 
+// Unit and digits are the field's own (config/FieldTable.h).
+constexpr RadioSetting Setting(std::string_view name, std::string_view code, K kind, bool writable,
+                               int32_t min, int32_t max, std::string_view meaning) {
+    return {name, FieldUnit(code), code, FieldDigits(code), kind, writable, min, max, meaning};
+}
+
 constexpr RadioSetting kSettings[] = {
-    {"tx-frequency", "MHz", "PT", 4, K::Frequency, true, 0, 0, "transmit frequency"},
-    {"rx-frequency", "MHz", "PR", 4, K::Frequency, true, 0, 0, "receive frequency"},
-    {"step", "kHz", "PC", 2, K::Step, true, 0, 0,
-     "frequency step, 6.25 or 5 (RM7UX); saves to flash and resets"},
-    {"power", "", "PW", 2, K::Power, true, 0, 3,
-     "RF power: the model's caption (5W) or level 0..3"},
-    {"ptt-timeout", "s", "PP", 2, K::Number, true, 0, 255, "PTT time-out"},
-    {"ctcss", "", "SC", 2, K::Number, true, 0, 38, "CTCSS tone 0..38"},
-    {"cutout-temperature", "°C", "PS", 2, K::Celsius, true, -40, 215, "cut-out temperature"},
-    {"plan", "", "", 0, K::Plan, true, 0, 0,
-     "country/band plan: its code (ISM, NW...) or 'entire'; sets limits and centre"},
-    {"tx-low", "MHz", "P3", 4, K::Limit, false, 0, 0, "TX band lower limit"},
-    {"tx-high", "MHz", "P4", 4, K::Limit, false, 0, 0, "TX band upper limit"},
-    {"rx-low", "MHz", "P1", 4, K::Limit, false, 0, 0, "RX band lower limit"},
-    {"rx-high", "MHz", "P2", 4, K::Limit, false, 0, 0, "RX band upper limit"},
-    {"band", "", "PA", 2, K::Number, false, 0, 255, "band code"},
-    {"bandwidth", "kHz", "PB", 2, K::Bandwidth, false, 0, 0, "channel bandwidth, 25 or 12.5"},
-    {"deviation", "", "PD", 2, K::Number, true, 0, 255, "deviation calibration 0..255"},
-    {"modulation-balance", "", "PM", 2, K::Number, true, 0, 255,
-     "modulation balance calibration 0..255"},
-    {"rf-offset", "", "PF", 2, K::Number, true, 0, 255, "RF frequency offset calibration 0..255"},
-    {"power-calibration-0", "", "PL0", 2, K::Number, true, 0, 255, "TX power calibration, level 0"},
-    {"power-calibration-1", "", "PL1", 2, K::Number, true, 0, 255, "TX power calibration, level 1"},
-    {"power-calibration-2", "", "PL2", 2, K::Number, true, 0, 255, "TX power calibration, level 2"},
-    {"power-calibration-3", "", "PL3", 2, K::Number, true, 0, 255, "TX power calibration, level 3"},
-    {"rssi-offset", "", "PO", 2, K::Number, true, 0, 255, "RSSI offset 0..255"},
-    {"reverse-power-threshold", "", "PV", 2, K::Number, true, 0, 255,
-     "reverse power threshold 0..255 (RM7UX: firmware 1.12A or later)"},
-    {"serial", "", "PN", 8, K::Serial, false, 0, 0, "serial number"},
-    {"model", "", "RV", 0, K::Model, false, 0, 0, "model"},
-    {"firmware", "", "RV", 0, K::Text, false, 0, 0, "model and firmware version text"},
-    {"hardware-revision", "", "RH", 2, K::Revision, false, 0, 0, "hardware revision"},
-    {"temperature", "°C", "RT", 2, K::Celsius, false, -40, 215, "radio temperature"},
-    {"rssi", "", "RR", 2, K::Number, false, 0, 255, "raw RSSI"},
-    {"alarms", "", "RC", 2, K::Alarms, false, 0, 0, "alarms"},
+    Setting("tx-frequency", "PT", K::Frequency, true, 0, 0, "transmit frequency"),
+    Setting("rx-frequency", "PR", K::Frequency, true, 0, 0, "receive frequency"),
+    Setting("step", "PC", K::Step, true, 0, 0,
+            "frequency step, 6.25 or 5 (RM7UX); saves to flash and resets"),
+    Setting("power", "PW", K::Power, true, 0, 3,
+            "RF power: the model's caption (5W) or level 0..3"),
+    Setting("ptt-timeout", "PP", K::Number, true, 0, 255, "PTT time-out"),
+    Setting("ctcss", "SC", K::Number, true, 0, 38, "CTCSS tone 0..38"),
+    Setting("cutout-temperature", "PS", K::Celsius, true, -40, 215, "cut-out temperature"),
+    Setting("plan", "", K::Plan, true, 0, 0,
+            "country/band plan: its code (ISM, NW...) or 'entire'; sets limits and centre"),
+    Setting("tx-low", "P3", K::Limit, false, 0, 0, "TX band lower limit"),
+    Setting("tx-high", "P4", K::Limit, false, 0, 0, "TX band upper limit"),
+    Setting("rx-low", "P1", K::Limit, false, 0, 0, "RX band lower limit"),
+    Setting("rx-high", "P2", K::Limit, false, 0, 0, "RX band upper limit"),
+    Setting("band", "PA", K::Number, false, 0, 255, "band code"),
+    Setting("bandwidth", "PB", K::Bandwidth, false, 0, 0, "channel bandwidth, 25 or 12.5"),
+    Setting("deviation", "PD", K::Number, true, 0, 255, "deviation calibration 0..255"),
+    Setting("modulation-balance", "PM", K::Number, true, 0, 255,
+            "modulation balance calibration 0..255"),
+    Setting("rf-offset", "PF", K::Number, true, 0, 255, "RF frequency offset calibration 0..255"),
+    Setting("power-calibration-0", "PL0", K::Number, true, 0, 255, "TX power calibration, level 0"),
+    Setting("power-calibration-1", "PL1", K::Number, true, 0, 255, "TX power calibration, level 1"),
+    Setting("power-calibration-2", "PL2", K::Number, true, 0, 255, "TX power calibration, level 2"),
+    Setting("power-calibration-3", "PL3", K::Number, true, 0, 255, "TX power calibration, level 3"),
+    Setting("rssi-offset", "PO", K::Number, true, 0, 255, "RSSI offset 0..255"),
+    Setting("reverse-power-threshold", "PV", K::Number, true, 0, 255,
+            "reverse power threshold 0..255 (RM7UX: firmware 1.12A or later)"),
+    Setting("serial", "PN", K::Serial, false, 0, 0, "serial number"),
+    Setting("model", "RV", K::Model, false, 0, 0, "model"),
+    Setting("firmware", "RV", K::Text, false, 0, 0, "model and firmware version text"),
+    Setting("hardware-revision", "RH", K::Revision, false, 0, 0, "hardware revision"),
+    Setting("temperature", "RT", K::Celsius, false, -40, 215, "radio temperature"),
+    Setting("rssi", "RR", K::Number, false, 0, 255, "raw RSSI"),
+    Setting("alarms", "RC", K::Alarms, false, 0, 0, "alarms"),
 };
 
 std::optional<int64_t> RawNumber(std::string_view raw, int digits) {
@@ -309,17 +315,6 @@ EncodedSetting EncodeSetting(const RadioSetting& s, std::string_view given,
     }
 }
 
-std::string PlanCode(int radioModel, int32_t bandCode, double low, double high, double rxLow,
-                     double rxHigh) {
-    if (low != rxLow || high != rxHigh)
-        return "";
-    for (const TGroupFreqBand& row : GroupFreqBands[static_cast<size_t>(radioModel & 1)]) {
-        if (row.BandCode == bandCode && row.Lower == low && row.Upper == high)
-            return row.Abbreviation.empty() ? "entire" : std::string(row.Abbreviation);
-    }
-    return "";
-}
-
 const TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_view code) {
     for (const TGroupFreqBand& row : GroupFreqBands[static_cast<size_t>(radioModel & 1)]) {
         if (row.BandCode != bandCode)
@@ -390,4 +385,26 @@ std::optional<int64_t> RecordValueOf(const RadioSetting& s, std::string_view giv
             problem = "not a field of the record";
             return std::nullopt;
     }
+}
+
+const RadioSetting* SettingOfCode(std::string_view code) {
+    if (code.empty() || code == "RV")
+        return nullptr;
+    for (const RadioSetting& s : kSettings) {
+        if (s.Code == code)
+            return &s;
+    }
+    return nullptr;
+}
+
+bool SameMeaning(std::string_view code, const std::string& rawA, const SettingsContext& a,
+                 const std::string& rawB, const SettingsContext& b) {
+    const RadioSetting* s = SettingOfCode(code);
+    if (s != nullptr && s->Kind != K::Step) {
+        const std::optional<std::string> meantA = DecodeSetting(*s, rawA, a);
+        const std::optional<std::string> meantB = DecodeSetting(*s, rawB, b);
+        if (meantA && meantB)
+            return *meantA == *meantB;
+    }
+    return rawA == rawB;
 }

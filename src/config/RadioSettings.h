@@ -89,10 +89,6 @@ std::string PrecheckSetting(const RadioSetting& s, std::string_view text);
 std::string FormatMHz(double mhz);
 std::optional<double> ParseDecimal(std::string_view text);
 
-// The plan row whose limits match (TX = RX limits), by its code: the abbreviation, or "entire"
-// for the band's "Entire Band" row. Empty when none matches.
-std::string PlanCode(int radioModel, int32_t bandCode, double low, double high, double rxLow,
-                     double rxHigh);
 // The row of the band with that code; nullptr when the band has none.
 const TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_view code);
 
@@ -101,3 +97,11 @@ const TGroupFreqBand* FindPlanRow(int radioModel, int32_t bandCode, std::string_
 // reason in `problem`, for a value the field cannot hold.
 std::optional<int64_t> RecordValueOf(const RadioSetting& s, std::string_view text,
                                      const SettingsContext& ctx, std::string& problem);
+
+// The setting that a field code belongs to (the first, for RV); nullptr for none.
+const RadioSetting* SettingOfCode(std::string_view code);
+// Whether a field's value means the same under two contexts: a frequency is the MHz it means
+// under each side's step, so a channel that moves with the step is no change, and one whose
+// digits stay while the step changes is.
+bool SameMeaning(std::string_view code, const std::string& rawA, const SettingsContext& a,
+                 const std::string& rawB, const SettingsContext& b);

@@ -422,7 +422,6 @@ void TMainForm::FormDestroy() {
     // The command layer must not outlive the link it was given.
     if (RM7UXLink() == &RM7UXport) {
         RegisterRM7UXComms(nullptr, {}, {});
-        RegisterFieldChangeHook({});
     }
 }
 

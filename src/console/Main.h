@@ -22,7 +22,9 @@
 #include <utility>
 
 #include "console/Controls.h"
+#include "history/HistoryEntries.h"
 #include "link/VVCOMM2.h"
+#include "operations/RadioOperations.h"
 
 class QAction;
 class QCheckBox;
@@ -42,6 +44,7 @@ class TPowerButton;
 class TRM7UXFlashRecordClass;
 class TRadioConfigRegistry;
 class ChangeHistory;
+class ChangeRecorder;
 class TAlignmentView;
 
 // What the window keeps of a file dialog between showings; the dialog itself is shown by
@@ -199,6 +202,8 @@ class TMainForm : public QWidget {
         bool InFullRead = false;
     };
     UnreadableReply LastUnreadable;
+    // What an operation inside a refresh could not do, said once the port is closed.
+    std::string OperationMessage;
     // The radio did not confirm a release the window asked for, and the technician was told.
     bool TransmitterDoubtSaid = false;
     // The radio and stage of the refresh under way, and the field whose reply is being read.
@@ -276,8 +281,17 @@ class TMainForm : public QWidget {
     bool WriteValueToSameRadio(const std::string& Command, const std::string& Value,
                                int64_t StartSerial);
     void CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit);
+    // The radio the window shows, as the operations take it.
+    RadioIdentity ShownRadio() const;
+    // What an operation left in the radio, shown: step, limits, frequencies, the unsaved mark.
+    void TakeOperation(const OperationResult& Result);
+    // The context the window's values are decoded in, for the history.
+    SettingsContext HistoryContext() const;
+
     void GetFreqBands();
-    void SetFrequencyBands();
+    // The plan selected in the list, applied to the radio on the open link; false when it was not
+    // (OperationMessage then says why).
+    bool SetFrequencyBands(ChangeRecorder* recorder);
     // Handlers. Key handlers get the character (Enter is 13); setting it to 0 swallows it.
     void Edit_TXFreqKeyPress(QObject* Sender, char& Key);
     void Edit_RXFreqKeyPress(QObject* Sender, char& Key);
@@ -347,14 +361,16 @@ class TMainForm : public QWidget {
     QPushButton* Button_Alignment = nullptr;
     QPushButton* Button_History = nullptr;
     std::unique_ptr<ChangeHistory> History;
-    // Where the changes under way come from: "adjust", "step", "plan", "read correction", ...
-    std::string HistoryAction = "adjust";
-    // The step a step change left: its old frequencies are channels of that grid.
-    std::string HistoryOldStep;
     QPointer<TAlignmentView> AlignmentView;
     void SetupHistory();
-    // Told by the command layer of every field set and flash save; writes the entry.
-    void RecordChange(const std::string& Code, const std::string& Shown, const std::string& Value);
+    // What an action of the window changes in the radio with `serial` goes into the history
+    // through this, under `action` ("adjust", "step", "plan", "read correction", ...).
+    std::unique_ptr<ChangeRecorder> Recorder(const std::string& action, int64_t serial);
+    std::unique_ptr<ChangeRecorder> Recorder(const std::string& action) {
+        return Recorder(action, SerialNumber);
+    }
+    // A history that could not be written is said once, after the exchange.
+    void SayHistoryWarning(ChangeRecorder& recorder);
     void Button_AlignmentClick();
     void Button_HistoryClick();
     // ================= Advanced.cpp: advanced mode and the modem button =================
@@ -380,10 +396,6 @@ class TMainForm : public QWidget {
     void ReadBackFrequencies();
     // The plan selector set to the radio's limits, without writing anything.
     void SelectPlanOfLimits();
-    // Sends what is pending on one side within an open, identified exchange; true when the
-    // frequency itself reached the radio.
-    bool SendTxPending(double Frequency);
-    bool SendRxPending(double Frequency);
     void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
 
     bool showingException_ = false;
@@ -400,20 +412,6 @@ class TMainForm : public QWidget {
     // The port and failure code last looked at for other holders, and what was found.
     std::pair<uint32_t, uint8_t> heldPortChecked_{};
     QString heldPortText_;
-};
-
-// The origin of the history entries written while it lives; the one before comes back after.
-class HistoryActionScope {
-  public:
-    HistoryActionScope(TMainForm& form, std::string action)
-        : form_(form), old_(std::exchange(form.HistoryAction, std::move(action))) {}
-    ~HistoryActionScope() { form_.HistoryAction = old_; }
-    HistoryActionScope(const HistoryActionScope&) = delete;
-    HistoryActionScope& operator=(const HistoryActionScope&) = delete;
-
-  private:
-    TMainForm& form_;
-    std::string old_;
 };
 
 // Closes the radio port however an exchange ends.

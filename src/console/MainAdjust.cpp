@@ -18,6 +18,7 @@
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
+#include "operations/RadioOperations.h"
 #include "widgets/FormBubbleHint.h"
 #include "widgets/PowerButton.h"
 
@@ -32,7 +33,8 @@ struct CalibrationBar {
     std::string* Text;
 };
 
-// Deviation, modulation balance and RF offset share one exchange: set, then read back.
+// Deviation, modulation balance and RF offset share one exchange: the value, confirmed or read
+// back, and the bar shows what the radio holds.
 void CalibrationChange(TMainForm& f, const CalibrationBar& c) {
     if (f.Updating)
         return;
@@ -40,16 +42,25 @@ void CalibrationChange(TMainForm& f, const CalibrationBar& c) {
     f.HintIfModem();
     const int position = c.Bar->value();
     *c.Text = IntToHex(position, 2);
-    if (OpenRadioPort()) {
-        if (EnsureRadioIdentified()) {
-            std::string reply;
-            if (WriteAndReadField(c.Command, *c.Text, reply, 2, 2))
-                *c.Text = reply;
-            f.SetChangesMadeState(true);
+    if (!OpenRadioPort())
+        return;
+    if (EnsureRadioIdentified()) {
+        auto recorder = f.Recorder("adjust");
+        OperationResult r =
+            WriteRadioField(c.Command, IntToHex(position, 2), f.HistoryContext(), recorder.get());
+        // Read back after the write, as the radio's own value is the one shown.
+        if (std::string back; r.Done() && ReadRadioField(c.Command, back))
+            r.Values[c.Command] = back;
+        if (const std::optional<std::string> held = r.Value(c.Command)) {
+            *c.Text = *held;
+            c.Bar->setValue(HexToInt(*held));
         }
-        CloseRadioPort();
-        c.Label->setText(QString::number(position));
+        if (r.Unsaved == UnsavedChanges::Changed)
+            f.SetChangesMadeState(true);
+        f.SayHistoryWarning(*recorder);
     }
+    CloseRadioPort();
+    c.Label->setText(QString::number(c.Bar->value()));
 }
 
 }  // namespace
@@ -77,49 +88,53 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
         }
     };
     bool offFailed = false;
+    std::string message;
     {
         PortClose close;
-        HistoryActionScope action(*this, "TX test");
         if (TransmitterOn == 0) {
             ShowTransmitterOn(true);
             TransmitterOn = 0;
+            RadioIdentity radio;
             // The serial number tells a later full read whether the keyed radio is still there.
-            const int64_t serial =
-                EnsureRadioIdentified() && readStatus() ? ReadSerialNumber() : int64_t{-1};
-            if (serial != -1) {
-                SetValidPTTTimeOut();
-                // What TX OFF, or a read that un-keys the radio, puts back.
-                OperatorPTTTimeout =
-                    TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-                TxTestSerial = serial;
-                // The longest time-out while the operator keys the transmitter by hand.
-                SetField("PP", "FF");
-                TransmitterTestOn();
-                TransmitterOn = 1;
+            if (EnsureRadioIdentified() && readStatus() && IdentifyOnLink(radio)) {
+                auto recorder = Recorder("TX test", radio.Serial);
+                int held = kDefaultPTTTimeout;
+                const OperationResult r = TransmitterTestOn(held, radio, recorder.get());
+                SayHistoryWarning(*recorder);
+                if (r.Done()) {
+                    // What TX OFF, or a read that un-keys the radio, puts back.
+                    OperatorPTTTimeout = held;
+                    TxTestSerial = radio.Serial;
+                    TransmitterOn = 1;
+                } else {
+                    ShowTransmitterOn(TransmitterMayStillBeOn());
+                    TransmitterOn = 0;
+                    message = r.Message;
+                }
             } else {
                 ShowTransmitterOn(false);
             }
         } else {
             ShowTransmitterOn(false);
             TransmitterOn = 1;
-            if (EnsureRadioIdentified()) {
-                SetValidPTTTimeOut();
-                const int seconds = OperatorPTTTimeout >= 0
-                                        ? OperatorPTTTimeout
-                                        : TryStrToInt(Edit_PTTTimeout->text().toStdString())
-                                              .value_or(kDefaultPTTTimeout);
-                const bool restored = SetField("PP", IntToHex(seconds, 2));
-                if (TransmitterTestOff()) {
+            RadioIdentity radio;
+            if (EnsureRadioIdentified() && IdentifyOnLink(radio)) {
+                const int seconds = OperatorPTTTimeout >= 0 ? OperatorPTTTimeout : PTTTimeoutValue;
+                auto recorder = Recorder("TX test", radio.Serial);
+                const OperationResult r = TransmitterTestOff(seconds, radio, recorder.get());
+                SayHistoryWarning(*recorder);
+                if (!TransmitterMayStillBeOn()) {
                     TransmitterOn = 0;
-                    if (restored) {
+                    if (r.Value("PP") == IntToHex(seconds, 2)) {
                         OperatorPTTTimeout = -1;
+                        PTTTimeoutValue = seconds;
+                        Edit_PTTTimeout->setText(QString::number(seconds));
                     } else {
                         // Still FF in the radio: the next refresh reads it in full and puts the
                         // operator's time-out back.
                         ForgetRadio();
+                        message = r.Message;
                     }
-                    PTTTimeoutValue = seconds;
-                    Edit_PTTTimeout->setText(QString::number(seconds));
                     readStatus();
                 } else {
                     offFailed = true;
@@ -133,6 +148,8 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
         ShowErrorBox("Could Not turn TX Off");
         ShowTransmitterOn(true);
     }
+    if (!message.empty())
+        ShowErrorBox(message);
     if (!statusError.empty())
         ShowException(std::runtime_error(statusError));
 }
@@ -156,17 +173,24 @@ void TMainForm::ComboBox_RFLevelChange() {
     if (!OpenRadioPort())
         return;
     if (EnsureRadioIdentified()) {
-        SetField("PW", IntToHex(level, 2));
-        std::string reply;
-        if (QueryFieldWithArgument("PL", std::to_string(level), reply, 2, 2)) {
-            // The bar edits the calibration of the level now selected. Moving it from here runs
-            // its own handler, as the original bar did.
-            if (const auto value = TryHexToInt64(Trim(reply)); value && *value <= 255) {
-                ScrollBar_RfPwm->setValue(static_cast<int>(*value));
-                Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
-            }
+        auto recorder = Recorder("adjust");
+        const OperationResult r =
+            WriteRadioField("PW", IntToHex(level, 2), HistoryContext(), recorder.get());
+        if (r.Unsaved == UnsavedChanges::Changed)
+            SetChangesMadeState(true);
+        SayHistoryWarning(*recorder);
+        const std::optional<std::string> held = r.Value("PW");
+        if (held && (HexToInt(*held) & 3) != level) {
+            UpdatingScope updating(Updating);
+            ComboBox_RFLevel->setCurrentIndex(HexToInt(*held) & 3);
         }
-        SetChangesMadeState(true);
+        std::string reply;
+        // The bar edits the calibration of the level the radio now has. Moving it from here runs
+        // its own handler, as the original bar did.
+        if (held && ReadRadioField("PL" + std::to_string(HexToInt(*held) & 3), reply)) {
+            ScrollBar_RfPwm->setValue(HexToInt(reply));
+            Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
+        }
     }
     CloseRadioPort();
 }
@@ -181,12 +205,18 @@ void TMainForm::ScrollBar_RfPwmChange() {
     if (!OpenRadioPort())
         return;
     if (EnsureRadioIdentified()) {
-        const int position = ScrollBar_RfPwm->value();
-        SetFieldPair("PL", std::to_string(level), IntToHex(position, 2));
-        std::string readBack;
-        QueryFieldWithArgument("PL", std::to_string(level), readBack, 2, 2);
-        Label_PwLev->setText(QString::number(position));
-        SetChangesMadeState(true);
+        const std::string code = "PL" + std::to_string(level);
+        auto recorder = Recorder("adjust");
+        const OperationResult r = WriteRadioField(code, IntToHex(ScrollBar_RfPwm->value(), 2),
+                                                  HistoryContext(), recorder.get());
+        if (r.Unsaved == UnsavedChanges::Changed)
+            SetChangesMadeState(true);
+        SayHistoryWarning(*recorder);
+        if (const std::optional<std::string> held = r.Value(code); held && !r.Done()) {
+            UpdatingScope updating(Updating);
+            ScrollBar_RfPwm->setValue(HexToInt(*held));
+        }
+        Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
     }
     CloseRadioPort();
 }
@@ -320,14 +350,6 @@ void TMainForm::SpinEdit_CTCSSChange() {
     }
 }
 
-namespace {
-
-const char* const kFlashNotConfirmedText =
-    "The radio did not confirm Save to Flash.\r\n\r\nThe changes may not be in flash: save "
-    "again.";
-
-}  // namespace
-
 void TMainForm::Button_WriteRadioSettingsClick() {
     if (TransmitterOn != 0) {
         ShowPlainBox("The Transmitter must be turned OFF during the write radio process");
@@ -339,14 +361,15 @@ void TMainForm::Button_WriteRadioSettingsClick() {
         CloseRadioPort();
         return;
     }
-    HistoryActionScope action(*this, "flash");
-    const bool saved = SaveToFlashShortWait();
+    auto recorder = Recorder("flash");
+    const OperationResult r = SaveWorkingSettings(recorder.get());
     CloseRadioPort();
+    SayHistoryWarning(*recorder);
     // An unconfirmed save keeps the changes marked: the operator saves again.
-    if (saved)
+    if (r.Done())
         SetChangesMadeState(false);
     else
-        ShowErrorBox(kFlashNotConfirmedText);
+        ShowErrorBox(r.Message);
 }
 
 // ---- Balloon hints ----

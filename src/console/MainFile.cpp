@@ -3,6 +3,7 @@
 // calibration, so it is programmed only into the radio whose serial number it names.
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "common/UserDialogs.h"
@@ -11,6 +12,7 @@
 #include "config/SerialGuard.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -25,17 +27,6 @@ void SetUpFileDialog(TFileDialog& dialog, uint8_t radioModel) {
         dialog.DefaultExt = "RM7VX";
         dialog.Filter = "RM7VX|*.RM7VX";
     }
-}
-
-// The serial number the radio on the port reports now; -1 when it cannot be read.
-int64_t ConnectedSerialNumber() {
-    if (!OpenRadioPort())
-        return kNoSerial;
-    int64_t serial = kNoSerial;
-    if (EnsureRadioIdentified())
-        serial = ReadSerialNumber();
-    CloseRadioPort();
-    return serial;
 }
 
 // The review as the confirmation shows it: one line per field that changes, in its unit.
@@ -114,6 +105,13 @@ void TMainForm::BitBtn_WriteConfigClick() {
             ShowErrorBox("Failed to load from the configuration from the file '" + fileName + "'");
             return;
         }
+        // Every value is checked against this radio before anything is read or written.
+        if (const std::optional<RecordRefusal> refusal =
+                CheckRecordForRadio(FlashRecord->Record(), RadioModel)) {
+            ShowErrorBox("The configuration in the file '" + fileName +
+                         "' cannot be programmed into this radio:\r\n" + refusal->Problem);
+            return;
+        }
 
         int64_t& recordSerial = FlashRecord->Record().SerialNumber;
         const int64_t fileSerial = recordSerial;
@@ -154,21 +152,42 @@ void TMainForm::BitBtn_WriteConfigClick() {
             MsgResult::OK)
             return;
         // The decision stands on the serial number of the last refresh, which may be a whole
-        // timer interval old: the radio on the cable is asked once more before it is written.
-        if (ConnectedSerialNumber() != radioSerial) {
-            ShowErrorBox(kConnectionChangedText);
-            return;
-        }
+        // timer interval old: the radio on the cable is asked once more, in the exchange that
+        // writes it.
         RefreshPause pause(Timer_ReadRadio);
-        HistoryActionScope action(*this, "program");
-        if (!FlashRecord->WriteToRadio()) {
+        if (!OpenRadioPort()) {
             ShowErrorBox("Failed to write the configuration to flash");
             return;
         }
-        if (ResetRadio())
+        OperationResult r;
+        SameRadio same = SameRadio::NoAnswer;
+        {
+            PortClose close;
+            RadioIdentity radio;
+            same = CheckSameRadio(radioSerial, &radio);
+            if (same == SameRadio::Yes) {
+                auto recorder = Recorder("program", radioSerial);
+                r = ProgramRecord(FlashRecord->Record(), held.Record(), radio, recorder.get());
+                SayHistoryWarning(*recorder);
+            }
+        }
+        if (same != SameRadio::Yes) {
+            ShowErrorBox(same == SameRadio::Another ? kConnectionChangedText
+                                                    : "Failed to write the configuration to flash");
+            return;
+        }
+        // What the radio holds now is read again in full on the next refresh.
+        ForgetRadio();
+        if (r.Unsaved == UnsavedChanges::Saved)
+            SetChangesMadeState(false);
+        else if (r.Unsaved == UnsavedChanges::Changed)
+            SetChangesMadeState(true);
+        if (r.Done())
             ShowInformationBox("Configuration Saved to Flash");
-        else
+        else if (r.Outcome == OperationOutcome::ResetUnconfirmed)
             ShowInformationBox("Configuration Saved to Flash\r\nPlease reset the device");
+        else
+            ShowErrorBox("Failed to write the configuration to flash\r\n" + r.Message);
     } catch (const std::exception& e) {
         ShowException(e);
     }

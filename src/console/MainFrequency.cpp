@@ -18,6 +18,7 @@
 #include "frequency/CountryFrequency.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -39,36 +40,6 @@ std::optional<std::string> ChannelInRange(int model, const std::string& stepCode
     if (!(mhz >= ModelMinFrequency[model] && mhz <= ModelMaxFrequency[model]))
         return std::nullopt;
     return FrequencyToChannel(model, stepCode, mhz);
-}
-
-// One pending frequency: sent and no longer pending, or kept pending when it cannot be encoded.
-// The channel when it reached the radio.
-std::optional<std::string> SendPending(int model, const std::string& stepCode, bool& pending,
-                                       const char* command, double mhz) {
-    if (!pending)
-        return std::nullopt;
-    const std::optional<std::string> channel = ChannelInRange(model, stepCode, mhz);
-    if (!channel)
-        return std::nullopt;
-    pending = false;
-    if (!SetField(command, *channel))
-        return std::nullopt;
-    return channel;
-}
-
-// A plan's limits on the radio's channel grid, moved inward where they fall between channels,
-// and decoded as a read of the radio decodes them, so that the plan is recognised again.
-std::pair<double, double> PlanLimitsOnGrid(int model, const std::string& stepCode,
-                                           const TGroupFreqBand& row) {
-    // Limits not read yet have no channel; they are never sent (ChannelInRange).
-    if (!(row.Lower >= ModelMinFrequency[model] && row.Upper <= ModelMaxFrequency[model]))
-        return {row.Lower, row.Upper};
-    const TChannelRange channels = InwardChannels(row.Lower, row.Upper, ModelBaseFrequency[model],
-                                                  stepCode == "00" ? 6250 : 5000);
-    const auto frequency = [&](int64_t n) {
-        return ChannelToFrequency(model, IntToHex(n, 4), stepCode);
-    };
-    return {frequency(channels.Lower), frequency(channels.Upper)};
 }
 
 }  // namespace
@@ -206,95 +177,106 @@ double TMainForm::RxFrequencyUserInit() {
 
 // ---- Sending ----
 
-namespace {
-// Opens and identifies; the step goes first when it is pending, as every other value is encoded
-// with it. False when nothing can be sent.
-bool BeginFrequencyWrite(TMainForm& f) {
-    if (!EnsureRadioIdentified())
-        return false;
-    if (f.FreqStepChanged) {
-        f.FreqStepChanged = false;
-        std::string reply;
-        // A reply that did not arrive is no step code; the last known one is kept.
-        if (WriteAndReadField("PC", SelectedStepCode(f), reply, 2, 2))
-            f.FrequencyStepCode = reply;
-    }
-    return true;
+RadioIdentity TMainForm::ShownRadio() const {
+    RadioIdentity radio;
+    radio.Model = RadioModel;
+    radio.VersionText = RM7UXVersionText();
+    radio.Serial = SerialNumber;
+    return radio;
 }
-}  // namespace
 
-bool TMainForm::SendTxPending(double Frequency) {
-    const int model = RadioModel;
-    if (const auto channel = SendPending(model, FrequencyStepCode, TxLowChanged, "P3", TxLow)) {
-        TxLowHex = *channel;
-        TxLow = ChannelToFrequency(model, *channel, FrequencyStepCode);
-        Label_TXLow->setText(FrequencyText(TxLow));
+void TMainForm::TakeOperation(const OperationResult& Result) {
+    struct Limit {
+        const char* Code;
+        std::string* Hex;
+        double* Value;
+        QLabel* Label;
+    };
+    if (const std::optional<std::string> step = Result.Value("PC");
+        step && *step != FrequencyStepCode) {
+        FrequencyStepCode = *step;
+        UpdatingScope updating(Updating);
+        RM7UXSetChannelSpacing();
     }
-    if (const auto channel = SendPending(model, FrequencyStepCode, TxHighChanged, "P4", TxHigh)) {
-        TxHighHex = *channel;
-        TxHigh = ChannelToFrequency(model, *channel, FrequencyStepCode);
-        Label_TxHigh->setText(FrequencyText(TxHigh));
+    const Limit limits[] = {
+        {"P1", &RxLowHex, &RxLow, Label_RxLow},
+        {"P2", &RxHighHex, &RxHigh, Label_RxHigh},
+        {"P3", &TxLowHex, &TxLow, Label_TXLow},
+        {"P4", &TxHighHex, &TxHigh, Label_TxHigh},
+    };
+    for (const Limit& l : limits) {
+        if (const std::optional<std::string> raw = Result.Value(l.Code)) {
+            *l.Hex = *raw;
+            *l.Value = ChannelToFrequency(RadioModel, *raw, FrequencyStepCode);
+            l.Label->setText(FrequencyText(*l.Value));
+        }
     }
-    const auto channel = SendPending(model, FrequencyStepCode, TxFreqChanged, "PT", Frequency);
-    if (channel) {
-        TxFrequencyHex = *channel;
+    if (const std::optional<std::string> raw = Result.Value("PT")) {
+        TxFrequencyHex = *raw;
         RM7UXDisplayTxFrequency();
     }
-    return channel.has_value();
-}
-
-bool TMainForm::SendRxPending(double Frequency) {
-    const int model = RadioModel;
-    if (const auto channel = SendPending(model, FrequencyStepCode, RxLowChanged, "P1", RxLow)) {
-        RxLowHex = *channel;
-        RxLow = ChannelToFrequency(model, *channel, FrequencyStepCode);
-        Label_RxLow->setText(FrequencyText(RxLow));
-    }
-    if (const auto channel = SendPending(model, FrequencyStepCode, RxHighChanged, "P2", RxHigh)) {
-        RxHighHex = *channel;
-        RxHigh = ChannelToFrequency(model, *channel, FrequencyStepCode);
-        Label_RxHigh->setText(FrequencyText(RxHigh));
-    }
-    const auto channel = SendPending(model, FrequencyStepCode, RxFreqChanged, "PR", Frequency);
-    if (channel) {
-        RxFrequencyHex = *channel;
+    if (const std::optional<std::string> raw = Result.Value("PR")) {
+        RxFrequencyHex = *raw;
         RM7UXDisplayRxFrequency();
     }
-    return channel.has_value();
+    if (Result.Unsaved == UnsavedChanges::Changed)
+        SetChangesMadeState(true);
+    else if (Result.Unsaved == UnsavedChanges::Saved)
+        SetChangesMadeState(false);
 }
 
 bool TMainForm::TXFrequenciesWrite(double Frequency) {
-    if (!OpenRadioPort())
+    const std::optional<std::string> channel =
+        ChannelInRange(RadioModel, FrequencyStepCode, Frequency);
+    if (!channel || !OpenRadioPort())
         return false;
     PortClose close;
-    if (!BeginFrequencyWrite(*this))
+    if (!EnsureRadioIdentified())
         return false;
-    const bool sent = SendTxPending(Frequency);
-    SetChangesMadeState(true);
-    return sent;
+    TxFreqChanged = false;
+    auto recorder = Recorder("adjust");
+    const OperationResult r = WriteRadioField("PT", *channel, HistoryContext(), recorder.get());
+    TakeOperation(r);
+    SayHistoryWarning(*recorder);
+    return r.Done();
 }
 
 bool TMainForm::RXFrequenciesWrite(double Frequency) {
-    if (!OpenRadioPort())
+    const std::optional<std::string> channel =
+        ChannelInRange(RadioModel, FrequencyStepCode, Frequency);
+    if (!channel || !OpenRadioPort())
         return false;
     PortClose close;
-    if (!BeginFrequencyWrite(*this))
+    if (!EnsureRadioIdentified())
         return false;
-    const bool sent = SendRxPending(Frequency);
-    SetChangesMadeState(true);
-    return sent;
+    RxFreqChanged = false;
+    auto recorder = Recorder("adjust");
+    const OperationResult r = WriteRadioField("PR", *channel, HistoryContext(), recorder.get());
+    TakeOperation(r);
+    SayHistoryWarning(*recorder);
+    return r.Done();
+}
+
+SettingsContext TMainForm::HistoryContext() const {
+    SettingsContext ctx;
+    ctx.RadioModel = RadioModel;
+    ctx.VersionText = RM7UXVersionText();
+    ctx.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
+    return ctx;
 }
 
 bool TMainForm::WriteValue(const std::string& Command, const std::string& Value) {
     if (!OpenRadioPort())
         return false;
     PortClose close;
-    bool result = false;
-    if (EnsureRadioIdentified()) {
-        result = SetField(Command, Value);
+    if (!EnsureRadioIdentified())
+        return false;
+    auto recorder = Recorder("adjust");
+    const OperationResult r = WriteRadioField(Command, Value, HistoryContext(), recorder.get());
+    if (r.Unsaved == UnsavedChanges::Changed)
         SetChangesMadeState(true);
-    }
-    return result;
+    SayHistoryWarning(*recorder);
+    return r.Done();
 }
 
 bool TMainForm::WriteValueToSameRadio(const std::string& Command, const std::string& Value,
@@ -304,9 +286,12 @@ bool TMainForm::WriteValueToSameRadio(const std::string& Command, const std::str
     PortClose close;
     if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial))
         return false;
-    const bool result = SetField(Command, Value);
-    SetChangesMadeState(true);
-    return result;
+    auto recorder = Recorder("adjust");
+    const OperationResult r = WriteRadioField(Command, Value, HistoryContext(), recorder.get());
+    if (r.Unsaved == UnsavedChanges::Changed)
+        SetChangesMadeState(true);
+    SayHistoryWarning(*recorder);
+    return r.Done();
 }
 
 void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
@@ -318,20 +303,18 @@ void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
 // ---- Band limits and country plans ----
 
 namespace {
-// Position in the selector of the band's plan with these limits on the radio's grid, or -1.
-int32_t PlanPosition(const TMainForm& f, double lower, double upper) {
+// Position in the selector of the band's plan that the radio's limits are, on its grid; -1 when
+// they are no plan's (the two sides differ, or no plan's limits fall on these channels).
+int32_t PlanPosition(const TMainForm& f) {
     const int32_t start = PlanStart();
     const TGroupFreqBands table = GroupFreqBands[f.RadioModel];
     if (start < 0 || static_cast<size_t>(start) >= table.size())
         return -1;
-    for (size_t row = static_cast<size_t>(start);
-         row < table.size() && table[row].BandCode == table[static_cast<size_t>(start)].BandCode;
-         ++row) {
-        const auto [low, high] = PlanLimitsOnGrid(f.RadioModel, f.FrequencyStepCode, table[row]);
-        if (low == lower && high == upper)
-            return static_cast<int32_t>(row) - start;
-    }
-    return -1;
+    const TGroupFreqBand* row = PlanOfLimits(f.RadioModel, f.FrequencyStepCode, f.BandCode,
+                                             f.RxLowHex, f.RxHighHex, f.TxLowHex, f.TxHighHex);
+    if (row == nullptr || row->BandCode != table[static_cast<size_t>(start)].BandCode)
+        return -1;
+    return static_cast<int32_t>(row - table.data()) - start;
 }
 }  // namespace
 
@@ -389,93 +372,48 @@ void TMainForm::GetFreqBands() {
     for (const std::string& item : items)
         ComboBox_FreqBand->addItem(QString::fromStdString(item));
     ComboBox_FreqBand->setEnabled(true);
-    const bool planned =
-        TxLow == RxLow && TxHigh == RxHigh && PlanPosition(*this, TxLow, TxHigh) >= 0;
+    const bool planned = PlanPosition(*this) >= 0;
     SelectPlanOfLimits();
-    if (!planned)
-        SetFrequencyBands();
+    if (!planned) {
+        // Limits that are no plan's: the band's whole range, a correction of the read.
+        auto recorder = Recorder("read correction", RefreshSerial);
+        SetFrequencyBands(recorder.get());
+        SayHistoryWarning(*recorder);
+    }
 }
 
 void TMainForm::SelectPlanOfLimits() {
-    const int32_t position = PlanPosition(*this, TxLow, TxHigh);
-    ComboBox_FreqBand->setCurrentIndex(
-        TxLow == RxLow && TxHigh == RxHigh && position >= 0 ? position : 0);
+    const int32_t position = PlanPosition(*this);
+    ComboBox_FreqBand->setCurrentIndex(position >= 0 ? position : 0);
     FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
 }
 
-void TMainForm::SetFrequencyBands() {
+bool TMainForm::SetFrequencyBands(ChangeRecorder* recorder) {
     const int32_t row = PlanRow(ComboBox_FreqBand->currentIndex());
     const TGroupFreqBands table = GroupFreqBands[RadioModel];
     if (row < 0 || static_cast<size_t>(row) >= table.size())
-        return;
-    const auto [lower, upper] =
-        PlanLimitsOnGrid(RadioModel, FrequencyStepCode, table[static_cast<size_t>(row)]);
-    const double centre =
-        NearestValidFrequency(RadioModel, SelectedStepCode(*this), (lower + upper) / 2);
-    Edit_RXFreq->setText(FrequencyText(centre));
-    Edit_TXFreq->setText(Edit_RXFreq->text());
-
-    // Each value is shown once the radio has taken it: a write that failed leaves the label
-    // with what the radio still holds.
-    struct Write {
-        const char* Command;
-        double Value;
-        double* Limit;
-        std::string* Hex;
-        QLabel* Label;
-    };
-    const Write writes[] = {
-        {"P1", lower, &RxLow, &RxLowHex, Label_RxLow},
-        {"P2", upper, &RxHigh, &RxHighHex, Label_RxHigh},
-        {"PR", centre, nullptr, &RxFrequencyHex, nullptr},
-        {"P3", lower, &TxLow, &TxLowHex, Label_TXLow},
-        {"P4", upper, &TxHigh, &TxHighHex, Label_TxHigh},
-        {"PT", centre, nullptr, &TxFrequencyHex, nullptr},
-    };
-    for (const Write& w : writes) {
-        const std::string channel = FrequencyToChannel(RadioModel, FrequencyStepCode, w.Value);
-        if (!SetField(w.Command, channel))
-            continue;
-        *w.Hex = channel;
-        if (w.Limit != nullptr) {
-            *w.Limit = ChannelToFrequency(RadioModel, channel, FrequencyStepCode);
-            w.Label->setText(FrequencyText(*w.Limit));
-        }
+        return false;
+    RadioIdentity radio = ShownRadio();
+    const OperationResult r = ApplyPlan(table[static_cast<size_t>(row)], radio, recorder);
+    // Each value as the radio holds it: written, or read back after a failure.
+    TakeOperation(r);
+    if (r.Done()) {
+        Edit_RXFreq->setText(Label_RxFreq->text());
+        Edit_TXFreq->setText(Label_TxFreq->text());
     }
-    RM7UXDisplayRxFrequency();
-    RM7UXDisplayTxFrequency();
-    SetChangesMadeState(true);
+    if (!r.Done())
+        OperationMessage = r.Message;
+    return r.Done();
 }
 
 void TMainForm::ReadBackFrequencies() {
-    std::string reply;
-    if (ReadField("PC", reply, 2, 2)) {
-        FrequencyStepCode = reply;
-        UpdatingScope updating(Updating);
-        RM7UXSetChannelSpacing();
+    OperationResult r;
+    for (const char* code : {"PC", "P1", "P2", "P3", "P4", "PR", "PT"}) {
+        std::string raw;
+        if (ReadRadioField(code, raw))
+            r.Values[code] = raw;
     }
-    struct Field {
-        const char* Command;
-        std::string* Hex;
-        double* Value;
-        QLabel* Label;
-    };
-    const Field fields[] = {
-        {"P1", &RxLowHex, &RxLow, Label_RxLow},    {"P2", &RxHighHex, &RxHigh, Label_RxHigh},
-        {"P3", &TxLowHex, &TxLow, Label_TXLow},    {"P4", &TxHighHex, &TxHigh, Label_TxHigh},
-        {"PR", &RxFrequencyHex, nullptr, nullptr}, {"PT", &TxFrequencyHex, nullptr, nullptr},
-    };
-    for (const Field& f : fields) {
-        if (!ReadField(f.Command, reply, 2, 4))
-            continue;
-        *f.Hex = reply;
-        if (f.Value != nullptr) {
-            *f.Value = ChannelToFrequency(RadioModel, reply, FrequencyStepCode);
-            f.Label->setText(FrequencyText(*f.Value));
-        }
-    }
-    RM7UXDisplayRxFrequency();
-    RM7UXDisplayTxFrequency();
+    TakeOperation(r);
     SelectPlanOfLimits();
 }
 
@@ -550,43 +488,33 @@ void TMainForm::RadioGroup_FreqStepClick() {
 }
 
 bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
-    HistoryActionScope action(*this, "step");
-    const double limits[] = {TxLow, TxHigh, RxLow, RxHigh};
-    const auto unsent = [&] {
-        TxLow = limits[0];
-        TxHigh = limits[1];
-        RxLow = limits[2];
-        RxHigh = limits[3];
-        FreqStepChanged = RxLowChanged = RxHighChanged = TxLowChanged = TxHighChanged = false;
-        return false;
-    };
-    FreqStepChanged = true;
-    // Limits that fall between channels of the new grid move inward, and the frequencies stay
-    // within them.
     const std::string step = SelectedStepCode(*this);
-    const TGroupFreqBand tx{0, "", "", TxLow, TxHigh};
-    const TGroupFreqBand rx{0, "", "", RxLow, RxHigh};
-    std::tie(TxLow, TxHigh) = PlanLimitsOnGrid(RadioModel, step, tx);
-    std::tie(RxLow, RxHigh) = PlanLimitsOnGrid(RadioModel, step, rx);
+    // The boxes say what the operator wants, on the new grid and within the limits; an empty box
+    // stands for the radio's own frequency.
     const double txFrequency = TxFrequencyUserInit();
     const double rxFrequency = RxFrequencyUserInit();
-    RxLowChanged = RxHighChanged = TxLowChanged = TxHighChanged = true;
-    TxFreqChanged = RxFreqChanged = true;
     if (!OpenRadioPort())
-        return unsent();
-    PortClose close;
-    // The question was open while refreshes ran: the radio it was asked for may be gone.
-    if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial) || !BeginFrequencyWrite(*this))
-        return unsent();
-    SendTxPending(txFrequency);
-    SendRxPending(rxFrequency);
-    SaveToFlash();
-    // The radio restarts with the new step; its prompt follows its version text.
-    RestartRadio();
-    SetChangesMadeState(false);
-    // The radio restarted from flash: the window shows what it now holds.
-    ReadBackFrequencies();
-    return true;
+        return false;
+    OperationResult r;
+    {
+        PortClose close;
+        // The question was open while refreshes ran: the radio it was asked for may be gone.
+        if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial))
+            return false;
+        auto recorder = Recorder("step");
+        r = ::ChangeFrequencyStep({step, txFrequency, rxFrequency}, ShownRadio(), recorder.get());
+        SayHistoryWarning(*recorder);
+    }
+    TakeOperation(r);
+    SelectPlanOfLimits();
+    if (r.Outcome == OperationOutcome::Refused || r.Outcome == OperationOutcome::NotRead) {
+        ShowErrorBox(r.Message);
+        return false;
+    }
+    if (!r.Done())
+        ShowErrorBox(r.Message);
+    // The step the radio is on now, whatever the boxes asked.
+    return r.Step(FrequencyStepCode) == step;
 }
 
 void TMainForm::RadioButton_FSxxxxClick(QObject* Sender) {
@@ -619,24 +547,20 @@ void TMainForm::ComboBox_FreqBandChange() {
         return;
     }
     bool applied = false;
+    OperationMessage.clear();
     if (OpenRadioPort()) {
         PortClose close;
-        HistoryActionScope action(*this, "plan");
-        std::string reply;
-        if (EnsureRadioIdentified() && ReadField("PC", reply, 2, 2)) {
-            FrequencyStepCode = reply;
-            {
-                // Following the radio's step is no step change to ask about, with the port open.
-                UpdatingScope updating(Updating);
-                RM7UXSetChannelSpacing();
-            }
-            SetFrequencyBands();
-            applied = true;
+        if (EnsureRadioIdentified()) {
+            auto recorder = Recorder("plan");
+            applied = SetFrequencyBands(recorder.get());
+            SayHistoryWarning(*recorder);
         }
     }
     // A choice that never reached the radio is not shown as its plan.
     if (applied)
         FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
     else
-        ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
+        SelectPlanOfLimits();
+    if (!OperationMessage.empty())
+        ShowErrorBox(std::exchange(OperationMessage, std::string()));
 }

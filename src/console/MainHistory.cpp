@@ -35,8 +35,6 @@ QBoxLayout* LayoutHolding(QLayout* top, QWidget* widget) {
 
 void TMainForm::SetupHistory() {
     History = std::make_unique<ChangeHistory>();
-    RegisterFieldChangeHook([this](const std::string& code, const std::string& shown,
-                                   const std::string& value) { RecordChange(code, shown, value); });
     // Beside Advanced, and beside Program From File, in the layouts the window already has.
     Button_Alignment = new QPushButton("Align", Button_Advanced->parentWidget());
     Button_Alignment->setObjectName("Button_Alignment");
@@ -64,29 +62,16 @@ void TMainForm::SetupHistory() {
     connect(Button_History, &QPushButton::clicked, this, [this] { Button_HistoryClick(); });
 }
 
-void TMainForm::RecordChange(const std::string& Code, const std::string& Shown,
-                             const std::string& Value) {
-    if (!History)
-        return;
-    // A field written with the value it held changed nothing (a program writes every field).
-    if (Code != "EP" && Shown == Value)
-        return;
-    // A full read corrects the radio before the window takes it as the one shown.
-    const int64_t serial = InFullRead ? RefreshSerial : SerialNumber;
+std::unique_ptr<ChangeRecorder> TMainForm::Recorder(const std::string& action, int64_t serial) {
     const std::string version =
         RM7UXVersionText().empty() ? Label_VersionString->text().toStdString() : RM7UXVersionText();
-    HistoryOrigin origin = OriginOf(serial, version, RadioModel, "window", HistoryAction);
+    HistoryOrigin origin = OriginOf(serial, version, RadioModel, "window", action);
     origin.Context.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
-    if (Code == "PC")
-        HistoryOldStep = Shown;
-    SettingsContext before = origin.Context;
-    if (HistoryAction == "step" && !HistoryOldStep.empty())
-        before.StepCode = HistoryOldStep;
-    const HistoryEntry entry = Code == "EP" ? FlashSaveEntry(origin)
-                                            : FieldChangeEntry(origin, Code, Shown, Value, before);
-    if (History->Record(entry))
-        return;
-    const std::string warning = History->TakeWarning();
+    return std::make_unique<ChangeRecorder>(History.get(), std::move(origin));
+}
+
+void TMainForm::SayHistoryWarning(ChangeRecorder& recorder) {
+    const std::string warning = recorder.TakeWarning();
     // Said once, and after the exchange under way: a box now would let the refresh run inside it.
     if (!warning.empty())
         QTimer::singleShot(0, this, [warning] { ShowWarningBox(warning); });

@@ -12,11 +12,13 @@
 
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
+#include "config/FieldTable.h"
 #include "config/INIunit.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "link/Utilities.h"
+#include "operations/RadioOperations.h"
 #include "widgets/PowerButton.h"
 
 namespace {
@@ -31,26 +33,9 @@ QString SerialNumberText(int64_t serial) {
     return text.size() == 7 ? "0" + text : text;
 }
 
-// The wait after a command of the full read: a missing prompt is no error there.
-void WaitForPromptQuietly(TVVComm2& port) {
-    port.WaitForChar(">", 2000, 300);
-}
-
 // What the operator reads in a report about a reply that is not a number.
 std::string FieldName(const std::string& command) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"PC", "frequency step"},      {"PD", "deviation"},    {"PM", "modulation balance"},
-        {"PP", "PTT time-out"},        {"PW", "RF level"},     {"PL", "RF power calibration"},
-        {"PF", "RF offset"},           {"PR", "RX frequency"}, {"PT", "TX frequency"},
-        {"P1", "RX band low"},         {"P2", "RX band high"}, {"P3", "TX band low"},
-        {"P4", "TX band high"},        {"PA", "band code"},    {"SC", "CTCSS tone"},
-        {"PS", "cut-out temperature"}, {"RT", "temperature"},  {"RR", "raw RSSI"},
-    };
-    for (const auto& [code, name] : names) {
-        if (command == code)
-            return std::string(name) + " (" + code + ")";
-    }
-    return command;
+    return std::string(FieldLabel(command)) + " (" + command + ")";
 }
 
 // One calibration field into its scroll bar and the label beside it.
@@ -160,6 +145,8 @@ void TMainForm::RM7UXLoadradioData() {
     }
     CloseRadioPort();
     Updating = false;
+    if (!OperationMessage.empty())
+        ShowErrorBox(std::exchange(OperationMessage, std::string()));
     SayIfTransmitterMayBeOn();
 }
 
@@ -184,8 +171,6 @@ std::string TMainForm::UnreadableReplyText(const std::exception& e) const {
 
 bool TMainForm::LoadRadioData() {
     // What a read writes corrects the radio: the TX test's time-out, the plan, the cut-out.
-    HistoryActionScope action(*this, "read correction");
-    TVVComm2& port = RM7UXport;
     std::string reply;
 
     if (!PulseTransmitter())
@@ -193,7 +178,11 @@ bool TMainForm::LoadRadioData() {
     // "O4" has ended any TX test: the radio is no longer keyed, and the time-out the operator
     // had goes back in place of the FF the test set.
     if (OperatorPTTTimeout >= 0) {
-        if (!SetField("PP", IntToHex(OperatorPTTTimeout, 2)))
+        auto recorder = Recorder("read correction", RefreshSerial);
+        const OperationResult r = WriteRadioField("PP", IntToHex(OperatorPTTTimeout, 2),
+                                                  HistoryContext(), recorder.get());
+        SayHistoryWarning(*recorder);
+        if (!r.Done())
             return false;
         OperatorPTTTimeout = -1;
     }
@@ -234,7 +223,8 @@ bool TMainForm::LoadRadioData() {
         return false;
     ComboBox_RFLevel->setCurrentIndex(HexToInt(reply) & 3);
 
-    ReadingField = "PL";
+    static const char* const kLevels[] = {"PL0", "PL1", "PL2", "PL3"};
+    ReadingField = kLevels[ComboBox_RFLevel->currentIndex() & 3];
     if (!QueryFieldWithArgument("PL", std::to_string(ComboBox_RFLevel->currentIndex()), reply, 2,
                                 2))
         return false;
@@ -267,18 +257,20 @@ bool TMainForm::LoadRadioData() {
         return false;
     CutoutTemp = TemperatureCelsius(reply);
     if (CutoutTemp < CutoutTempMinimum) {
-        // A radio that would shut down within its working range: set to the top and kept.
-        CutoutTemp = kHighestTemperature;
-        SetField("PS", IntToHex(kHighestTemperature + kTemperatureOffset, 2));
-        WaitForPromptQuietly(port);
-        if (ChangesMade) {
-            // EE/EP would store every other unsaved change too, this read's plan rewrite
-            // included: the correction waits for the operator's Save to Flash like they do.
+        // A radio that would shut down within its working range is set to the top; stored in
+        // flash at once only when nothing else is unsaved, since a save stores everything.
+        RadioIdentity radio = ShownRadio();
+        radio.Serial = RefreshSerial;
+        auto recorder = Recorder("read correction", RefreshSerial);
+        const OperationResult r =
+            CorrectCutout(CutoutTempMinimum, ChangesMade, radio, recorder.get());
+        SayHistoryWarning(*recorder);
+        if (const std::optional<std::string> held = r.Value("PS"))
+            CutoutTemp = TemperatureCelsius(*held);
+        if (r.Unsaved == UnsavedChanges::Changed)
             SetChangesMadeState(true);
-        } else if (!SaveToFlashShortWait()) {
-            // Not confirmed in flash: it waits for Save to Flash like a change.
-            SetChangesMadeState(true);
-        }
+        if (!r.Done())
+            OperationMessage = r.Message;
     }
     Edit_CutoutTemp->setText(Decimal(CutoutTemp));
     return true;

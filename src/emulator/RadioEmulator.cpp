@@ -369,7 +369,10 @@ void RadioEmulator::Serve() {
             {
                 std::lock_guard lock(stateMutex_);
                 const size_t events = machine_->Events.size();
+                const bool losing = faults.Lose.has_value();
                 machine_->Receive(buf[i], faults, out);
+                if (losing && !faults.Lose)
+                    faults_.Lose.reset();
                 if (machine_->Events.size() != events)
                     eventsChanged_.notify_all();
             }

@@ -89,6 +89,20 @@ struct RadioPersonality {
     void SetSerial(uint32_t serial);
 };
 
+// Where a character lost once sits in its command.
+enum class LostAt {
+    CommandLetter,  // the command's last character: "T" of "PT", the level "2" of "PL2"
+    FirstDigit,     // the value's first digit
+    LastDigit,      // the value's last digit
+};
+struct LoseOnce {
+    std::string Command;  // "PT", "PL2", "EP", "O3"
+    LostAt At = LostAt::CommandLetter;
+    // True: lost on its way in, so the radio never sees it. False: lost on its way back, so the
+    // radio acts on it and only its echo is missing.
+    bool OnTheWayIn = false;
+};
+
 // Faults, switchable at any time while the radio runs.
 struct RadioFaults {
     bool Silent = false;         // swallows everything, answers nothing, records nothing
@@ -106,6 +120,8 @@ struct RadioFaults {
     // LoseEchoTimes such commands of the radio's life, or every one when -1.
     std::string LoseEchoOf;
     int LoseEchoTimes = -1;
+    // One character lost once; then the fault is spent, and Faults() no longer holds it.
+    std::optional<LoseOnce> Lose;
 };
 
 // What the radio saw. Kind is one of:
@@ -121,6 +137,7 @@ struct RadioFaults {
 //   "at"       a modem command line (Command = the line as typed, "" for an empty line)
 //   "password" a line typed after AT#R (Command = the text)
 //   "etx"      ETX received by the modem
+//   "lost"     the character of a LoseOnce fault (Command, Value "in" or "back")
 //   "hangup"   the radio hung up (fault or HangUp())
 //   "error"    the radio's thread failed (Command = the reason, e.g. thrown by OnEvent); it then
 //              hangs up

@@ -100,7 +100,7 @@ void RadioMachine::ResetEntry() {
     digits_.clear();
 }
 
-void RadioMachine::Receive(char c, const RadioFaults& faults, std::vector<RadioOutput>& out) {
+void RadioMachine::Receive(char c, RadioFaults& faults, std::vector<RadioOutput>& out) {
     if (faults.Silent)
         return;
     if (modem_ && !radioMode_) {
@@ -133,7 +133,32 @@ std::string RadioMachine::Shown(const std::string& code, const RadioFaults& f) c
     return Hex(radio_.Fields.Get(code), width);
 }
 
-void RadioMachine::RadioByte(char c, const RadioFaults& f, std::vector<RadioOutput>& out) {
+bool RadioMachine::IsLostCharacter(char c, const LoseOnce& lose) const {
+    const std::string& code = lose.Command;
+    if (lose.At == LostAt::CommandLetter) {
+        if (code.size() < 2)
+            return false;
+        const std::string before = code.substr(0, code.size() - 1);
+        if (state_ == State::PlLevel)
+            return before == "PL" && c == code.back();
+        return state_ == State::Command && command_ == before && Upper(c) == code.back();
+    }
+    if (state_ != State::Value || command_ != code || !IsHex(c))
+        return false;
+    const size_t width = static_cast<size_t>(RadioFields::Width(command_));
+    return lose.At == LostAt::FirstDigit ? digits_.empty() : digits_.size() + 1 == width;
+}
+
+void RadioMachine::RadioByte(char c, RadioFaults& f, std::vector<RadioOutput>& out) {
+    bool lostBack = false;
+    if (f.Lose && c != kCr && IsLostCharacter(c, *f.Lose)) {
+        Record("lost", f.Lose->Command, f.Lose->OnTheWayIn ? "in" : "back");
+        const bool in = f.Lose->OnTheWayIn;
+        f.Lose.reset();
+        if (in)
+            return;
+        lostBack = true;
+    }
     if (c == kCr) {
         switch (state_) {
             case State::Idle:
@@ -167,7 +192,7 @@ void RadioMachine::RadioByte(char c, const RadioFaults& f, std::vector<RadioOutp
                           (f.LoseEchoTimes < 0 || echoesLost_ < f.LoseEchoTimes);
     if (loseEcho)
         ++echoesLost_;
-    else
+    else if (!lostBack)
         Echo(out, c, f);
     switch (state_) {
         case State::Idle:

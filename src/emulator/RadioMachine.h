@@ -22,7 +22,8 @@ class RadioMachine {
   public:
     RadioMachine(RadioPersonality radio, bool modem, std::string modemPassword);
 
-    void Receive(char c, const RadioFaults& faults, std::vector<RadioOutput>& out);
+    // A LoseOnce fault that took its character is reset in `faults`.
+    void Receive(char c, RadioFaults& faults, std::vector<RadioOutput>& out);
 
     void SwapRadio(const RadioPersonality& radio);
     const RadioPersonality& Radio() const { return radio_; }
@@ -42,7 +43,9 @@ class RadioMachine {
   private:
     enum class State { Idle, Command, Value, PlLevel };
 
-    void RadioByte(char c, const RadioFaults& f, std::vector<RadioOutput>& out);
+    void RadioByte(char c, RadioFaults& f, std::vector<RadioOutput>& out);
+    // Whether `c`, arriving now, is the character a LoseOnce fault names.
+    bool IsLostCharacter(char c, const LoseOnce& lose) const;
     void ModemByte(char c, const RadioFaults& f, std::vector<RadioOutput>& out);
     void ModemLine(const std::string& line, std::vector<RadioOutput>& out);
     void Dispatch(const std::string& cmd, const RadioFaults& f, std::vector<RadioOutput>& out);

@@ -1,5 +1,7 @@
 #include "history/HistoryEntries.h"
 
+#include <utility>
+
 #include "config/SerialGuard.h"
 
 namespace {
@@ -12,16 +14,6 @@ std::string InUnit(const RadioSetting* s, const std::string& raw, const Settings
 }
 
 }  // namespace
-
-const RadioSetting* SettingOfCode(std::string_view code) {
-    if (code.empty() || code == "RV")
-        return nullptr;
-    for (const RadioSetting& s : RadioSettingTable()) {
-        if (s.Code == code)
-            return &s;
-    }
-    return nullptr;
-}
 
 HistoryOrigin OriginOf(int64_t serial, const std::string& versionText, int radioModel,
                        std::string source, std::string action) {
@@ -67,4 +59,32 @@ HistoryEntry FlashSaveEntry(const HistoryOrigin& origin) {
     e.Source = origin.Source;
     e.Action = origin.Action;
     return e;
+}
+
+ChangeRecorder::ChangeRecorder(ChangeHistory* history, HistoryOrigin origin)
+    : history_(history), origin_(std::move(origin)) {}
+
+void ChangeRecorder::Put(const HistoryEntry& e) {
+    if (history_ == nullptr || history_->Record(e))
+        return;
+    if (std::string w = history_->TakeWarning(); !w.empty() && warning_.empty())
+        warning_ = std::move(w);
+}
+
+void ChangeRecorder::Field(std::string_view code, const std::string& oldRaw,
+                           const std::string& newRaw, const SettingsContext& before,
+                           const SettingsContext& after) {
+    if (SameMeaning(code, oldRaw, before, newRaw, after))
+        return;
+    HistoryOrigin origin = origin_;
+    origin.Context = after;
+    Put(FieldChangeEntry(origin, code, oldRaw, newRaw, before));
+}
+
+void ChangeRecorder::FlashSaved() {
+    Put(FlashSaveEntry(origin_));
+}
+
+std::string ChangeRecorder::TakeWarning() {
+    return std::exchange(warning_, std::string());
 }

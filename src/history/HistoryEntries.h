@@ -31,5 +31,26 @@ HistoryEntry FieldChangeEntry(const HistoryOrigin& origin, std::string_view code
 // A save of the working settings to flash: an entry of its own.
 HistoryEntry FlashSaveEntry(const HistoryOrigin& origin);
 
-// The setting that a field code belongs to; nullptr for none.
-const RadioSetting* SettingOfCode(std::string_view code);
+// What one piece of work does to one radio, recorded as it happens: each field whose meaning
+// changed, and each save to flash. A history that cannot be written never stops the work; the
+// reason is kept once for the caller to show as it shows things.
+class ChangeRecorder {
+  public:
+    // `history` may be null: nothing is recorded.
+    ChangeRecorder(ChangeHistory* history, HistoryOrigin origin);
+
+    HistoryOrigin& Origin() { return origin_; }
+    // A field that went from `oldRaw`, meant in `before`, to `newRaw`, meant in `after`.
+    void Field(std::string_view code, const std::string& oldRaw, const std::string& newRaw,
+               const SettingsContext& before, const SettingsContext& after);
+    void FlashSaved();
+    // Why the history could not be written, the first time it is asked; "" otherwise.
+    std::string TakeWarning();
+
+  private:
+    void Put(const HistoryEntry& e);
+
+    ChangeHistory* history_;
+    HistoryOrigin origin_;
+    std::string warning_;
+};

@@ -21,7 +21,6 @@ struct CommsModule {
     std::string VersionText;
     bool IsRM7UX = false;
     std::string Shown;
-    TFieldChangeHook Changed;
     // A signal waits while the port is open: the radio may be keyed or half-way through a field.
     std::optional<InterruptionHold> Exchange;
     bool TransmitterUnconfirmed = false;
@@ -93,13 +92,6 @@ int ReadModemReply(std::string& reply, int first, int gap) {
     return Port().ReadReply(reply, 1000, first, gap);
 }
 
-// A field (or the flash) took its new value: the hook hears of it.
-bool Changed(bool result, const std::string& code, const std::string& value) {
-    if (result && Module().Changed)
-        Module().Changed(code, Module().Shown, value);
-    return result;
-}
-
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -114,10 +106,6 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
     Module().TransmitterUnconfirmed = false;
     if (link == nullptr || !link->IsOpen())
         Module().Exchange.reset();
-}
-
-void RegisterFieldChangeHook(TFieldChangeHook hook) {
-    Module().Changed = std::move(hook);
 }
 
 TVVComm2* RM7UXLink() {
@@ -251,7 +239,7 @@ bool SetField(const std::string& Command, const std::string& Value) {
         // The radio shows the current value between two spaces, then waits for the new one.
         result = WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value);
     }
-    return Changed(EndCommand(result), Command, Value);
+    return EndCommand(result);
 }
 
 bool SetFieldPair(const std::string& Command, const std::string& Argument,
@@ -261,10 +249,8 @@ bool SetFieldPair(const std::string& Command, const std::string& Argument,
     port.PurgeInput();
     if (!FlushRadioLink())
         return EndCommand(false);
-    return Changed(
-        EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
-                   WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value)),
-        Command + Argument, Value);
+    return EndCommand(port.WriteEchoed(Command) && WaitForSpace() && port.WriteEchoed(Argument) &&
+                      WaitForSpace() && WaitForShownValue() && port.WriteEchoed(Value));
 }
 
 bool WriteAndReadField(const std::string& Command, const std::string& Value, std::string& Reply,
@@ -313,23 +299,11 @@ bool TransmitterMayBeOn() {
 bool SaveToFlashSilently() {
     TVVComm2& port = Port();
     Module().Shown.clear();
-    return Changed(
-        port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt(),
-        "EP", "");
+    return port.WriteEchoed("EE") && WaitForPrompt() && port.WriteEchoed("EP") && WaitForPrompt();
 }
 
 bool SaveToFlash() {
     return EndCommand(SaveToFlashSilently());
-}
-
-bool SaveToFlashShortWait() {
-    TVVComm2& port = Port();
-    const bool erased = port.WriteEchoed("EE");
-    port.WaitForChar(kPrompt, 2000, 300);
-    Module().Shown.clear();
-    const bool stored = port.WriteEchoed("EP");
-    port.WaitForChar(kPrompt, 2000, 300);
-    return Changed(erased && stored, "EP", "");
 }
 
 bool RestartRadio() {

@@ -28,13 +28,6 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
                         TComsStateQuery comsState);
 TVVComm2* RM7UXLink();
 
-// Told of each field SetField or SetFieldPair has set ("PL2" for a level), with the value it
-// showed before and the value typed, and of each save to flash (code "EP", both values empty):
-// the window keeps its history of changes with it. Nothing on the wire depends on it.
-using TFieldChangeHook = std::function<void(const std::string& Code, const std::string& Shown,
-                                            const std::string& Value)>;
-void RegisterFieldChangeHook(TFieldChangeHook hook);
-
 // What the last EnsureRadioIdentified found.
 const std::string& RM7UXVersionText();
 bool RM7UXIsRM7UX();
@@ -69,9 +62,6 @@ bool TransmitterOff();
 bool TransmitterMayBeOn();
 bool SaveToFlash();
 bool SaveToFlashSilently();
-// The window's Save to Flash: "EE" then "EP", each followed by up to 2000 ms (and 300
-// characters) for the prompt; "EP" goes even after a failed "EE". True when both were echoed.
-bool SaveToFlashShortWait();
 bool ResetRadio();
 // "O" then "Z" (not echoed), then up to 2000 ms (and 300 characters) for the restarted radio's
 // prompt; nothing reported. False when any of the three failed.

@@ -6,16 +6,15 @@
 #include <QTimer>
 
 #include "common/StrUtils.h"
-#include "link/RM7UXcomms.h"
-#include "link/RadioTexts.h"
+#include "operations/AlignmentSampler.h"
 #include "platform/Interruption.h"
 #include "widgets/SignalPlot.h"
 
 namespace {
 
-// Often enough that a swapped radio is noticed while the technician still looks, seldom enough
-// that RSSI keeps nearly the whole line.
-constexpr qint64 kIdentifyEveryMs = 3000;
+// Readings are taken back to back for this long before the window has its turn: the line sets
+// the pace, not the event loop.
+constexpr qint64 kBatchMs = 15;
 // After a failed exchange, the next try waits this long rather than hammering a silent line.
 constexpr int kRetryMs = 500;
 const QColor kRssiColour(0x40, 0xE0, 0x60);
@@ -29,7 +28,8 @@ QLabel* Named(QLabel* label, const char* name) {
 }  // namespace
 
 TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string versionText)
-    : QDialog(parent), serial_(serial), versionText_(std::move(versionText)) {
+    : QDialog(parent),
+      sampler_(std::make_unique<AlignmentSampler>(serial, std::move(versionText))) {
     setObjectName("AlignmentView");
     setWindowTitle("Antenna Alignment");
     setWindowModality(Qt::ApplicationModal);
@@ -71,92 +71,60 @@ TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string vers
     timer_->start();
 }
 
-TAlignmentView::~TAlignmentView() {
-    if (holding_)
-        CloseRadioPort();
-}
+TAlignmentView::~TAlignmentView() = default;
 
 void TAlignmentView::done(int result) {
     timer_->stop();
-    if (holding_) {
-        CloseRadioPort();
-        holding_ = false;
-    }
+    sampler_->Release();
     QDialog::done(result);
 }
 
 void TAlignmentView::Stop(const QString& why) {
     timer_->stop();
-    if (holding_) {
-        CloseRadioPort();
-        holding_ = false;
-    }
+    sampler_->Release();
     Label_Status->setText(why);
-}
-
-bool TAlignmentView::Identify() {
-    std::string version;
-    bool isRM7UX = false;
-    if (!IdentifyRadio(version, isRM7UX))
-        return false;
-    const int64_t serial = ReadSerialNumber();
-    if (serial < 0)
-        return false;
-    if (serial != serial_ || version != versionText_) {
-        Stop("Another radio is connected: the view has stopped");
-        emit RadioChanged();
-        return false;
-    }
-    std::string rt;
-    if (QueryField("RT", rt, 2, 2)) {
-        const std::string celsius = TemperatureText(rt);
-        if (!celsius.empty()) {
-            Label_Temperature->setText(QString::fromStdString(celsius) + " °C");
-            Plot->AddPoint(temperatureSeries_, clock_.elapsed() / 1000.0, std::stod(celsius));
-        }
-    }
-    identifiedAt_ = clock_.elapsed();
-    return true;
 }
 
 void TAlignmentView::Tick() {
     // The view holds the port, and with it any signal: one that came ends the view between two
     // readings, so the window can go.
-    if (PendingInterruption() != 0) {
-        reject();
+    const qint64 until = clock_.elapsed() + kBatchMs;
+    bool read = false;
+    do {
+        if (PendingInterruption() != 0) {
+            reject();
+            return;
+        }
+        const AlignmentSampler::Reading r = sampler_->Next();
+        if (r.Kind == AlignmentSampler::State::AnotherRadio) {
+            Stop("Another radio is connected: the view has stopped");
+            emit RadioChanged();
+            return;
+        }
+        if (r.NewTemperature && r.TemperatureC) {
+            Label_Temperature->setText(QString::number(*r.TemperatureC) + " °C");
+            Plot->AddPoint(temperatureSeries_, r.Seconds, *r.TemperatureC);
+        }
+        if (r.Kind != AlignmentSampler::State::Reading) {
+            Label_Status->setText("No reading from the radio");
+            timer_->setInterval(kRetryMs);
+            return;
+        }
+        read = true;
+        const qint64 now = clock_.elapsed();
+        ++readings_;
+        recent_.push_back(now);
+        peak_ = std::max(peak_, *r.Rssi);
+        Label_Rssi->setText(QString::number(*r.Rssi));
+        Plot->AddPoint(rssiSeries_, r.Seconds, *r.Rssi);
+    } while (clock_.elapsed() < until);
+    if (!read)
         return;
-    }
-    if (!holding_) {
-        holding_ = OpenRadioPort();
-        identifiedAt_ = -1;
-    }
-    const bool identified =
-        holding_ &&
-        (identifiedAt_ >= 0 && clock_.elapsed() - identifiedAt_ < kIdentifyEveryMs ? true
-                                                                                   : Identify());
-    if (!timer_->isActive())
-        return;  // stopped by a swapped radio
-    std::string rr;
-    std::optional<int64_t> rssi;
-    if (identified && QueryField("RR", rr, 2, 2))
-        rssi = TryHexToInt64(rr);
-    if (!rssi) {
-        Label_Status->setText("No reading from the radio");
-        identifiedAt_ = -1;
-        timer_->setInterval(kRetryMs);
-        return;
-    }
     timer_->setInterval(0);
     Label_Status->clear();
     const qint64 now = clock_.elapsed();
-    ++readings_;
-    recent_.push_back(now);
     while (!recent_.empty() && recent_.front() <= now - 1000)
         recent_.pop_front();
-    const int value = static_cast<int>(*rssi);
-    peak_ = std::max(peak_, value);
-    Label_Rssi->setText(QString::number(value));
     Label_Peak->setText(QString("Peak %1").arg(peak_));
     Label_Rate->setText(QString("%1 readings/s").arg(recent_.size()));
-    Plot->AddPoint(rssiSeries_, now / 1000.0, value);
 }

@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 
+class AlignmentSampler;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -43,17 +45,13 @@ class TAlignmentView : public QDialog {
 
   private:
     void Tick();
-    bool Identify();
     void Stop(const QString& why);
 
     QTimer* timer_;
     QElapsedTimer clock_;
     std::deque<qint64> recent_;  // when the readings of the last second were taken, in ms
-    qint64 identifiedAt_ = -1;
-    int64_t serial_;
-    std::string versionText_;
+    std::unique_ptr<AlignmentSampler> sampler_;
     int peak_ = -1;
     int64_t readings_ = 0;
     int rssiSeries_ = 0, temperatureSeries_ = 0;
-    bool holding_ = false;
 };

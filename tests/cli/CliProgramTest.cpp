@@ -127,15 +127,20 @@ TEST_F(CliTest, ARadioLostWhileWritingIsNotFlashed) {
         readCommands += e.Kind != "cr" ? 1 : 0;
     StartRadio();  // the same radio afresh: its command count starts at 0
     RadioFaults faults;
-    // RV and PN decide; the review reads; RV, PF, PD and PM are written; the radio is gone
-    // before PS.
-    faults.HangUpAfterCommands = 6 + readCommands;
+    // RV and PN decide; the review reads; RV and PN check the radio once more; PF, PD and PM
+    // are written; the radio is gone at PS.
+    faults.HangUpAfterCommands = 7 + readCommands;
     Radio().SetFaults(faults);
     CliResult r = Run({"program", file});
     EXPECT_EQ(r.Status, 1);
     EXPECT_TRUE(Has(r.Err,
-                    "Failed to write the configuration to flash: writing P; flash was not "
-                    "saved: Time out"))
+                    "Failed to write the configuration to flash: program: the cut-out "
+                    "temperature write was not confirmed, and the radio no longer answers: the "
+                    "radio may hold mixed settings."))
+        << r.Err;
+    EXPECT_TRUE(Has(r.Err,
+                    "Fields written: RF offset, deviation, modulation balance, cut-out "
+                    "temperature."))
         << r.Err;
     EXPECT_TRUE(Saw(Radio().EventTexts(), "write PM 80"));
     EXPECT_FALSE(Saw(Radio().EventTexts(), "flash"));

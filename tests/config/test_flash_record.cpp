@@ -10,6 +10,7 @@
 #include "ScriptedDialogs.h"
 #include "common/Exception.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -73,7 +74,16 @@ const Texts kFullWrite = {"cr",
                           "write PN 00B71B00",
                           "write PV 20",
                           "ee",
-                          "flash"};
+                          "flash",
+                          "reset"};
+
+// The events up to the radio's reset: the carriage return that follows it may still be on its way.
+Texts UpToReset(Texts events) {
+    const auto reset = std::find(events.begin(), events.end(), "reset");
+    if (reset != events.end())
+        events.erase(reset + 1, events.end());
+    return events;
+}
 
 Texts Without(Texts texts, std::initializer_list<std::string> gone) {
     for (const auto& g : gone)
@@ -81,8 +91,36 @@ Texts Without(Texts texts, std::initializer_list<std::string> gone) {
     return texts;
 }
 
+// What the radio holds, as a full read would give it: what a failed program puts back.
+TRM7UXFlashRecord Held(const RadioEmulator& radio) {
+    TRM7UXFlashRecord held;
+    for (const RadioFieldInfo& f : FlashFieldTable()) {
+        if (f.Kind == FlashFieldKind::Serial)
+            held.SerialNumber = radio.Field("PN");
+        else
+            f.Of(held) = static_cast<int32_t>(radio.Field(std::string(f.Code)));
+    }
+    return held;
+}
+
 class FlashRecordTest : public CommsFixture {
   protected:
+    // The record programmed as the window and the command line program it, in one exchange.
+    OperationResult Write(const RadioEmulator& radio) {
+        const TRM7UXFlashRecord held = Held(radio);
+        if (!OpenRadioPort())
+            return {.Outcome = OperationOutcome::NotRead};
+        OperationResult r{.Outcome = OperationOutcome::NotRead};
+        // The answer to the carriage return that followed an earlier reset goes first.
+        FlushRadioLink();
+        if (EnsureRadioIdentified()) {
+            const RadioIdentity id{RM7UXIsRM7UX() ? 1 : 0, RM7UXVersionText(), -1};
+            r = ProgramRecord(flash.Record(), held, id, nullptr);
+        }
+        CloseRadioPort();
+        return r;
+    }
+
     ScriptedDialogs dialogs;
     TRM7UXFlashRecordClass flash;
 };
@@ -121,8 +159,8 @@ TEST_F(FlashRecordTest, FullWriteInItsOrderThenFlash) {
     RadioEmulator radio;
     Plug(radio);
     flash.Record() = WriteRecord();
-    ASSERT_TRUE(flash.WriteToRadio());
-    EXPECT_EQ(kFullWrite, radio.EventTexts());
+    ASSERT_TRUE(Write(radio).Done());
+    EXPECT_EQ(kFullWrite, UpToReset(radio.EventTexts()));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(0xFFu, radio.FlashField("PL3"));
     EXPECT_EQ(26u, radio.FlashField("P1"));
@@ -155,9 +193,10 @@ TEST_F(FlashRecordTest, PVOnlyWhereTheFirmwareHasIt) {
             dialogs.Shown.clear();
             radio.ClearEvents();
             flash.Record().RevPowerThreshold = pv;
-            ASSERT_TRUE(flash.WriteToRadio());
-            Texts events = radio.EventTexts();
-            EXPECT_EQ("flash", events.back());
+            const OperationResult written = Write(radio);
+            ASSERT_TRUE(written.Done()) << written.Message;
+            Texts events = UpToReset(radio.EventTexts());
+            EXPECT_EQ("flash", events[events.size() - 2]);
             EXPECT_EQ(0, std::count(events.begin(), events.end(), "write PV 20"));
             EXPECT_EQ(pv < 0 ? Texts{} : messages, dialogs.Texts()) << pv;
         }
@@ -172,8 +211,9 @@ TEST_F(FlashRecordTest, NegativeSerialAndCtcssAreLeftOutAndTheRestFlashed) {
     flash.Record() = WriteRecord();
     flash.Record().Ctcss = -1;
     flash.Record().SerialNumber = -1;
-    ASSERT_TRUE(flash.WriteToRadio());
-    EXPECT_EQ(Without(kFullWrite, {"write SC 0A", "write PN 00B71B00"}), radio.EventTexts());
+    ASSERT_TRUE(Write(radio).Done());
+    EXPECT_EQ(Without(kFullWrite, {"write SC 0A", "write PN 00B71B00"}),
+              UpToReset(radio.EventTexts()));
 }
 
 TEST_F(FlashRecordTest, AFailedReadLeavesTheRecordAsItWas) {
@@ -211,7 +251,7 @@ TEST_F(FlashRecordTest, AWriteThatStopsPartWayFails) {
         Plug(radio);
         radio.SetFaults({.HangUpAfterCommands = commandsBefore(at)});
         flash.Record() = WriteRecord();
-        EXPECT_FALSE(flash.WriteToRadio());
+        EXPECT_FALSE(Write(radio).Done());
         EXPECT_FALSE(link.IsOpen());
         EXPECT_NE(12000000u, radio.FlashField("PN"));
         radio.Stop();
@@ -219,20 +259,19 @@ TEST_F(FlashRecordTest, AWriteThatStopsPartWayFails) {
 }
 
 // Values that do not fit their field would be typed as extra digits, which the radio reads as
-// further commands: such a record is refused before anything is sent.
-TEST_F(FlashRecordTest, ARecordThatDoesNotFitIsNotSent) {
-    RadioEmulator radio;
-    Plug(radio);
+// further commands: such a record is refused, naming the field, before anything is sent.
+TEST_F(FlashRecordTest, ARecordThatDoesNotFitIsRefused) {
     TRM7UXFlashRecord neverFilled;
     TRM7UXFlashRecord tooLarge = WriteRecord();
     tooLarge.TxPowerCal[2] = 256;
     TRM7UXFlashRecord serialTooLarge = WriteRecord();
     serialTooLarge.SerialNumber = 0x100000000;
-    for (const auto& r : {neverFilled, tooLarge, serialTooLarge}) {
-        flash.Record() = r;
-        EXPECT_FALSE(flash.WriteToRadio());
+    for (const auto& [r, code] : {std::pair{neverFilled, "PF"}, std::pair{tooLarge, "PL2"},
+                                  std::pair{serialTooLarge, "PN"}}) {
+        const std::optional<RecordRefusal> refusal = CheckRecordForRadio(r, 1);
+        ASSERT_TRUE(refusal.has_value()) << code;
+        EXPECT_EQ(code, refusal->Code);
     }
-    EXPECT_TRUE(radio.EventTexts().empty());
 }
 
 }  // namespace

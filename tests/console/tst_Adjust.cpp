@@ -287,7 +287,9 @@ class tst_Adjust : public QObject, protected WindowFixture {
 
     void transmitterOnAndOff() {
         TMainForm& f = Plugged();
+        // A time-out typed and never sent is not the radio's: TX OFF puts back the radio's own.
         f.Edit_PTTTimeout->setText("45");
+        radio_->SetField("PP", 0x2D);
 
         f.PowerButton_TxOn->Toggle();
         QVERIFY(InOrder(radio_->EventTexts(), {"rv", "write PP FF", "tx on"}));
@@ -363,7 +365,8 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QVERIFY(!f.ChangesMade);
     }
 
-    // "EP" goes even when "EE" went unconfirmed; the save is then not shown as done.
+    // An "EE" that goes unconfirmed stops the save; it is sent once more, and then the save is
+    // not shown as done: flash may hold either.
     void saveToFlashUnconfirmed() {
         TMainForm& f = Plugged();
         radio_->SetField("PP", 30);
@@ -372,11 +375,12 @@ class tst_Adjust : public QObject, protected WindowFixture {
         radio_->SetFaults(lost);
         f.SetChangesMadeState(true);
         f.Button_WriteRadioSettingsClick();
-        QCOMPARE(Sent(), (Texts{"ee", "flash"}));
+        QCOMPARE(Sent(), (Texts{"ee", "ee"}));
         QVERIFY(f.ChangesMade);
         QCOMPARE(dialogs_->Texts(),
-                 Texts{"The radio did not confirm Save to Flash.\r\n\r\nThe changes may not be in "
-                       "flash: save again."});
+                 Texts{"save to flash: the radio did not confirm the save to flash (sent twice): "
+                       "its flash may hold either the old or the new settings. Save to flash "
+                       "again."});
         // The port is closed before the box: a refresh may run while it is open.
         QVERIFY(!f.RM7UXport.IsOpen());
     }

@@ -78,18 +78,19 @@ class tst_History : public QObject, public WindowFixture {
     }
 
     // A step change keeps frequencies in MHz: each old value is read on the old grid, each new
-    // one on the new.
+    // one on the new, and a channel that means the same frequency is no change.
     void stepChangeIsRecordedInMegahertz() {
-        TMainForm& f = Attach();
+        TMainForm& f = Attach(With({{"PT", Channel(441.25)}, {"PR", Channel(440.00625)}}));
         Tick();
         dialogs_->Answers = {MsgResult::Yes};
         f.RadioButton_FS5000->click();
         QCOMPARE(radio_->FlashField("PC"), 1u);
         const auto lines = HistoryLines(dir_->Path() + "/data");
-        QCOMPARE(lines.size(), 8u);
-        QCOMPARE(lines.front(), "12345678 flash -> window/step");
-        QCOMPARE(lines[4], "12345678 tx-frequency 440.00000->440.00000 window/step");
-        QCOMPARE(lines.back(), "12345678 step 6.25->5 window/step");
+        // 440.00625 lies between two 5 kHz channels: it moves; 441.25 and the limits do not.
+        QCOMPARE(lines,
+                 (std::vector<std::string>{"12345678 flash -> window/step",
+                                           "12345678 rx-frequency 440.00625->440.00500 window/step",
+                                           "12345678 step 6.25->5 window/step"}));
     }
 
     // A history that cannot be written says so once and the save to flash goes ahead.

@@ -291,9 +291,12 @@ class tst_Reading : public QObject, protected WindowFixture {
         lost.LoseEchoOf = "EP";
         radio_->SetFaults(lost);
         const Texts events = Tick();
-        QCOMPARE(Texts(events.end() - 3, events.end()), (Texts{"write PS FF", "ee", "flash"}));
+        // Sent once more, then the technician is told that flash holds either.
+        QCOMPARE(Changes(events), (Texts{"write PS FF", "ee", "flash", "ee", "flash"}));
         QCOMPARE(f.Edit_CutoutTemp->text(), QString("215"));
         QVERIFY(f.ChangesMade);
+        QCOMPARE(dialogs_->Shown.size(), size_t{1});
+        QVERIFY(dialogs_->Shown[0].Text.find("either the old or the new") != std::string::npos);
     }
 
     void cutoutBelowMinimumIsRaisedAndFlashed() {
