@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
-#include "cli/FieldTable.h"
+#include "config/FieldTable.h"
 #include "config/RadioSettings.h"
 
 namespace {
@@ -81,7 +81,7 @@ std::vector<std::string> Names(bool forSet) {
             names.emplace_back(s.Name);
     }
     for (const auto& f : RadioFieldTable()) {
-        if (!forSet || f.Access == FieldAccess::Editable || f.Access == FieldAccess::Level)
+        if (!forSet || f.Writable())
             names.emplace_back(f.Code);
     }
     return names;
