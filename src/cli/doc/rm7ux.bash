@@ -17,11 +17,12 @@ _rm7ux_ports() {
 }
 
 # Completes what an option or operand takes, by its name in the synopsis: a choice "A|B|C",
-# a file, a setting name; nothing for numbers and texts.
+# a file (also among alternatives: "DEVICE/ADDRESS"), a setting name; nothing for numbers and
+# texts.
 _rm7ux_complete_value() {
     case $1 in
         *'|'*) COMPREPLY=($(compgen -W "${1//|/ }" -- "$cur")) ;;
-        FILE | PATH | DEVICE) _filedir ;;
+        *FILE* | *PATH* | *DEVICE*) _filedir ;;
         NAME) COMPREPLY=($(compgen -W "$(_rm7ux_names "$command")" -- "$cur")) ;;
         PORT) COMPREPLY=($(compgen -W "$(_rm7ux_ports)" -- "$cur")) ;;
         *) COMPREPLY=() ;;

@@ -54,6 +54,8 @@ Synopsis Read(const CliCommand& c) {
     Synopsis s;
     for (size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i][0] != '-') {
+            // Alternatives of an operand ("DEVICE|ADDRESS") are placeholders, not choices.
+            std::replace(tokens[i].begin(), tokens[i].end(), '|', '/');
             s.Operands.push_back(tokens[i]);
             continue;
         }
