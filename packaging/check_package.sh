@@ -1,38 +1,81 @@
 #!/usr/bin/env bash
-# Builds the .deb from the build folder into a scratch folder and checks what a Debian user
-# gets: the settings file as a conffile, copyright and changelog, stripped programs with their
-# symbols in the dbgsym package, and no lintian errors (when lintian is installed).
-#   check_package.sh BUILD_DIR
+# Checks the packages that dpkg-buildpackage -b left in a folder: lintian with no error or
+# warning, Debian's hardening in every program (hardening-check), Depends from the shared
+# libraries, the settings file as the one conffile, exactly the files of packaging/contents, the
+# programs stripped with their symbols in the -dbgsym package, and each program's --version the
+# changelog's version.
+#   check_package.sh FOLDER
 set -euo pipefail
-build="$1"
-command -v dpkg-deb >/dev/null || { echo "dpkg-deb not found: skipped"; exit 77; }
-out="$build/package-check"
-rm -rf "$out"
-trap 'rm -rf "$out" "$out.err"' EXIT
-cpack --config "$build/CPackConfig.cmake" -B "$out" >/dev/null 2>"$out.err" ||
-  { cat "$out.err" >&2; exit 1; }
-deb=$(ls "$out"/cfg-rm7ux-radio_*.deb)
-ddeb=$(ls "$out"/cfg-rm7ux-radio-dbgsym_*.ddeb)
-fail() { echo "check_package: $*" >&2; exit 1; }
+out=$(realpath "$1")
+cd "$(dirname "$0")/.."
+failed=0
+fail() {
+  echo "package: $*" >&2
+  failed=1
+}
+version=$(dpkg-parsechangelog -l debian/changelog -S Version)
+arch=$(dpkg --print-architecture)
+deb="$out/cfg-rm7ux-radio_${version}_${arch}.deb"
+dbgsym=$(ls "$out"/cfg-rm7ux-radio-dbgsym_"${version}_${arch}".*deb 2>/dev/null || true)
+changes="$out/cfg-rm7ux-radio_${version}_${arch}.changes"
+[[ -f $deb ]] || { echo "package: no $deb" >&2; exit 1; }
+[[ -n $dbgsym ]] || fail "no -dbgsym package"
 
-[ "$(dpkg-deb -I "$deb" conffiles)" = /etc/cfg-rm7ux-radio/CFG_RM7UX_Radio.INI ] ||
-  fail "the settings file is not the one conffile"
-listing=$(dpkg-deb -c "$deb")
-for path in ./etc/cfg-rm7ux-radio/CFG_RM7UX_Radio.INI ./usr/share/doc/cfg-rm7ux-radio/copyright \
-    ./usr/share/doc/cfg-rm7ux-radio/changelog.gz ./usr/lib/cfg-rm7ux-radio/rm7ux \
-    ./usr/lib/cfg-rm7ux-radio/HELP/CFG_RM7UX_Radio.html; do
-  grep -q " $path\( \|$\)" <<<"$listing" || fail "missing in the package: $path"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ -n $depends ]] || fail "Depends is empty: the shared libraries were not found (dpkg-shlibdeps)"
+depended=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
+for library in libc6 libstdc++6 libqt6widgets6 libsqlite3-0; do
+  grep -qxF "$library" <<<"$depended" || fail "Depends lacks $library: $depends"
 done
-dpkg-deb -x "$deb" "$out/tree"
-for program in "$out"/tree/usr/lib/cfg-rm7ux-radio/*; do
-  [ -f "$program" ] && [ -x "$program" ] || continue
+[[ $(dpkg-deb -I "$deb" conffiles 2>/dev/null) == /etc/cfg-rm7ux-radio/CFG_RM7UX_Radio.INI ]] ||
+  fail "the settings file is not the one conffile"
+
+# The files and links, against the list.
+listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { p = $6; sub(/^\.\//, "", p);
+  print ($7 == "->") ? p " -> " $8 : p }' | sort)
+if ! difference=$(diff <(grep -v '^#' packaging/contents) <(echo "$listing")); then
+  fail "the package's files (>) differ from packaging/contents (<):"$'\n'"$difference"
+fi
+
+tree="$out/tree"
+rm -rf "$tree"
+dpkg-deb -x "$deb" "$tree"
+programs=()
+for f in "$tree"/usr/lib/cfg-rm7ux-radio/*; do
+  [[ -f $f && ! -L $f && -x $f ]] && programs+=("$f")
+done
+for program in "${programs[@]}"; do
   readelf -S "$program" | grep -q '\.debug_info' && fail "not stripped: ${program##*/}"
 done
-symbols=$(dpkg-deb -c "$ddeb")
-grep -q '\./usr/lib/debug/\.build-id/.*\.debug$' <<<"$symbols" ||
-  fail "no debugging symbols in the dbgsym package"
-if command -v lintian >/dev/null; then
-  errors=$(lintian "$deb" "$ddeb" 2>/dev/null | grep '^E:' || true)
-  [ -z "$errors" ] || fail "lintian: $errors"
+if [[ -n $dbgsym ]]; then
+  symbols=$(dpkg-deb -c "$dbgsym" | grep -c '\./usr/lib/debug/\.build-id/.*\.debug$' || true)
+  ((symbols == ${#programs[@]})) ||
+    fail "the -dbgsym package holds $symbols symbol files for ${#programs[@]} programs"
 fi
-echo "check_package: $(basename "$deb") and $(basename "$ddeb") are sound"
+# Through the links in bin/, as a user starts them.
+for name in rm7ux rm7ux-sim CFG_RM7UX_Radio; do
+  printed=$("$tree/usr/bin/$name" --version 2>&1) || true
+  [[ $printed == "$name ${version%-*}" ]] || fail "$name --version printed '$printed'"
+done
+
+# Control-flow protection aside: Debian 12's C start files (Scrt1.o, crti.o) lack its mark, so no
+# program linked there carries it.
+echo "package: hardening-check"
+for program in "${programs[@]}"; do
+  hardening-check --nocfprotection "$program" | sed "s|$tree||" ||
+    fail "hardening-check: ${program##*/} lacks a protection"
+done
+
+echo "package: lintian"
+lintian --display-info --show-overrides "$changes" 2>&1 |
+  grep -v 'running with root privileges' >"$out/lintian.log" || true
+sed 's/^/  /' "$out/lintian.log"
+grep -qE '^(E|W): ' "$out/lintian.log" && fail "lintian reports errors or warnings"
+grep -q 'hardening-no-' "$out/lintian.log" && fail "lintian reports a missing hardening flag"
+
+if ((failed)); then
+  exit 1
+fi
+size() { du -k --apparent-size "$1" | cut -f1; }
+echo "package: $(basename "$deb") ($(size "$deb") KB), $(basename "$dbgsym") ($(size "$dbgsym") KB)"
+echo "package: Depends: $depends"

@@ -18,21 +18,7 @@
 #include "config/RadioSettings.h"
 #include "config/Version.h"
 
-namespace {
-
-struct CliCommand {
-    std::string_view Name;
-    std::string_view Synopsis;  // operands and options after the name
-    std::string_view Summary;   // one line for the command list
-    std::string_view Details;   // the rest of its --help
-    std::vector<std::string_view> Flags;
-    std::vector<std::string_view> ValueOptions;
-    size_t MinOperands;
-    size_t MaxOperands;
-    int (*Run)(CliContext&);
-};
-
-const std::vector<CliCommand>& Commands() {
+const std::vector<CliCommand>& CliCommandTable() {
     static const std::vector<CliCommand> kCommands = {
         {"identify",
          "[--json]",
@@ -212,8 +198,26 @@ const std::vector<CliCommand>& Commands() {
     return kCommands;
 }
 
+const std::vector<CliGlobalOption>& CliGlobalOptions() {
+    static const std::vector<CliGlobalOption> kOptions = {
+        {"--port", "-p", "N"}, {"--device", "-d", "PATH"}, {"--log", "", "FILE"},
+        {"--modem", "", ""},   {"--help", "-h", ""},       {"--version", "-V", ""},
+    };
+    return kOptions;
+}
+
+namespace {
+
+const CliGlobalOption* FindGlobalOption(std::string_view name) {
+    for (const auto& o : CliGlobalOptions()) {
+        if (o.Name == name || (!o.Short.empty() && o.Short == name))
+            return &o;
+    }
+    return nullptr;
+}
+
 const CliCommand* FindCommand(std::string_view name) {
-    for (const auto& c : Commands()) {
+    for (const auto& c : CliCommandTable()) {
         if (c.Name == name)
             return &c;
     }
@@ -247,7 +251,7 @@ void PrintUsage(std::ostream& out) {
            "Options may also be written --port=N, and may follow the command. Numbers are read\n"
            "and printed with '.' as the decimal point, whatever the locale.\n\n"
            "Commands:\n";
-    for (const auto& c : Commands()) {
+    for (const auto& c : CliCommandTable()) {
         std::string head = std::string(c.Name) + " " + std::string(c.Synopsis);
         out << "  " << head;
         out << std::string(head.size() < 22 ? 22 - head.size() : 1, ' ') << c.Summary << "\n";
@@ -314,7 +318,8 @@ std::pair<std::string, std::optional<std::string>> SplitOption(const std::string
         const size_t eq = arg.find('=');
         if (eq != std::string::npos)
             return {arg.substr(0, eq), arg.substr(eq + 1)};
-    } else if (arg.size() > 2 && (StartsWith(arg, "-p") || StartsWith(arg, "-d"))) {
+    } else if (const CliGlobalOption* o = FindGlobalOption(arg.substr(0, 2));
+               arg.size() > 2 && o != nullptr && !o->Value.empty()) {
         return {arg.substr(0, 2), arg.substr(2)};
     }
     return {arg, std::nullopt};
@@ -325,15 +330,15 @@ std::pair<std::string, std::optional<std::string>> SplitOption(const std::string
 int GlobalOption(const std::string& arg, std::span<const std::string> args, size_t& i,
                  CliContext& ctx) {
     auto [name, inlineValue] = SplitOption(arg);
-    if (name == "-p")
-        name = "--port";
-    if (name == "-d")
-        name = "--device";
+    const CliGlobalOption* option = FindGlobalOption(name);
+    if (option == nullptr || option->Name == "--help" || option->Name == "--version")
+        return -1;
+    name = option->Name;
     if (name == "--modem" && !inlineValue) {
         ctx.Modem = true;
         return kExitOk;
     }
-    if (name != "--port" && name != "--device" && name != "--log")
+    if (option->Value.empty())
         return -1;
     std::string value;
     if (inlineValue) {
@@ -426,7 +431,7 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
             return kExitOk;
         }
         if (arg == "--version" || arg == "-V") {
-            io.Out << "rm7ux " << GetVersionText() << "\n";
+            io.Out << "rm7ux " << GetPackageVersion() << "\n";
             return kExitOk;
         }
         int status = GlobalOption(arg, args, i, ctx);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -33,6 +34,29 @@ struct CliContext {
         return it != Options.end() ? &it->second : nullptr;
     }
 };
+
+// A command as the parser takes it. The table is also read by the manual pages' test and by
+// the build, which makes the bash completion from it.
+struct CliCommand {
+    std::string_view Name;
+    std::string_view Synopsis;  // operands and options after the name
+    std::string_view Summary;   // one line for the command list
+    std::string_view Details;   // the rest of its --help
+    std::vector<std::string_view> Flags;
+    std::vector<std::string_view> ValueOptions;
+    size_t MinOperands;
+    size_t MaxOperands;
+    int (*Run)(CliContext&);
+};
+const std::vector<CliCommand>& CliCommandTable();
+
+// The options before (or after) any command: --port, --device, --log, --modem, --help, --version.
+struct CliGlobalOption {
+    std::string_view Name;
+    std::string_view Short;  // "" when it has none
+    std::string_view Value;  // what follows it ("N"), "" for none
+};
+const std::vector<CliGlobalOption>& CliGlobalOptions();
 
 // One line per stage of a longer command, on a terminal only: a script's log stays clean.
 void Progress(const CliContext& ctx, const std::string& stage);

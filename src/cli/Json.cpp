@@ -225,8 +225,8 @@ class Parser {
             if (i_ >= s_.size() || s_[i_] != ':')
                 return Fail("':' expected");
             ++i_;
-            v.Members.emplace_back(std::move(name), JsonValue{});
-            if (!Value(v.Members.back().second, depth + 1))
+            v.Members.push_back({std::move(name), JsonValue{}});
+            if (!Value(v.Members.back().Value, depth + 1))
                 return false;
             Blanks();
             if (i_ < s_.size() && s_[i_] == ',') {

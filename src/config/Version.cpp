@@ -1,7 +1,8 @@
 #include "config/Version.h"
 
-#ifndef RM7UX_VERSION_MAJOR
-#error "the build passes the project version as RM7UX_VERSION_MAJOR/MINOR/RELEASE/BUILD"
+#if !defined(RM7UX_VERSION_MAJOR) || !defined(RM7UX_PACKAGE_VERSION)
+#error \
+    "the build passes the project version as RM7UX_VERSION_MAJOR/MINOR/RELEASE/BUILD and RM7UX_PACKAGE_VERSION"
 #endif
 
 std::string FormatVersionText(uint32_t major, uint32_t minor, uint32_t release, uint32_t build) {
@@ -16,4 +17,8 @@ std::string FormatVersionText(uint32_t major, uint32_t minor, uint32_t release, 
 std::string GetVersionText() {
     return FormatVersionText(RM7UX_VERSION_MAJOR, RM7UX_VERSION_MINOR, RM7UX_VERSION_RELEASE,
                              RM7UX_VERSION_BUILD);
+}
+
+std::string GetPackageVersion() {
+    return RM7UX_PACKAGE_VERSION;
 }

@@ -8,3 +8,5 @@
 std::string FormatVersionText(uint32_t major, uint32_t minor, uint32_t release, uint32_t build);
 // The version of this build.
 std::string GetVersionText();
+// The version as the package has it, every part ("1.0.0.1"): what --version prints.
+std::string GetPackageVersion();

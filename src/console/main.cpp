@@ -71,7 +71,7 @@ bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
             return true;
         }
         if (arg == "--version") {
-            std::cout << "CFG_RM7UX_Radio " << GetVersionText() << "\n";
+            std::cout << "CFG_RM7UX_Radio " << GetPackageVersion() << "\n";
             status = 0;
             return true;
         }

@@ -159,6 +159,7 @@ TEST(Version, Texts) {
     unsigned v[4] = {0, 0, 0, 0};
     ASSERT_GE(std::sscanf(RM7UX_TEST_VERSION, "%u.%u.%u.%u", &v[0], &v[1], &v[2], &v[3]), 2);
     EXPECT_EQ(GetVersionText(), FormatVersionText(v[0], v[1], v[2], v[3]));
+    EXPECT_EQ(GetPackageVersion(), RM7UX_TEST_VERSION);
 }
 
 }  // namespace
