@@ -10,7 +10,7 @@
 #include "cli/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
-#include "cli/PortArgument.h"
+#include "platform/PortArgument.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/PortArgument.h"
+#include "platform/PortArgument.h"
 
 class TrafficLog;
 

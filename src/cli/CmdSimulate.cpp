@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "cli/CliCommands.h"
-#include "cli/PortArgument.h"
+#include "platform/PortArgument.h"
 #include "common/StrUtils.h"
 #include "emulator/RadioEmulator.h"
 #include "emulator/ServeRadio.h"

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "cli/Json.h"
-#include "cli/PortArgument.h"
+#include "platform/PortArgument.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
