@@ -374,8 +374,21 @@ class TcpLine : public RemoteLine {
     void Lost(int err) {
         dead_ = true;
         errno_ = err;
-        if (err == 0) {
-            const std::string words = LastWords();
+        // A server that says why and closes may be reset by our next write before its words are
+        // read: whatever it sent is taken first.
+        char raw[4096];
+        ssize_t r = 0;
+        while (fd_ >= 0 && (r = ::recv(fd_, raw, sizeof raw, MSG_DONTWAIT)) > 0) {
+            std::string data, reply;
+            if (rfc2217_)
+                telnet_.Receive(raw, static_cast<size_t>(r), data, reply);
+            else
+                data.assign(raw, static_cast<size_t>(r));
+            pending_ += data;
+            Remember(data);
+        }
+        const std::string words = LastWords();
+        if (err == 0 || !words.empty()) {
             failure_ = address_ + ": the server closed the connection" +
                        (words.empty() ? "" : ", saying '" + words + "'") +
                        " (another client may have taken the port, or the server stopped)";

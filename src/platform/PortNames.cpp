@@ -138,3 +138,34 @@ std::string WriteAddressFile(uint32_t n, const std::string& address, const std::
     }
     return "";
 }
+
+uint32_t AttachFreeAddress(uint32_t first, const std::string& address) {
+    NetworkAddress parsed;
+    std::string problem;
+    if (!ParseNetworkAddress(address, parsed, problem))
+        return 0;
+    std::error_code ec;
+    fs::create_directories(PortsFolder(), ec);
+    const std::string temp = PortsFolder() + "/.address" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << parsed.Text() << "\n";
+        if (!out.flush())
+            return 0;
+    }
+    uint32_t found = 0;
+    for (uint32_t n = first; n <= 256 && found == 0; ++n) {
+        struct stat st {};
+        std::string def = DefaultComPortPath(n);
+        if (!def.empty() && ::stat(def.c_str(), &st) == 0)
+            continue;
+        // link() fails on an existing name, so of two programs at once only one gets n.
+        const std::string file = PortsFolder() + "/" + ComPortName(n);
+        if (::link(temp.c_str(), file.c_str()) == 0)
+            found = n;
+        else if (errno != EEXIST)
+            break;
+    }
+    fs::remove(temp, ec);
+    return found;
+}

@@ -31,3 +31,7 @@ std::string ComPortAddress(uint32_t n);
 // ("" for the ports folder). "" on success, else why not.
 std::string WriteAddressFile(uint32_t n, const std::string& address,
                              const std::string& folder = "");
+// Makes the lowest free COMn from `first` on (no entry in the ports folder, no default device)
+// the network port at `address`, never replacing what someone else made meanwhile; the number, or
+// 0 when none can be had.
+uint32_t AttachFreeAddress(uint32_t first, const std::string& address);

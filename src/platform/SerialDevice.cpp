@@ -88,9 +88,9 @@ void SerialDevice::Close() {
     fd_ = -1;
 }
 
-bool SerialDevice::GetLineSettings(LineSettings& s) const {
+bool TerminalLine(int fd, LineSettings& s) {
     termios t{};
-    if (fd_ < 0 || tcgetattr(fd_, &t) != 0)
+    if (fd < 0 || tcgetattr(fd, &t) != 0)
         return false;
     speed_t code = cfgetospeed(&t);
     for (const auto& e : kSpeeds) {
@@ -120,6 +120,12 @@ bool SerialDevice::GetLineSettings(LineSettings& s) const {
     }
     s.StopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
     s.OutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    return true;
+}
+
+bool SerialDevice::GetLineSettings(LineSettings& s) const {
+    if (!TerminalLine(fd_, s))
+        return false;
     int lines = 0;
     if (ioctl(fd_, TIOCMGET, &lines) == 0) {
         s.DtrControl = (lines & TIOCM_DTR) ? 1 : 0;

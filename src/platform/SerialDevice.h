@@ -52,6 +52,10 @@ class SerialDevice : public LineTransport {
     LowLatencyState latency_;
 };
 
+// The speed, data bits, parity, stop bits and hardware flow control a terminal device's
+// settings say (what a pseudo-terminal's other side was set to, say). False when it has none.
+bool TerminalLine(int fd, LineSettings& settings);
+
 // Sets a speed that has no B-constant (14400, 28800, 31250, 76800) through the kernel's
 // arbitrary-rate interface. False when the driver refuses it.
 bool SetArbitrarySpeed(int fd, uint32_t baud);
