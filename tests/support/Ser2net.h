@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -19,15 +20,21 @@
 
 namespace ser2net_detail {
 
-inline bool Connectable(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
+// Whether something listens on the loopback port, from /proc rather than by connecting: a
+// connection would make ser2net open the device, and it keeps it a moment after, which another
+// port's first client would then find in use.
+inline bool Listening(uint16_t port) {
+    std::ifstream in("/proc/net/tcp");
+    std::string line;
+    char wanted[16];
+    std::snprintf(wanted, sizeof wanted, ":%04X ", port);
+    while (std::getline(in, line)) {
+        // "  0: 0100007F:B9C5 00000000:0000 0A ...": local address, remote, state (0A listen).
+        const size_t at = line.find(wanted);
+        if (at != std::string::npos && at < 20 && line.find(" 0A ", at) == at + 19)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace ser2net_detail
@@ -80,8 +87,8 @@ class Ser2net {
     Ser2net& operator=(const Ser2net&) = delete;
 
     bool Ready() const {
-        return process_ != nullptr && ser2net_detail::Connectable(tcpPort_) &&
-               ser2net_detail::Connectable(rfcPort_);
+        return process_ != nullptr && ser2net_detail::Listening(tcpPort_) &&
+               ser2net_detail::Listening(rfcPort_);
     }
     // Stops the server: every connection it has goes at once.
     void Stop() { process_.reset(); }
