@@ -241,6 +241,15 @@ void TVVComm2::OpenRemote(const std::string& name, const std::string& address) {
             remote.GetLineSettings(currentLine_);
             if (const std::string notes = remote.TakeNotes(); !notes.empty())
                 Log(name + " : " + notes);
+            // A server that answers the negotiation and then finds its device in use says so
+            // and closes instead of setting the line.
+            if (!remote.Failure().empty()) {
+                lastOpenError_ = SerialOpenError::Other;
+                lastOpenProblem_ = remote.Failure();
+                Log(name + " : " + lastOpenProblem_);
+                DropRemote();
+                throw EOpeningPortError(name + "- " + lastOpenProblem_);
+            }
         } else {
             Log(name + " : Raw TCP: the line settings are the server's (the radio needs " +
                 std::to_string(BaudRateValue(BaudRate)) + " baud, " +

@@ -318,6 +318,11 @@ class TcpLine : public RemoteLine {
         for (;;) {
             const ssize_t r = ::recv(fd_, raw, sizeof raw, MSG_DONTWAIT);
             if (r > 0) {
+                // Acknowledged at once, not up to 40 ms later: a server that holds small packets
+                // until the last is acknowledged (Nagle) would otherwise hold every reply's
+                // second byte that long. The kernel forgets this after each acknowledgement.
+                int one = 1;
+                ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
                 const size_t before = pending_.size();
                 if (rfc2217_) {
                     std::string reply;

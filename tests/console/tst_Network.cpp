@@ -100,10 +100,10 @@ class tst_Network : public QObject, protected WindowFixture {
         dialogs_->Answers = {MsgResult::OK, MsgResult::OK, MsgResult::OK};
         f.BitBtn_WriteConfigClick();
         const Texts changes = Changes(*radio_);
-        QVERIFY2(Has(changes, "write PT 5780") && Has(changes, "flash") && Has(changes, "reset"),
-                 qPrintable(QString::fromStdString(dialogs_->Texts().empty()
-                                                       ? std::string("no box")
-                                                       : dialogs_->Texts().back())));
+        QVERIFY2(
+            Has(changes, "write PT 5780") && Has(changes, "flash") && Has(changes, "reset"),
+            qPrintable(QString::fromStdString(
+                dialogs_->Texts().empty() ? std::string("no box") : dialogs_->Texts().back())));
         QCOMPARE(network_->Accepted(), 1);
 
         // Unticked, the server is free for another client at once.

@@ -176,6 +176,9 @@ class DelayProxy {
             return;
         char buf[4096];
         const ssize_t n = ::recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+        // A network adds no acknowledgement delay of its own: ser2net's Nagle must not wait on us.
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
         if (n > 0)
             queue.push_back({now + delay_, std::string(buf, static_cast<size_t>(n))});
         else if (n == 0 || (errno != EAGAIN && errno != EINTR))
