@@ -283,7 +283,8 @@ void TVVComm2::NoteRoundTrip(int sample) {
 }
 
 void TVVComm2::Close() {
-    if (!IsOpen())
+    // A connection that died under an exchange is still this port's to close.
+    if (!IsOpen() && !(otherOpen_ && log_ != nullptr))
         return;
     Log("Closing the communications port.");
     if (otherOpen_) {
