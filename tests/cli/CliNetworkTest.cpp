@@ -17,6 +17,7 @@
 #include "CliFixture.h"
 #include "DelayProxy.h"
 #include "Ser2net.h"
+#include "platform/PortNames.h"
 
 namespace {
 
@@ -225,6 +226,57 @@ TEST_F(NetworkTest, AConnectionLostMidReadIsAPulledCable) {
     EXPECT_EQ(again.Status, 0) << again.Err;
     EXPECT_FALSE(Radio().Transmitting());
 }
+
+TEST_F(CliTest, PortsListsAndPinsAnAddressWhichAutoNeverScans) {
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    CliResult pin = RunPlain({"ports", "--pin", "12", address});
+    EXPECT_EQ(pin.Status, 0) << pin.Err;
+    EXPECT_TRUE(Has(pin.Out, "COM12 -> " + address + " (network port on 127.0.0.1:")) << pin.Out;
+    CliResult list = RunPlain({"ports"});
+    EXPECT_TRUE(Has(list.Out, "COM12   " + address)) << list.Out;
+    EXPECT_TRUE(Has(list.Out, "(RFC 2217), address in ")) << list.Out;
+    CliResult json = RunPlain({"ports", "--json"});
+    EXPECT_TRUE(Has(json.Out,
+                    "\"com\": 12, \"kind\": \"network\", \"present\": true, "
+                    "\"device\": \"" +
+                        address + "\""))
+        << json.Out;
+    EXPECT_EQ(RunPlain({"ports", "--pin", "12", "tcp://no-port"}).Status, 2);
+    // Searching never types at a server's port; named, it is tried and said.
+    CliResult search = RunPlain({"--port", "auto", "identify"});
+    EXPECT_FALSE(Has(search.Err, "COM12")) << search.Err;
+    CliResult named = RunPlain({"--port", "COM12", "identify"});
+    EXPECT_EQ(named.Status, 1);
+    EXPECT_EQ(named.Err, "rm7ux: COM12: identify: Not Available\n" + address +
+                             ": the connection was refused: nothing listens on port " +
+                             address.substr(address.rfind(':') + 1) + " of 127.0.0.1\n");
+    EXPECT_EQ(RunPlain({"--port", address, "--device", "/dev/null", "identify"}).Status, 2);
+}
+
+#ifdef RM7UX_WINDOW_PATH
+TEST_F(NetworkTest, TheWindowTakesThePortRuleAndAnAddress) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    for (const char* bad : {"auto", "0", "tcp://host"}) {
+        CliResult r = RunProgram({RM7UX_WINDOW_PATH, "--port", bad}, File("window"));
+        EXPECT_EQ(r.Status, 2) << bad;
+        EXPECT_TRUE(Has(r.Err, "--port")) << r.Err;
+    }
+    // As rm7ux takes it: COM7, and an address, which gets the first free number from 100 in the
+    // ports folder; the window then reads the radio through ser2net.
+    ASSERT_EQ(Radio().ComPort(), 100u);
+    ASSERT_TRUE(AttachComPort(7, Radio().SlavePath()));
+    for (const std::string& port : {std::string("COM 7"), server_->RfcAddress()}) {
+        Subprocess window({RM7UX_WINDOW_PATH, "--port", port, "--connect", "--report"});
+        std::string line;
+        for (int i = 0; i < 20 && line != "STATE Connected" && line.rfind("STATE No", 0) != 0; ++i)
+            line = window.Line();
+        EXPECT_EQ(line, "STATE Connected") << port;
+        window.Stop();
+    }
+    // The emulated radio has COM100 already.
+    EXPECT_EQ(ComPortAddress(101), server_->RfcAddress());
+}
+#endif
 
 TEST_F(CliTest, ASimulatorIsServedHereNotAtAnAddress) {
     CliResult r = RunPlain({"simulate", "--port", "tcp://127.0.0.1:4001"});

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QTest>
 #include <atomic>
+#include <fstream>
 #include <memory>
 
 #include "DelayProxy.h"
@@ -16,6 +17,7 @@
 #include "config/RM7UXFlashConfigObj.h"
 #include "link/RM7UXcomms.h"
 #include "platform/PortNames.h"
+#include "platform/UserFolders.h"
 #include "widgets/PowerButton.h"
 
 using namespace std::chrono_literals;
@@ -110,6 +112,28 @@ class tst_Network : public QObject, protected WindowFixture {
         f.CheckBox_Connect->setChecked(false);
         QTRY_COMPARE(network_->Open(), 0);
         QVERIFY(!f.Label_ComportState->toolTip().contains("connection held"));
+    }
+
+    void aServerOutOfReachIsSaidAndAnEditedAddressFollowed() {
+        TMainForm& f = AtSite(0ms);
+        const uint16_t closed = FreeLoopbackPort();
+        const std::string nowhere = "tcp://127.0.0.1:" + std::to_string(closed);
+        WriteAddressFile(7, nowhere);
+        QTRY_VERIFY(f.ComboBox_PortNumber->itemData(6, Qt::ToolTipRole)
+                        .toString()
+                        .contains(QString::fromStdString(nowhere)));
+        f.RM7UXLoadradioData();
+        QCOMPARE(f.Label_ComportState->text(), QString("Not Available"));
+        QCOMPARE(f.Label_ComportState->toolTip().toStdString(),
+                 "COM7: " + nowhere + ": the connection was refused: nothing listens on port " +
+                     std::to_string(closed) + " of 127.0.0.1");
+        // Edited in place, as a technician does with an editor: the list and the link follow.
+        std::ofstream(PortsFolder() + "/COM7", std::ios::trunc) << server_->TcpAddress() << "\n";
+        QTRY_VERIFY(f.ComboBox_PortNumber->itemData(6, Qt::ToolTipRole)
+                        .toString()
+                        .contains(QString::fromStdString(server_->TcpAddress())));
+        f.RM7UXLoadradioData();
+        QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
     }
 
     void aConnectionLostMidReadIsReleasedWhenTheLineIsBack() {
