@@ -231,6 +231,7 @@ void TVVComm2::OpenRemote(const std::string& name, const std::string& address) {
         otherOpen_ = true;
         auto& remote = static_cast<RemoteLine&>(*other_);
         roundTripMs_ = std::min(remote.ConnectRoundTripMs(), MaxRoundTripMs);
+        firstSample_ = true;
         Log(name + " : Connected to " + address + "; round trip " + std::to_string(roundTripMs_) +
             " ms, added to every wait.");
         if (const std::string notes = remote.TakeNotes(); !notes.empty())
@@ -274,10 +275,11 @@ void TVVComm2::DropRemote() {
 }
 
 void TVVComm2::NoteRoundTrip(int sample) {
-    // A slower reply raises the estimate at once; a faster one lowers it only half-way, so one
-    // quick reply on a jittery link does not cut every wait short.
-    const int next = sample >= roundTripMs_ ? sample : (roundTripMs_ + sample) / 2;
-    roundTripMs_ = std::min(next, MaxRoundTripMs);
+    // The connection's first reply refines the connect's estimate; later ones only raise it. A
+    // wait is a bound, not a delay: too long costs nothing, too short fails an exchange. And a
+    // reply of the last exchange still on its way can pass for a quick one.
+    roundTripMs_ = std::min(firstSample_ ? sample : std::max(roundTripMs_, sample), MaxRoundTripMs);
+    firstSample_ = false;
     Log(PortName() + " : Round trip " + std::to_string(sample) + " ms on the first reply; " +
         std::to_string(roundTripMs_) + " ms added to every wait.");
 }
@@ -292,7 +294,11 @@ void TVVComm2::Close() {
         auto* remote = other_->IsRemote() ? static_cast<RemoteLine*>(other_.get()) : nullptr;
         if (remote != nullptr && !remote->Failure().empty())
             lineLost_ = remote->Failure();
-        if (remote != nullptr && HoldConnection && lineLost_.empty()) {
+        // Nothing came back all exchange: the server or the path to it may be dead without a
+        // word (a cellular link gone), which TCP would take many minutes to tell. The next
+        // exchange connects anew and finds out.
+        const bool unanswered = measuring_ && firstWrite_ != Clock::time_point{};
+        if (remote != nullptr && HoldConnection && lineLost_.empty() && !unanswered) {
             Log("The connection to " + remote->Address() + " is held for the next exchange.");
         } else {
             DropRemote();

@@ -203,7 +203,8 @@ class TVVComm2 {
     // A connection to a device server that stays between exchanges (HoldConnection) and stands.
     bool ConnectionHeld() const;
     // The round trip the link adds to every wait of a device server's port, in milliseconds:
-    // first from the connect, then measured on each exchange's first reply. 0 for a local port.
+    // first from the connect, then measured on the connection's first reply and raised by any
+    // slower first reply of a later exchange. 0 for a local port.
     int RoundTripMs() const { return roundTripMs_; }
     // Round trips up to this are waited for; a longer one shows as time-outs.
     static constexpr int MaxRoundTripMs = 1000;
@@ -241,6 +242,7 @@ class TVVComm2 {
     std::string lastOpenProblem_;
     std::string lineLost_;
     int roundTripMs_ = 0;
-    bool measuring_ = false;  // the exchange's first reply is still to be timed
+    bool measuring_ = false;    // the exchange's first reply is still to be timed
+    bool firstSample_ = false;  // no reply timed yet on this connection
     std::chrono::steady_clock::time_point firstWrite_{};
 };

@@ -90,6 +90,20 @@ TEST(RemoteLink, TheConnectionIsHeldOnlyWhileAskedAndNeverWhenLost) {
     EXPECT_EQ(link.LineLost(), "");
     CloseRadioPort();
 
+    // Nothing at all came back: the path may be dead without a word, so it is not kept.
+    link.OpenLine = [&opened](const std::string&, std::string&) {
+        auto line = std::make_unique<ScriptedLine>([](char) { return std::string(); }, 0ms);
+        ++opened.Count;
+        opened.Last = line.get();
+        return std::unique_ptr<LineTransport>(std::move(line));
+    };
+    link.Release();
+    ASSERT_TRUE(OpenRadioPort());
+    EXPECT_FALSE(link.WriteEchoed("RV"));
+    CloseRadioPort();
+    EXPECT_FALSE(link.ConnectionHeld());
+    Script(link, opened, 0ms, true);
+
     // Not asked to hold (Connect unticked): every exchange connects, and nothing stays.
     link.HoldConnection = false;
     link.Release();
@@ -98,7 +112,7 @@ TEST(RemoteLink, TheConnectionIsHeldOnlyWhileAskedAndNeverWhenLost) {
         CloseRadioPort();
         EXPECT_FALSE(link.ConnectionHeld());
     }
-    EXPECT_EQ(opened.Count, 4);
+    EXPECT_EQ(opened.Count, 5);
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
 }
 
