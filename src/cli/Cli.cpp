@@ -10,13 +10,13 @@
 #include "config/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
-#include "cli/PortArgument.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
 #include "config/RadioSettings.h"
 #include "config/Version.h"
+#include "platform/PortArgument.h"
 
 const std::vector<CliCommand>& CliCommandTable() {
     static const std::vector<CliCommand> kCommands = {
@@ -164,14 +164,17 @@ const std::vector<CliCommand>& CliCommandTable() {
          0,
          RunHistory},
         {"ports",
-         "[--json] [--pin N DEVICE]",
-         "the serial ports present; keep a cable as COM N",
+         "[--json] [--pin N DEVICE|ADDRESS]",
+         "the serial ports present; keep a cable or an address as COM N",
          "Lists the serial ports present: built-in UARTs, USB adapters (ttyUSB, ttyACM) and the\n"
          "links of the per-user ports folder, each with its COM number, device, stable\n"
-         "/dev/serial/by-id name and, for USB, maker, product, serial number and driver.\n"
+         "/dev/serial/by-id name and, for USB, maker, product, serial number and driver; and\n"
+         "the network ports, files COMn in that folder holding a device server's address.\n"
          "  --json          one JSON array instead of the table\n"
          "  --pin N DEVICE  make COM N lead to DEVICE (such as /dev/ttyUSB0) by its by-id name,\n"
-         "                  so the number stays with the cable when it is plugged in again\n",
+         "                  so the number stays with the cable when it is plugged in again\n"
+         "  --pin N ADDRESS make COM N the network port at ADDRESS (tcp://HOST:PORT or\n"
+         "                  rfc2217://HOST:PORT), for the window's port list\n",
          {"--json"},
          {"--pin"},
          0,
@@ -241,7 +244,12 @@ void PrintUsage(std::ostream& out) {
            "  --port N, -p N  the radio is on COM N (default: the port the window last used):\n"
            "                  a number from 1 to 256 written 7, COM7 or COM 7, or auto or\n"
            "                  auto-all for automatic detection; a link COMn in the per-user\n"
-           "                  ports folder names its device\n"
+           "                  ports folder names its device, a file COMn there holding an\n"
+           "                  address makes it a network port\n"
+           "  --port tcp://HOST:PORT, --port rfc2217://HOST:PORT\n"
+           "                  the radio is on a serial device server's port (raw TCP, or\n"
+           "                  telnet with RFC 2217), such as ser2net's; the connection is held\n"
+           "                  for the whole command\n"
            "  --device PATH, -d PATH  the radio is on this device (such as /dev/ttyUSB0)\n"
            "  --log FILE      keep the whole command's traffic, both directions, in FILE (a\n"
            "                  regular file)\n"
@@ -455,7 +463,8 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     }
     if (int status = ParseCommandArgs(*command, rest, ctx); status != kExitOk)
         return status;
-    if ((ctx.Port.Number || !ctx.Port.Auto.empty()) && !ctx.Device.empty())
+    if ((ctx.Port.Number || !ctx.Port.Auto.empty() || !ctx.Port.Address.empty()) &&
+        !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
     // The search identifies radios; a modem in AT mode answers it with "OK", not a prompt.
     if (!ctx.Port.Auto.empty() && ctx.Modem)

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/PortArgument.h"
+#include "platform/PortArgument.h"
 
 class TrafficLog;
 
 struct CliContext {
     const CliIO& IO;
-    PortArgument Port;                           // --port as given
+    PortArgument Port;                           // --port as given (its Address for a server)
     std::optional<uint32_t> ComPort;             // --port, resolved
     bool Modem = false;                          // --modem: the radio inside an M82KD
     std::string Device;                          // --device, absolute; "" for a COM number

@@ -1,4 +1,5 @@
-// ports: the serial ports present, and pinning a cable to a COM number.
+// ports: the serial ports present, and pinning a cable (or a device server's address) to a COM
+// number.
 
 #include <algorithm>
 #include <string>
@@ -6,6 +7,8 @@
 #include "cli/CliCommands.h"
 #include "cli/RecordFields.h"
 #include "common/StrUtils.h"
+#include "platform/PortArgument.h"
+#include "platform/PortNames.h"
 #include "platform/SerialPorts.h"
 
 namespace {
@@ -20,6 +23,8 @@ const char* KindName(SerialPortKind kind) {
             return "acm";
         case SerialPortKind::Link:
             return "link";
+        case SerialPortKind::Network:
+            return "network";
     }
     return "";
 }
@@ -45,7 +50,8 @@ void PrintTable(std::ostream& out, const std::vector<SerialPortInfo>& ports) {
         if (p.IsUsb() && !p.Driver.empty())
             text += ", driver " + p.Driver;
         if (!p.Link.empty())
-            text += ", linked from " + p.Link;
+            text +=
+                (p.Kind == SerialPortKind::Network ? ", address in " : ", linked from ") + p.Link;
         if (!p.ById.empty())
             text += ", " + p.ById;
         out << pad(ComText(p.Com), 8) << pad(p.Device, deviceWidth + 2) << text << "\n";
@@ -87,9 +93,11 @@ int RunPorts(CliContext& ctx) {
         if (!n || *n < 1 || *n > 256)
             return UsageError(ctx, "ports", "--pin needs a COM number from 1 to 256");
         if (ctx.Args.size() != 1)
-            return UsageError(ctx, "ports", "--pin N needs the DEVICE to keep as COM N");
+            return UsageError(ctx, "ports", "--pin N needs the DEVICE or ADDRESS to keep as COM N");
         std::string note;
-        std::string error = PinComPort(static_cast<uint32_t>(*n), ctx.Args[0], note);
+        const bool address = LooksLikeAddress(ctx.Args[0]);
+        std::string error = address ? WriteAddressFile(static_cast<uint32_t>(*n), ctx.Args[0])
+                                    : PinComPort(static_cast<uint32_t>(*n), ctx.Args[0], note);
         if (!error.empty()) {
             ctx.Err() << "rm7ux ports: " << error << "\n";
             return kExitUsage;

@@ -44,8 +44,6 @@ int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& 
                  (command.empty() ? std::string() : " at " + TerminalSafe(command)));
     if (!problem.empty())
         ctx.Err() << problem << "\n";
-    if (TransmitterMayBeOn())
-        ctx.Err() << "rm7ux: " << kTransmitterMayBeOnText << "\n";
     return kExitFailed;
 }
 

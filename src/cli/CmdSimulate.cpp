@@ -3,10 +3,10 @@
 #include <exception>
 
 #include "cli/CliCommands.h"
-#include "cli/PortArgument.h"
 #include "common/StrUtils.h"
 #include "emulator/RadioEmulator.h"
 #include "emulator/ServeRadio.h"
+#include "platform/PortArgument.h"
 
 int RunSimulate(CliContext& ctx) {
     EmulatorOptions options;
@@ -26,6 +26,11 @@ int RunSimulate(CliContext& ctx) {
     if (const std::string* version = ctx.Option("--version"))
         options.Radio.VersionText = *version;
     if (const std::string* port = ctx.Option("--port")) {
+        if (LooksLikeAddress(*port))
+            return UsageError(ctx, "simulate",
+                              "--port " + *port +
+                                  ": an address names a device server's port; the emulated "
+                                  "radio is served here, as a COM port of this machine");
         PortArgument chosen;
         std::string problem;
         if (!ParsePortArgument(*port, chosen, problem) || !chosen.Number)

@@ -25,7 +25,9 @@ constexpr uint32_t kDevicePort = 256;
 }  // namespace
 
 RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
-    if (!ctx.Device.empty()) {
+    if (!ctx.Port.Address.empty()) {
+        link_.NetworkAddress = ctx.Port.Address;
+    } else if (!ctx.Device.empty()) {
         link_.CommPort = kDevicePort;
         link_.DevicePath = ctx.Device;
     } else if (ctx.ComPort) {
@@ -58,6 +60,9 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
     link_.SetControlLines(0, 1);
     link_.SetTimeouts(0, 100, 200, 0, 0);
     link_.AllowAppProcessMessages = false;
+    // A device server's connection lasts the whole command: one connect and negotiation, not
+    // one per exchange. A local port is still opened for each.
+    link_.HoldConnection = true;
     RegisterRM7UXComms(
         &link_,
         [this](uint8_t code) {
@@ -84,7 +89,8 @@ RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
 RadioSession::~RadioSession() {
     // A signal kept waiting by a cleanup (no exchange followed it) still ends the run.
     DeliverPendingInterruption();
-    link_.Close();
+    SayIfTransmitterMayBeOn();
+    link_.Release();
     RegisterRM7UXComms(nullptr, nullptr, nullptr);
     RemoveInterruptionHandlers();
     SetInterruptionDelivery(nullptr);
@@ -158,6 +164,9 @@ void RadioSession::Note(const std::string& text) {
 }
 
 bool RadioSession::PortHeld() {
+    // A device server lets one client in at a time, itself.
+    if (IsNetworkPort())
+        return false;
     // The lock keeps out only programs that lock too: a terminal program with the cable open
     // would share the line and each would read the other's replies.
     holders_ = FindPortHolders(link_.DevicePath.empty() ? ResolveComPort(link_.CommPort)
@@ -193,7 +202,26 @@ void RadioSession::Settle() {
 }
 
 std::string RadioSession::PortLabel() const {
+    if (!ctx_.Port.Address.empty())
+        return ctx_.Port.Address;
     return ctx_.Device.empty() ? ComPortName(link_.CommPort) : ctx_.Device;
+}
+
+bool RadioSession::IsNetworkPort() const {
+    return !link_.NetworkAddress.empty() ||
+           (ctx_.Device.empty() && !ComPortAddress(link_.CommPort).empty());
+}
+
+bool RadioSession::LineLost() const {
+    return !link_.LineLost().empty();
+}
+
+void RadioSession::SayIfTransmitterMayBeOn() {
+    if (!TransmitterMayBeOn() || keyedSaid_)
+        return;
+    keyedSaid_ = true;
+    ctx_.Err() << "rm7ux: " << kTransmitterMayBeOnText << "\n";
+    ctx_.Err().flush();
 }
 
 int RadioSession::RadioModel() const {
@@ -218,7 +246,13 @@ int RadioSession::Fail(const std::string& what) {
         err << ": " << CommsStateText(failure_);
     err << "\n";
     const bool byPath = !ctx_.Device.empty();
-    if (failure_ == csPortNotAvailable && !holders_.empty()) {
+    if (!link_.LastOpenProblem().empty()) {
+        // A device server that could not be reached: which, and why, in its own words.
+        err << link_.LastOpenProblem() << "\n";
+    } else if (!link_.LineLost().empty()) {
+        // Like a cable pulled out: the exchange under way did not complete.
+        err << link_.LineLost() << "\n";
+    } else if (failure_ == csPortNotAvailable && !holders_.empty()) {
         err << DescribePortHeld(PortLabel(), byPath ? ctx_.Device : ResolveComPort(link_.CommPort),
                                 holders_)
             << "\n";
@@ -228,8 +262,9 @@ int RadioSession::Fail(const std::string& what) {
             << "\n";
     }
     // An adapter that keeps its 16 ms latency can make echoes late enough to fail an exchange.
-    if (link_.Latency().Result == LowLatency::Refused)
+    if (link_.Latency().Result == LowLatency::Refused && !link_.IsRemote())
         err << DescribeLatency(link_.Latency()) << "\n";
     err.flush();
+    SayIfTransmitterMayBeOn();
     return kExitFailed;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The link for one run of the command line: the COM port or device chosen, the comms-state
-// hooks the command layer reports to, and the exchange pattern (open, identify, commands,
-// close) with the reason for a failure put into words.
+// The link for one run of the command line: the COM port, device or device server chosen, the
+// comms-state hooks the command layer reports to, and the exchange pattern (open, identify,
+// commands, close) with the reason for a failure put into words. A device server's connection
+// is held for the whole command.
 
 #include <cstdint>
 #include <string>
@@ -36,8 +37,17 @@ class RadioSession {
     uint8_t State() const { return state_; }
     // The last failure code (1 to 4) reported since the last successful open; 0 when none.
     uint8_t Failure() const { return failure_; }
-    // "COM9", or the device path given with --device.
+    // "COM9", the device path given with --device, or the address given with --port.
     std::string PortLabel() const;
+    // Whether the port is a serial device server's (an address, or a COMn address file).
+    bool IsNetworkPort() const;
+    // Whether the connection to a device server was lost during the last exchange: as with a
+    // cable pulled out, whatever that exchange was writing is not known to have been done. An
+    // operation under way then stays unresolved for the next run to look at.
+    bool LineLost() const;
+    // Says, once, that the radio may still be keyed (an O3 without a confirmed O4): on failure
+    // and, at the latest, when the session ends.
+    void SayIfTransmitterMayBeOn();
     // The model of the radio identified last: 1 RM7UX, 0 RM7VX.
     int RadioModel() const;
 
@@ -65,4 +75,5 @@ class RadioSession {
     bool replied_ = false;         // its prompt has come
     std::pair<std::string, std::string> last_;
     std::vector<PortHolder> holders_;  // other programs found holding the port at Connect
+    bool keyedSaid_ = false;
 };

@@ -471,7 +471,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormDestroy() {
     Timer_ReadRadio->stop();
-    RM7UXport.Close();
+    // A device server's connection goes with the window.
+    RM7UXport.Release();
     // The command layer must not outlive the link it was given.
     if (RM7UXLink() == &RM7UXport) {
         RegisterRM7UXComms(nullptr, {}, {});
@@ -486,6 +487,9 @@ void TMainForm::FillPortList() {
 
 void TMainForm::ApplyPortSelection() {
     const int number = ComboBox_PortNumber->currentIndex() + 1;
+    // A device server held for the port before serves nobody else while it is held.
+    if (RM7UXport.CommPort != static_cast<uint32_t>(number) && !RM7UXport.IsOpen())
+        RM7UXport.Release();
     RM7UXport.CommPort = static_cast<uint32_t>(number);
     if (Registry) {
         Registry->CommPort = static_cast<uint32_t>(number);
@@ -503,9 +507,20 @@ void TMainForm::CheckBox_ConnectClick() {
     if (CheckBox_Connect->isChecked() && RefuseHeldPort())
         return;
     const bool on = CheckBox_Connect->isChecked();
+    // A device server's connection is held while connected, so a refresh does not connect and
+    // negotiate anew every tick; unticking frees the server for other clients.
+    RM7UXport.HoldConnection = on;
+    if (!on && !RM7UXport.IsOpen())
+        RM7UXport.Release();
     if (!on) {
         RM7UXDisplayCommsErrorClear();
         ForgetRadio();
+        // No longer "connection held".
+        if (PortList != nullptr) {
+            const QString text = PortList->DeviceText(RM7UXport.CommPort);
+            Label_ComportState->setToolTip(text);
+            Shape_ComportState->setToolTip(text);
+        }
     }
     if (on)
         Timer_ReadRadio->start();
@@ -541,11 +556,16 @@ void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
             // reason looks through other processes' files, so it is worked out again only when
             // the failure differs from the last one, not on every tick.
             const PortFailure failure{RM7UXport.CommPort, RM7UXport.LastOpenPath(),
-                                      RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno()};
+                                      RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno(),
+                                      RM7UXport.LastOpenProblem()};
             if (!(failure == lastPortFailure_) || Label_ComportState->toolTip().isEmpty()) {
                 lastPortFailure_ = failure;
-                const QString why = QString::fromStdString(DescribePortOpenFailure(
-                    ComPortName(failure.Port), failure.Path, failure.Error, failure.Errno));
+                // A device server says what kept it: the name, the connect, the server.
+                const QString why = QString::fromStdString(
+                    !failure.Problem.empty()
+                        ? ComPortName(failure.Port) + ": " + failure.Problem
+                        : DescribePortOpenFailure(ComPortName(failure.Port), failure.Path,
+                                                  failure.Error, failure.Errno));
                 Label_ComportState->setToolTip(why);
                 Shape_ComportState->setToolTip(why);
             }

@@ -406,6 +406,7 @@ class TMainForm : public QWidget {
         std::string Path;
         SerialOpenError Error = SerialOpenError::None;
         int Errno = 0;
+        std::string Problem;  // a device server's, in plain words
         bool operator==(const PortFailure&) const = default;
     };
     PortFailure lastPortFailure_;

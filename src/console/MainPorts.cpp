@@ -37,7 +37,8 @@ void TMainForm::SetupPortList() {
         const auto n = static_cast<uint32_t>(ComboBox_PortNumber->currentIndex() + 1);
         const SerialPortInfo* p = PortList->Present(n);
         MenuItem_KeepCable->setText(QString("Keep this cable as COM %1").arg(n));
-        MenuItem_KeepCable->setEnabled(p != nullptr && p->Kind != SerialPortKind::Uart);
+        MenuItem_KeepCable->setEnabled(p != nullptr && p->Kind != SerialPortKind::Uart &&
+                                       p->Kind != SerialPortKind::Network);
     };
     connect(ComboBox_PortNumber, &QComboBox::currentIndexChanged, this, update);
     connect(PortList, &TPortList::PortsChanged, this, update);
@@ -47,6 +48,9 @@ void TMainForm::SetupPortList() {
 }
 
 bool TMainForm::RefuseHeldPort() {
+    // A device server lets one client in at a time, itself.
+    if (!ComPortAddress(RM7UXport.CommPort).empty())
+        return false;
     const std::string path = ResolveComPort(RM7UXport.CommPort);
     const std::vector<PortHolder> holders = FindPortHolders(path);
     if (holders.empty())
@@ -76,7 +80,18 @@ void TMainForm::ShowPortTooltip(uint8_t code) {
     if (code < csNoConnection || code > csConnected)
         return;
     QString text = PortList != nullptr ? PortList->DeviceText(RM7UXport.CommPort) : QString();
-    if (code >= csNoConnection && code <= csInvalidDevice) {
+    if (RM7UXport.IsRemote()) {
+        // Every turnaround costs a network round trip; and while the connection is held the
+        // server lets nobody else (another tool, a SCADA poller) reach the radio.
+        text += QString("\nRound trip %1 ms").arg(RM7UXport.RoundTripMs());
+        if (RM7UXport.ConnectionHeld())
+            text +=
+                "; connection held: nobody else can reach the radio through the server "
+                "until Connect is unticked";
+        if (const std::string lost = RM7UXport.LineLost(); !lost.empty())
+            text += "\n" + QString::fromStdString(lost);
+    }
+    if (code >= csNoConnection && code <= csInvalidDevice && !RM7UXport.IsRemote()) {
         // Another program on the line garbles replies; looked for once per failure, not on
         // every tick of a refresh that keeps failing.
         const std::pair<uint32_t, uint8_t> failure{RM7UXport.CommPort, code};

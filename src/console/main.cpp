@@ -1,7 +1,9 @@
 // CFG_RM7UX_Radio: the configuration tool's window.
 //
 // The tool takes no arguments for normal use. For scripts and demonstrations:
-//   --port N    select COM N (1..256) at start, as if chosen in the list
+//   --port N    select COM N (1..256) at start, as if chosen in the list; an address
+//               (tcp://HOST:PORT, rfc2217://HOST:PORT) selects the COM number that the ports
+//               folder gives it, or gives it the first free one from 100
 //   --connect   tick Connect at start
 //   --report    print "STATE <text>" on standard output whenever the comms-state text is set
 
@@ -30,6 +32,9 @@
 #include "console/QtDialogs.h"
 #include "link/RM7UXcomms.h"
 #include "platform/Interruption.h"
+#include "platform/PortArgument.h"
+#include "platform/PortNames.h"
+#include "platform/SerialPorts.h"
 #include "platform/UserFolders.h"
 #include "widgets/AppIcon.h"
 #include "widgets/FormBubbleHint.h"
@@ -39,11 +44,12 @@ namespace {
 
 struct Options {
     int Port = 0;
+    std::string Address;
     bool Connect = false;
     bool Report = false;
 };
 
-constexpr const char* kUsage = "Usage: CFG_RM7UX_Radio [--port N] [--connect] [--report]\n";
+constexpr const char* kUsage = "Usage: CFG_RM7UX_Radio [--port N|ADDRESS] [--connect] [--report]\n";
 
 int Usage(const QString& problem) {
     std::cerr << "CFG_RM7UX_Radio: " << problem.toStdString() << "\n" << kUsage;
@@ -59,8 +65,11 @@ bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
             std::cout
                 << kUsage
                 << "Configures an RM7UX or RM7VX data radio on a serial port, in a window.\n\n"
-                   "  --port N    select COM N (1..256) at start, as choosing it in the list "
-                   "does\n"
+                   "  --port N    select COM N (1..256, written 7, COM7 or COM 7) at start, as\n"
+                   "              choosing it in the list does\n"
+                   "  --port tcp://HOST:PORT, --port rfc2217://HOST:PORT\n"
+                   "              a serial device server's port: the COM number the ports folder\n"
+                   "              gives that address, or the first free one from 100\n"
                    "  --connect   tick Connect at start\n"
                    "  --report    print STATE <text> on standard output whenever the "
                    "comms-state\n"
@@ -82,6 +91,19 @@ bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
 // The end of the window on SIGINT, SIGTERM or SIGHUP, from the event loop once no exchange
 // holds the signal: the operator's transmitter test is ended as TX OFF ends it, then the window
 // goes without a question.
+// The COM number the ports folder gives a device server's address: the one that has it, or the
+// first free one from 100 (as the emulated radio takes), made for it.
+uint32_t NetworkComPort(const std::string& address) {
+    for (const SerialPortInfo& p : ListSerialPorts()) {
+        if (p.Kind == SerialPortKind::Network && p.Device == address)
+            return p.Com;
+    }
+    const uint32_t n = AttachFreeAddress(100, address);
+    if (n != 0)
+        std::cerr << "CFG_RM7UX_Radio: " << address << " is COM" << n << " (ports folder)\n";
+    return n;
+}
+
 void EndOnSignal(TMainForm& form, int signal) {
     if (form.TransmitterOn != 0 && OpenRadioPort()) {
         if (EnsureRadioIdentified()) {
@@ -129,10 +151,20 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--port") {
-            bool ok = false;
-            options.Port = i + 1 < args.size() ? args[++i].toInt(&ok) : 0;
-            if (!ok || options.Port < 1 || options.Port > 256)
-                return Usage("--port takes a number from 1 to 256");
+            // The one port rule of every program; "auto" is the command line's, the window
+            // has "Find the radio".
+            PortArgument port;
+            std::string problem;
+            if (i + 1 >= args.size())
+                return Usage("--port needs a COM number from 1 to 256 or an address");
+            if (!ParsePortArgument(args[++i].toStdString(), port, problem))
+                return Usage(QString::fromStdString(problem));
+            if (!port.Auto.empty())
+                return Usage("--port " + QString::fromStdString(port.Auto) +
+                             ": the window finds the radio with \"Find the radio\" (right-click "
+                             "the port list)");
+            options.Port = port.Number ? static_cast<int>(*port.Number) : 0;
+            options.Address = port.Address;
         } else if (args[i] == "--connect") {
             options.Connect = true;
         } else if (args[i] == "--report") {
@@ -168,6 +200,14 @@ int main(int argc, char** argv) {
             std::printf("STATE %s\n", text.toUtf8().constData());
             std::fflush(stdout);
         };
+    }
+    if (!options.Address.empty()) {
+        options.Port = static_cast<int>(NetworkComPort(options.Address));
+        if (options.Port == 0) {
+            std::cerr << "CFG_RM7UX_Radio: no free COM number for " << options.Address
+                      << " in the ports folder\n";
+            return 1;
+        }
     }
     if (options.Port > 0) {
         mainForm.ComboBox_PortNumber->setCurrentIndex(options.Port - 1);

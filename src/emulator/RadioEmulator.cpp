@@ -74,6 +74,7 @@ void RadioEmulator::Start() {
     hungUp_ = false;
     hangUpDone_ = false;
     rxFree_ = txFree_ = Clock::now();
+    lastLine_.clear();
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -135,6 +136,20 @@ void RadioEmulator::ForgetExclusiveWhenUnused() {
         closed = true;
     if (closed && !PortSideInUse(slavePath_, pty_->KeeperFd()))
         ::ioctl(pty_->KeeperFd(), TIOCNXCL);
+}
+
+std::string LineText(const LineSettings& line) {
+    static constexpr char kParity[] = {'N', 'O', 'E', 'M', 'S'};
+    return std::to_string(line.BaudRate) + " " + std::to_string(line.DataBits) +
+           (line.Parity >= 0 && line.Parity <= 4 ? kParity[line.Parity] : '?') +
+           (line.StopBits == 2   ? "2"
+            : line.StopBits == 1 ? "1.5"
+                                 : "1");
+}
+
+LineSettings RadioEmulator::LineSeen() const {
+    // The pty lives as long as the radio runs; a stopped radio has no line.
+    return pty_ != nullptr ? pty_->PortLine() : LineSettings{};
 }
 
 void RadioEmulator::SetFaults(const RadioFaults& faults) {
@@ -348,6 +363,13 @@ void RadioEmulator::Serve() {
         if (n <= 0)
             continue;
         auto arrived = Clock::now();
+        if (options_.OnLine) {
+            const LineSettings line = pty_->PortLine();
+            if (LineText(line) != lastLine_) {
+                lastLine_ = LineText(line);
+                options_.OnLine(line);
+            }
+        }
         for (ssize_t i = 0; i < n; ++i) {
             ++bytesReceived_;
             RadioFaults faults;

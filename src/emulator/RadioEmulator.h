@@ -50,6 +50,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/LineTransport.h"
+
 // Every field of the radio, as numbers; on the wire each is upper-case hex of its width.
 // Editable: PN (8 digits); PB PC PA PD PM PF PW PP PS SC PO PV and PL0..PL3 (2 digits);
 // PT PR P1 P2 P3 P4 (4 digits). Read-only status: RH RT RR RC (2 digits).
@@ -155,6 +157,10 @@ struct RadioEvent {
     bool operator==(const RadioEvent&) const = default;
 };
 
+// The line as the port side set it: "9600 8N1" (speed, data bits, parity N/O/E/M/S, stop bits);
+// a speed this machine has no name for reads as 0.
+std::string LineText(const LineSettings& line);
+
 struct EmulatorOptions {
     RadioPersonality Radio = RadioPersonality::RM7UH();
     bool Modem = false;  // the radio sits inside an M82KD modem, which starts in AT mode
@@ -169,6 +175,9 @@ struct EmulatorOptions {
     // Called on the radio's thread for every event, while the radio's state is locked: it must
     // not call back into the emulator.
     std::function<void(const RadioEvent&)> OnEvent;
+    // Called on the radio's thread when bytes arrive on a line set otherwise than for the bytes
+    // before (the first time too): what a device server or the program set it to.
+    std::function<void(const LineSettings&)> OnLine;
 };
 
 class RadioMachine;
@@ -192,6 +201,10 @@ class RadioEmulator {
     uint32_t ComPort() const { return comPort_; }
     std::string ComName() const;                          // "COM101"
     std::string SlavePath() const { return slavePath_; }  // "/dev/pts/7"
+
+    // The line as the port side last set it (speed, data bits, parity, stop bits), read from
+    // the pseudo-terminal's settings: what the program, or a device server for it, asked for.
+    LineSettings LineSeen() const;
 
     void SetFaults(const RadioFaults& faults);
     RadioFaults Faults() const;
@@ -255,4 +268,5 @@ class RadioEmulator {
     std::atomic<uint64_t> bytesReceived_{0};
     std::atomic<uint64_t> bytesSent_{0};
     std::chrono::steady_clock::time_point rxFree_{}, txFree_{};
+    std::string lastLine_;  // radio thread only: the line the last bytes came on
 };

@@ -13,6 +13,7 @@
 
 #include "emulator/RadioEmulator.h"
 #include "emulator/ServeRadio.h"
+#include "platform/PortArgument.h"
 
 namespace {
 
@@ -38,7 +39,8 @@ const char* const kHelp =
     "  --port N, -p N             COM number to attach, 7 or COM7 (default: the first free\n"
     "                             one from 100); --port=N also works\n"
     "  --pace                     9600 baud timing: 1.0417 ms per character each way\n"
-    "  --verbose                  print every event the radio sees on standard error\n"
+    "  --verbose                  print every event the radio sees on standard error, and\n"
+    "                             the line's settings (\"line 9600 8N1\") when they change\n"
     "Faults:\n"
     "  --silent                   answer nothing at all\n"
     "  --no-echo                  do not echo characters\n"
@@ -133,17 +135,17 @@ int Main(int argc, char** argv) {
         } else if (arg == "--modem") {
             options.Modem = true;
         } else if (arg == "--port") {
-            if (value(v)) {
-                // The one port rule of every program: "7", "COM7", "COM 7".
-                v.erase(0, v.find_first_not_of(' '));
-                v.erase(v.find_last_not_of(' ') + 1);
-                if (v.size() >= 3 && (v[0] == 'C' || v[0] == 'c') && (v[1] == 'O' || v[1] == 'o') &&
-                    (v[2] == 'M' || v[2] == 'm'))
-                    v.erase(0, v.find_first_not_of(' ', 3));
-            }
-            if (v.empty() || !ParseNumber(v, 10, n) || n < 1 || n > 256)
+            // The one port rule of every program; an address names a port on another machine,
+            // where no radio can be served from here.
+            PortArgument port;
+            std::string problem;
+            if (value(v) && LooksLikeAddress(v))
+                return Usage("--port " + v +
+                             ": an address names a device server's port; the "
+                             "emulated radio is served here, as a COM port of this machine");
+            if (!ParsePortArgument(v, port, problem) || !port.Number)
                 return Usage("--port needs a COM number from 1 to 256 (7 or COM7)");
-            options.ComPort = static_cast<uint32_t>(n);
+            options.ComPort = *port.Number;
         } else if (arg == "--pace") {
             options.Pace = true;
         } else if (arg == "--verbose") {
@@ -192,6 +194,9 @@ int Main(int argc, char** argv) {
     if (verbose) {
         options.OnEvent = [](const RadioEvent& e) {
             std::fprintf(stderr, "%s\n", e.Text().c_str());
+        };
+        options.OnLine = [](const LineSettings& line) {
+            std::fprintf(stderr, "line %s\n", LineText(line).c_str());
         };
     }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/NetworkLine.h"
 #include "platform/PortNames.h"
 
 namespace {
@@ -70,8 +71,30 @@ TVVComm2::~TVVComm2() {
     device_.Close();
 }
 
+LineTransport* TVVComm2::Line() const {
+    if (otherOpen_)
+        return other_.get();
+    return const_cast<SerialDevice*>(&device_);
+}
+
 bool TVVComm2::IsOpen() const {
-    return device_.IsOpen() && log_ != nullptr;
+    return (otherOpen_ ? other_ != nullptr && other_->IsOpen() : device_.IsOpen()) &&
+           log_ != nullptr;
+}
+
+std::string TVVComm2::PortName() const {
+    return NetworkAddress.empty() ? ComPortName(CommPort) : NetworkAddress;
+}
+
+bool TVVComm2::ConnectionHeld() const {
+    return HoldConnection && other_ != nullptr && other_->IsRemote() && other_->IsOpen() &&
+           static_cast<const RemoteLine&>(*other_).Failure().empty();
+}
+
+std::string TVVComm2::LineLost() const {
+    if (otherOpen_ && other_->IsRemote())
+        return static_cast<const RemoteLine&>(*other_).Failure();
+    return lineLost_;
 }
 
 void TVVComm2::Log(const std::string& text) {
@@ -84,17 +107,49 @@ void TVVComm2::Log(const std::string& text) {
 bool TVVComm2::Open() {
     if (IsOpen())
         return true;
-    const std::string name = ComPortName(CommPort);
+    const std::string name = PortName();
     // A new log every time, replacing the last one.
     log_.reset();
     log_ = std::make_unique<TCommsDebugger>(CommsLogFileName, LogFormat);
     Log("Preparing to open port : " + name);
-    if (device_.IsOpen()) {
+    if (device_.IsOpen() || otherOpen_) {
         Log(name + " : Port is already open.");
         throw EPortAlreadyOpen(name + "- The port is already open.");
     }
+    lineLost_.clear();
+    lastOpenProblem_.clear();
+    remoteAddress_.clear();
+    // A device server's address: given, or written in the ports folder's COMn file.
+    std::string address = NetworkAddress;
+    if (address.empty() && DevicePath.empty())
+        address = ComPortAddress(CommPort);
+    if (!address.empty()) {
+        OpenRemote(name, address);
+        return true;
+    }
+    DropRemote();
+    roundTripMs_ = 0;
     Log(name + " : Creating comms file handle.");
     lastOpenPath_ = DevicePath.empty() ? ResolveComPort(name) : DevicePath;
+    if (OpenLine) {
+        std::string problem;
+        other_ = OpenLine(lastOpenPath_, problem);
+        if (other_ == nullptr) {
+            lastOpenError_ = SerialOpenError::NoSuchDevice;
+            Log(name + " : Invalid handle returned. Port could already be in use.");
+            throw EOpeningPortError(name + "- This port may be already in use or not present.");
+        }
+        otherOpen_ = true;
+        lastOpenError_ = SerialOpenError::None;
+        LineSettings line;
+        other_->GetLineSettings(line);
+        activeTimeouts_ = storedTimeouts_;
+        currentLine_ = ComposeLine(name, line);
+        other_->SetLineSettings(currentLine_);
+        other_->GetLineSettings(currentLine_);
+        Log(name + " : Opening Port");
+        return true;
+    }
     if (!device_.Open(lastOpenPath_)) {
         lastOpenError_ = device_.LastOpenError();
         lastOpenErrno_ = device_.LastErrno();
@@ -117,8 +172,20 @@ bool TVVComm2::Open() {
     Log(name + " : Getting comm mask.");
     Log(name + " : Getting comm timeouts.");
     Log(name + " : Setting comm timeouts.");
-    device_.SetTimeouts(storedTimeouts_);
+    activeTimeouts_ = storedTimeouts_;
+    line = ComposeLine(name, line);
+    // A setting the driver refuses leaves the port open with what it had.
+    device_.SetLineSettings(line);
+    currentLine_ = line;
+    device_.GetLineSettings(currentLine_);
+    if (const std::string latency = DescribeLatency(device_.Latency()); !latency.empty())
+        Log(name + " : " + latency);
+    Log(name + " : Opening Port");
+    return true;
+}
 
+LineSettings TVVComm2::ComposeLine(const std::string& name, const LineSettings& read) {
+    LineSettings line = read;
     const int dataBits = 4 + static_cast<int>(DataBits);
     Log(name + " : Setting data bits = " + std::to_string(dataBits));
     line.BaudRate = BaudRateValue(BaudRate);
@@ -137,22 +204,114 @@ bool TVVComm2::Open() {
     line.DtrControl = lineTemplate_.DtrControl;
     line.DsrSensitivity = lineTemplate_.DsrSensitivity;
     line.RtsControl = lineTemplate_.RtsControl;
-    // A setting the driver refuses leaves the port open with what it had.
-    device_.SetLineSettings(line);
-    currentLine_ = line;
-    device_.GetLineSettings(currentLine_);
-    if (const std::string latency = DescribeLatency(device_.Latency()); !latency.empty())
-        Log(name + " : " + latency);
+    return line;
+}
+
+void TVVComm2::OpenRemote(const std::string& name, const std::string& address) {
+    remoteAddress_ = address;
+    lastOpenPath_.clear();
+    if (ConnectionHeld() && static_cast<RemoteLine&>(*other_).Address() == address &&
+        other_->Purge(true, true)) {
+        // Nothing from before this exchange may pass for a reply, as at a local port's open.
+        otherOpen_ = true;
+        Log(name + " : Using the connection to " + address + " held since the last exchange.");
+    } else {
+        DropRemote();
+        Log(name + " : Connecting to " + address + ".");
+        std::string problem;
+        std::unique_ptr<LineTransport> line =
+            OpenLine ? OpenLine(address, problem) : ConnectRemoteLine(address, problem);
+        if (line == nullptr || !line->IsRemote()) {
+            lastOpenError_ = SerialOpenError::Other;
+            lastOpenProblem_ = problem.empty() ? address + ": no connection" : problem;
+            Log(name + " : " + lastOpenProblem_);
+            throw EOpeningPortError(name + "- " + lastOpenProblem_);
+        }
+        other_ = std::move(line);
+        otherOpen_ = true;
+        auto& remote = static_cast<RemoteLine&>(*other_);
+        roundTripMs_ = std::min(remote.ConnectRoundTripMs(), MaxRoundTripMs);
+        firstSample_ = true;
+        Log(name + " : Connected to " + address + "; round trip " + std::to_string(roundTripMs_) +
+            " ms, added to every wait.");
+        if (const std::string notes = remote.TakeNotes(); !notes.empty())
+            Log(name + " : " + notes);
+        if (remote.SetsLine()) {
+            currentLine_ = ComposeLine(name, LineSettings{});
+            remote.SetLineSettings(currentLine_);
+            remote.GetLineSettings(currentLine_);
+            if (const std::string notes = remote.TakeNotes(); !notes.empty())
+                Log(name + " : " + notes);
+            // A server that answers the negotiation and then finds its device in use says so
+            // and closes instead of setting the line.
+            if (!remote.Failure().empty()) {
+                lastOpenError_ = SerialOpenError::Other;
+                lastOpenProblem_ = remote.Failure();
+                Log(name + " : " + lastOpenProblem_);
+                DropRemote();
+                throw EOpeningPortError(name + "- " + lastOpenProblem_);
+            }
+        } else {
+            Log(name + " : Raw TCP: the line settings are the server's (the radio needs " +
+                std::to_string(BaudRateValue(BaudRate)) + " baud, " +
+                std::to_string(4 + static_cast<int>(DataBits)) + " data bits, parity " +
+                std::to_string(static_cast<int>(Parity)) + ", stop bits " +
+                std::to_string(static_cast<int>(StopBits)) + ").");
+        }
+    }
+    lastOpenError_ = SerialOpenError::None;
+    lastOpenErrno_ = 0;
+    activeTimeouts_ = storedTimeouts_;
+    measuring_ = true;
+    firstWrite_ = {};
     Log(name + " : Opening Port");
-    return true;
+}
+
+void TVVComm2::DropRemote() {
+    if (other_ != nullptr)
+        other_->Close();
+    other_.reset();
+    otherOpen_ = false;
+}
+
+void TVVComm2::NoteRoundTrip(int sample) {
+    // The connection's first reply refines the connect's estimate; later ones only raise it. A
+    // wait is a bound, not a delay: too long costs nothing, too short fails an exchange. And a
+    // reply of the last exchange still on its way can pass for a quick one.
+    roundTripMs_ = std::min(firstSample_ ? sample : std::max(roundTripMs_, sample), MaxRoundTripMs);
+    firstSample_ = false;
+    Log(PortName() + " : Round trip " + std::to_string(sample) + " ms on the first reply; " +
+        std::to_string(roundTripMs_) + " ms added to every wait.");
 }
 
 void TVVComm2::Close() {
-    if (!IsOpen())
+    // A connection that died under an exchange is still this port's to close.
+    if (!IsOpen() && !(otherOpen_ && log_ != nullptr))
         return;
     Log("Closing the communications port.");
-    device_.Close();
+    if (otherOpen_) {
+        otherOpen_ = false;
+        auto* remote = other_->IsRemote() ? static_cast<RemoteLine*>(other_.get()) : nullptr;
+        if (remote != nullptr && !remote->Failure().empty())
+            lineLost_ = remote->Failure();
+        // Nothing came back all exchange: the server or the path to it may be dead without a
+        // word (a cellular link gone), which TCP would take many minutes to tell. The next
+        // exchange connects anew and finds out.
+        const bool unanswered = measuring_ && firstWrite_ != Clock::time_point{};
+        if (remote != nullptr && HoldConnection && lineLost_.empty() && !unanswered) {
+            Log("The connection to " + remote->Address() + " is held for the next exchange.");
+        } else {
+            DropRemote();
+        }
+    } else {
+        device_.Close();
+    }
     log_.reset();
+}
+
+void TVVComm2::Release() {
+    Close();
+    DropRemote();
 }
 
 void TVVComm2::SetControlLines(int rtsMode, int dtrMode) {
@@ -175,21 +334,20 @@ void TVVComm2::SetTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint3
 }
 
 void TVVComm2::RestoreTimeouts() {
-    device_.SetTimeouts(storedTimeouts_);
+    activeTimeouts_ = storedTimeouts_;
 }
 
 void TVVComm2::ApplyTimeouts(uint32_t readInterval, uint32_t readMultiplier, uint32_t readConstant,
                              uint32_t writeMultiplier, uint32_t writeConstant) {
-    device_.SetTimeouts(
-        {readInterval, readMultiplier, readConstant, writeMultiplier, writeConstant});
+    activeTimeouts_ = {readInterval, readMultiplier, readConstant, writeMultiplier, writeConstant};
 }
 
 TCommTimeouts TVVComm2::GetPortTimeouts() const {
-    return device_.GetTimeouts();
+    return activeTimeouts_;
 }
 
 void TVVComm2::SetPortTimeouts(const TCommTimeouts& t) {
-    device_.SetTimeouts(t);
+    activeTimeouts_ = t;
 }
 
 void TVVComm2::SetImmediateTimeouts() {
@@ -197,16 +355,86 @@ void TVVComm2::SetImmediateTimeouts() {
 }
 
 void TVVComm2::PurgeAll() {
-    device_.Purge(true, false);
-    device_.Purge(false, true);
+    Line()->Purge(true, false);
+    Line()->Purge(false, true);
 }
 
 void TVVComm2::PurgeInput() {
-    device_.Purge(false, true);
+    Line()->Purge(false, true);
+}
+
+bool TVVComm2::Send(const char* data, size_t n) {
+    if (measuring_ && firstWrite_ == Clock::time_point{})
+        firstWrite_ = Clock::now();
+    return Line()->Write(data, n);
+}
+
+long TVVComm2::ReadNow(char* buffer, size_t n) {
+    const long got = Line()->ReadNow(buffer, n);
+    if (got > 0 && measuring_ && firstWrite_ != Clock::time_point{}) {
+        // The exchange's first reply (the echo of its first byte) came one round trip after
+        // that byte left: the estimate every later wait is extended by.
+        measuring_ = false;
+        NoteRoundTrip(static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - firstWrite_)
+                .count()));
+    }
+    return got;
+}
+
+long TVVComm2::ReadLine(char* buffer, size_t n) {
+    if (n == 0)
+        return Line()->IsOpen() ? 0 : -1;
+    const TCommTimeouts t = activeTimeouts_;
+    if (t.IsImmediate())
+        return ReadNow(buffer, n);
+    // Total time-out: C + M x N from the call; with both 0 the read waits for all N bytes. A
+    // device server's port waits one round trip more.
+    uint64_t totalMs =
+        uint64_t{t.ReadTotalTimeoutConstant} + uint64_t{t.ReadTotalTimeoutMultiplier} * n;
+    const bool hasTotal = totalMs > 0;
+    if (hasTotal)
+        totalMs += static_cast<uint64_t>(roundTripMs_);
+    const Clock::time_point totalDeadline = Clock::now() + std::chrono::milliseconds(totalMs);
+    size_t got = 0;
+    while (got < n) {
+        const long r = ReadNow(buffer + got, n - got);
+        if (r > 0) {
+            got += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0) {
+            // Hung up or broken: what arrived counts, otherwise the read failed.
+            return got > 0 ? static_cast<long>(got) : -1;
+        }
+        Clock::time_point deadline = totalDeadline;
+        bool hasDeadline = hasTotal;
+        if (t.ReadIntervalTimeout > 0 && got > 0) {
+            auto gapDeadline = Clock::now() + std::chrono::milliseconds(t.ReadIntervalTimeout);
+            if (!hasDeadline || gapDeadline < deadline)
+                deadline = gapDeadline;
+            hasDeadline = true;
+        }
+        const LineReady ready =
+            Line()->WaitReadable(hasDeadline ? deadline : Clock::time_point::max());
+        if (!ready.Input && !ready.Failed)
+            break;
+        if (!ready.Input)
+            return got > 0 ? static_cast<long>(got) : -1;
+    }
+    return static_cast<long>(got);
+}
+
+void TVVComm2::WaitReadable(int ms) {
+    const Clock::time_point deadline = After(ms);
+    if (Line()->WaitReadable(deadline).Failed) {
+        // A hung-up line is "ready" at once, forever: let the time pass instead of spinning.
+        std::this_thread::sleep_until(deadline);
+    }
 }
 
 bool TVVComm2::WriteChar(char b) {
-    if (!device_.Write(&b, 1))
+    if (!Send(&b, 1))
         return false;
     if (OnTraffic)
         OnTraffic('w', std::string(1, b));
@@ -217,9 +445,9 @@ bool TVVComm2::WriteText(const std::string& s) {
     if (log_)
         Log("Writing to communications port - " + s);
     // Every byte or a failure: a short write would silently lose the end of a command.
-    if (!device_.Write(s.data(), s.size())) {
+    if (!Send(s.data(), s.size())) {
         if (log_)
-            log_->LogError(static_cast<uint32_t>(device_.LastErrno()),
+            log_->LogError(static_cast<uint32_t>(Line()->LastErrno()),
                            "Error to writing to CommFile");
         return false;
     }
@@ -247,7 +475,7 @@ int TVVComm2::ReadCount(std::string& s, int n) {
     if (n < 0)
         n = 0;
     std::string buffer(static_cast<size_t>(n), '\0');
-    long got = device_.Read(buffer.data(), buffer.size());
+    long got = ReadLine(buffer.data(), buffer.size());
     if (got < 0)
         return 0;
     buffer.resize(static_cast<size_t>(got));
@@ -260,7 +488,7 @@ int TVVComm2::ReadCount(std::string& s, int n) {
 
 int TVVComm2::ReadByteNow(char& b) {
     char c = 0;
-    long got = device_.Read(&c, 1);
+    long got = ReadLine(&c, 1);
     if (got < 0)
         return 0;
     if (got == 0) {
@@ -282,8 +510,8 @@ int TVVComm2::ReadReply(std::string& s, int maxLen, int firstCharTimeout, int ga
     struct RestoreOnExit {
         TVVComm2& c;
         TCommTimeouts kept;
-        ~RestoreOnExit() { c.device_.SetTimeouts(kept); }
-    } restore{*this, device_.GetTimeouts()};
+        ~RestoreOnExit() { c.activeTimeouts_ = kept; }
+    } restore{*this, activeTimeouts_};
     SetImmediateTimeouts();
     if (maxLen < 1)
         return 0;
@@ -292,7 +520,7 @@ int TVVComm2::ReadReply(std::string& s, int maxLen, int firstCharTimeout, int ga
     int count = 0;
     // Waiting for the first character: the 1 ms pause is a wait for input, so a byte that
     // arrives during it is taken at once.
-    Clock::time_point deadline = After(firstCharTimeout);
+    Clock::time_point deadline = After(Extended(firstCharTimeout));
     for (;;) {
         WaitReadable(1);
         LetWindowWork();
@@ -312,14 +540,14 @@ int TVVComm2::ReadReply(std::string& s, int maxLen, int firstCharTimeout, int ga
         DataReceived(pending);
         return 1;
     }
-    deadline = After(gapTimeout);
+    deadline = After(Extended(gapTimeout));
     int polls = 0;
     while (Clock::now() < deadline && static_cast<int>(s.size()) < maxLen) {
         char b = 0;
         if (ReadByteNow(b) == 1) {
             s += b;
             pending += b;
-            deadline = After(gapTimeout);
+            deadline = After(Extended(gapTimeout));
             count = static_cast<int>(s.size());
             polls = 0;
             continue;
@@ -343,7 +571,7 @@ int TVVComm2::ReadReply(std::string& s, int maxLen, int firstCharTimeout, int ga
 
 bool TVVComm2::ReadUntil(std::string& s, const std::string& terminator, int maxLen, int timeout) {
     s.clear();
-    Clock::time_point deadline = After(timeout);
+    Clock::time_point deadline = After(Extended(timeout));
     for (;;) {
         std::string c;
         if (ReadCount(c, 1) != 1)
@@ -361,7 +589,7 @@ bool TVVComm2::ReadUntil(std::string& s, const std::string& terminator, int maxL
 bool TVVComm2::WaitForChar(const std::string& target, int timeout, int maxChars) {
     if (target.empty())
         return false;
-    Clock::time_point deadline = After(timeout);
+    Clock::time_point deadline = After(Extended(timeout));
     int count = 0;
     for (;;) {
         std::string c;

@@ -2,7 +2,11 @@
 // TVVComm2: the serial port component. It opens one port by number, sets its line, and offers
 // blocking byte-level reads and writes with time-outs chosen per call. There is no background
 // reader: every byte is fetched by one of the read operations, on the caller's thread.
+// The port may also be a serial device server on the network (an address, or a COMn address
+// file in the ports folder): the same operations, every wait extended by the round trip, and the
+// connection held between exchanges while the owner asks for it.
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -11,6 +15,7 @@
 
 #include "common/Exception.h"
 #include "common/FormatSettings.h"
+#include "platform/LineTransport.h"
 #include "platform/SerialDevice.h"
 
 enum class TBaudRate {
@@ -39,7 +44,21 @@ enum THandshakeOption : unsigned {
 };
 
 using TReceiveDataEvent = std::function<void(const std::string& Buffer, uint16_t BufferLength)>;
-using TCommTimeouts = SerialTimeouts;
+// Five values in milliseconds, in the order the link's callers give them.
+struct TCommTimeouts {
+    uint32_t ReadIntervalTimeout = 0;
+    uint32_t ReadTotalTimeoutMultiplier = 0;
+    uint32_t ReadTotalTimeoutConstant = 0;
+    uint32_t WriteTotalTimeoutMultiplier = 0;
+    uint32_t WriteTotalTimeoutConstant = 0;
+
+    bool operator==(const TCommTimeouts&) const = default;
+    // Interval = largest 32-bit value, multiplier and constant 0: a read returns at once.
+    bool IsImmediate() const {
+        return ReadIntervalTimeout == UINT32_MAX && ReadTotalTimeoutMultiplier == 0 &&
+               ReadTotalTimeoutConstant == 0;
+    }
+};
 
 uint32_t BaudRateValue(TBaudRate rate);
 
@@ -100,6 +119,18 @@ class TVVComm2 {
     // Opens this device instead of the one "COM" + CommPort names (the command line's --device);
     // messages and log lines still say "COM" + CommPort.
     std::string DevicePath;
+    // A serial device server's address (tcp://HOST:PORT, rfc2217://HOST:PORT) instead of a COM
+    // port (the command line's --port ADDRESS); messages and log lines then say the address.
+    std::string NetworkAddress;
+    // While true, a connection to a device server outlives Close: the next Open to the same
+    // address takes it up again instead of connecting anew (a connect and negotiation per
+    // exchange costs more than a refresh tick). The window holds it while Connect is ticked,
+    // the command line for one command. A local port is opened afresh every time regardless.
+    bool HoldConnection = false;
+    // Opens the line to a device path or address instead of the real device or connection:
+    // tests give an in-memory line here. nullptr, with the reason in `problem`, when it cannot.
+    std::function<std::unique_ptr<LineTransport>(const std::string& target, std::string& problem)>
+        OpenLine;
     bool AllowAppProcessMessages = true;
     // Lets the window handle its pending events while ReadReply waits.
     std::function<void()> ProcessMessages;
@@ -115,6 +146,8 @@ class TVVComm2 {
     bool Open();
     void Close();
     bool IsOpen() const;
+    // Ends a held connection (and closes the port, when open).
+    void Release();
 
     void SetControlLines(int rtsMode, int dtrMode);
     void SetHandshakeBits(unsigned options, bool on);
@@ -156,18 +189,60 @@ class TVVComm2 {
     // What the USB adapter's driver did about low latency at the last open.
     const LowLatencyState& Latency() const { return device_.Latency(); }
 
+    // The name messages and log lines use: "COM7", or the address given in NetworkAddress.
+    std::string PortName() const;
+    // Whether the last Open (or the one that failed) went to a device server, and its address.
+    bool IsRemote() const { return !remoteAddress_.empty(); }
+    const std::string& RemoteAddress() const { return remoteAddress_; }
+    // Why a device server could not be reached at the last Open, in plain words naming the
+    // address; "" when it was, or the port is local.
+    const std::string& LastOpenProblem() const { return lastOpenProblem_; }
+    // Why the connection to a device server was lost ("...: the server closed the
+    // connection"), until the next Open; "" while it stands, and for a local port.
+    std::string LineLost() const;
+    // A connection to a device server that stays between exchanges (HoldConnection) and stands.
+    bool ConnectionHeld() const;
+    // The round trip the link adds to every wait of a device server's port, in milliseconds:
+    // first from the connect, then measured on the connection's first reply and raised by any
+    // slower first reply of a later exchange. 0 for a local port.
+    int RoundTripMs() const { return roundTripMs_; }
+    // Round trips up to this are waited for; a longer one shows as time-outs.
+    static constexpr int MaxRoundTripMs = 1000;
+
   private:
     void DataReceived(const std::string& t);
     void Log(const std::string& text);
     void LetWindowWork();
-    void WaitReadable(int ms) { device_.WaitReadable(ms); }
+    void WaitReadable(int ms);
+    // Reads up to n bytes under the time-outs in force: -1 when the line failed and nothing came.
+    long ReadLine(char* buffer, size_t n);
+    // One non-blocking read through the open line, noting a first reply's round trip.
+    long ReadNow(char* buffer, size_t n);
+    bool Send(const char* data, size_t n);
+    LineTransport* Line() const;
+    LineSettings ComposeLine(const std::string& name, const LineSettings& read);
+    void OpenRemote(const std::string& name, const std::string& address);
+    void DropRemote();
+    void NoteRoundTrip(int sample);
+    // The round trip added to a wait of `ms` (only a wait at all gets it).
+    int Extended(int ms) const { return ms > 0 ? ms + roundTripMs_ : ms; }
 
     SerialDevice device_;
+    std::unique_ptr<LineTransport> other_;  // a device server's connection, or a test's line
+    bool otherOpen_ = false;                // the port is open on other_
     std::unique_ptr<TCommsDebugger> log_;
     TCommTimeouts storedTimeouts_;
+    TCommTimeouts activeTimeouts_;
     LineSettings lineTemplate_;
     LineSettings currentLine_;
     SerialOpenError lastOpenError_ = SerialOpenError::None;
     int lastOpenErrno_ = 0;
     std::string lastOpenPath_;
+    std::string remoteAddress_;
+    std::string lastOpenProblem_;
+    std::string lineLost_;
+    int roundTripMs_ = 0;
+    bool measuring_ = false;    // the exchange's first reply is still to be timed
+    bool firstSample_ = false;  // no reply timed yet on this connection
+    std::chrono::steady_clock::time_point firstWrite_{};
 };

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
+#include "platform/PortArgument.h"
 #include "platform/UserFolders.h"
 
 namespace fs = std::filesystem;
@@ -86,4 +88,84 @@ void DetachComPort(uint32_t n, const std::string& target) {
     std::string link = PortsFolder() + "/" + ComPortName(n);
     if (fs::read_symlink(link, ec) == fs::path(target) && !ec)
         fs::remove(link, ec);
+}
+
+std::string ReadAddressFile(const std::string& path) {
+    struct stat st {};
+    // A line, not a log someone pointed here by mistake.
+    if (path.empty() || ::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size > 4096)
+        return "";
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        NetworkAddress address;
+        std::string problem;
+        return ParseNetworkAddress(line, address, problem) ? address.Text() : "";
+    }
+    return "";
+}
+
+std::string ComPortAddress(uint32_t n) {
+    return ReadAddressFile(PortsFolder() + "/" + ComPortName(n));
+}
+
+std::string WriteAddressFile(uint32_t n, const std::string& address, const std::string& folder) {
+    if (n < 1 || n > 256)
+        return "COM numbers go from 1 to 256";
+    NetworkAddress parsed;
+    std::string problem;
+    if (!ParseNetworkAddress(address, parsed, problem))
+        return problem;
+    const std::string dir = folder.empty() ? PortsFolder() : folder;
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    const std::string file = dir + "/" + ComPortName(n);
+    // Written beside and renamed over, so the window watching the folder never reads half a line.
+    const std::string temp = file + ".new" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << parsed.Text() << "\n";
+        if (!out.flush())
+            return "cannot write " + temp;
+    }
+    fs::rename(temp, file, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return "cannot make " + file + ": " + ec.message();
+    }
+    return "";
+}
+
+uint32_t AttachFreeAddress(uint32_t first, const std::string& address) {
+    NetworkAddress parsed;
+    std::string problem;
+    if (!ParseNetworkAddress(address, parsed, problem))
+        return 0;
+    std::error_code ec;
+    fs::create_directories(PortsFolder(), ec);
+    const std::string temp = PortsFolder() + "/.address" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::trunc);
+        out << parsed.Text() << "\n";
+        if (!out.flush())
+            return 0;
+    }
+    uint32_t found = 0;
+    for (uint32_t n = first; n <= 256 && found == 0; ++n) {
+        struct stat st {};
+        std::string def = DefaultComPortPath(n);
+        if (!def.empty() && ::stat(def.c_str(), &st) == 0)
+            continue;
+        // link() fails on an existing name, so of two programs at once only one gets n.
+        const std::string file = PortsFolder() + "/" + ComPortName(n);
+        if (::link(temp.c_str(), file.c_str()) == 0)
+            found = n;
+        else if (errno != EEXIST)
+            break;
+    }
+    fs::remove(temp, ec);
+    return found;
 }

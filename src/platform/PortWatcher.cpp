@@ -73,7 +73,9 @@ void PortWatcher::WatchFolder() {
     std::filesystem::create_directories(folder_, ec);
     watch_ = ::inotify_add_watch(
         inotify_, folder_.c_str(),
-        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF);
+        // A network port's address file edited in place is written and closed, not created.
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
+            IN_CLOSE_WRITE);
 }
 
 bool PortWatcher::TakeChanges() {

@@ -1,6 +1,7 @@
 #pragma once
 // Tells when serial ports may have come or gone: kernel device events for ttys (what udev itself
-// listens to) and changes of the ports folder, whose links raise no device events. One file
+// listens to) and changes of the ports folder, whose links and address files raise no device
+// events. One file
 // descriptor to watch (a window gives it to its event loop); no thread of its own.
 
 #include <string>

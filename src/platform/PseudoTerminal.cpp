@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/SerialDevice.h"
+
 PseudoTerminal::PseudoTerminal() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -44,4 +46,12 @@ void PseudoTerminal::HangUp() {
         ::close(master_);
         master_ = -1;
     }
+}
+
+LineSettings PseudoTerminal::PortLine() const {
+    LineSettings line;
+    line.BaudRate = 0;  // a speed without a name stays 0 rather than reading as 9600
+    // Both sides of a pseudo-terminal share one set of settings: the port side's.
+    TerminalLine(slaveKeeper_ >= 0 ? slaveKeeper_ : master_, line);
+    return line;
 }

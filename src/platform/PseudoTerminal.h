@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/LineTransport.h"
+
 class PseudoTerminal {
   public:
     PseudoTerminal();  // throws std::runtime_error when no pty can be had
@@ -17,6 +19,8 @@ class PseudoTerminal {
     int KeeperFd() const { return slaveKeeper_; }
     // Closes the device side: the port side then reads as hung up (EIO).
     void HangUp();
+    // The line as the port side's user last set it: speed, data bits, parity and stop bits.
+    LineSettings PortLine() const;
 
   private:
     int master_ = -1;

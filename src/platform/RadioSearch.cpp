@@ -12,7 +12,9 @@ std::vector<SerialPortInfo> RadioSearchCandidates(const std::vector<SerialPortIn
                                                   bool builtIn) {
     std::vector<SerialPortInfo> candidates;
     for (const auto& p : ports) {
-        if (!p.Present || (p.Kind == SerialPortKind::Uart && !builtIn))
+        // A network port is never scanned: typing at a server's port could reach any device.
+        if (!p.Present || (p.Kind == SerialPortKind::Uart && !builtIn) ||
+            p.Kind == SerialPortKind::Network)
             continue;
         candidates.push_back(p);
     }

@@ -20,7 +20,7 @@ struct RadioSearchStep {
 };
 
 // Ports worth trying: USB and ACM adapters and the ports folder's present links; built-in UARTs
-// only with builtIn, since they exist on most PCs and answer nothing.
+// only with builtIn, since they exist on most PCs and answer nothing. Network ports never.
 std::vector<SerialPortInfo> RadioSearchCandidates(const std::vector<SerialPortInfo>& ports,
                                                   bool builtIn);
 

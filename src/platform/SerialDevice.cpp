@@ -8,12 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <ctime>
+
+#include "platform/FdIo.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct SpeedEntry {
     uint32_t Baud;
@@ -24,32 +22,6 @@ constexpr SpeedEntry kSpeeds[] = {
     {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
     {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
 };
-
-// Waits until the descriptor is ready or the deadline passes. Returns the poll events, 0 on
-// time-out. No deadline (nullptr) waits as long as it takes.
-short WaitReady(int fd, short events, const Clock::time_point* deadline) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        timespec ts{};
-        timespec* tsp = nullptr;
-        if (deadline != nullptr) {
-            auto left = *deadline - Clock::now();
-            if (left <= Clock::duration::zero())
-                return 0;
-            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-            ts.tv_nsec = static_cast<long>(ns % 1000000000);
-            tsp = &ts;
-        }
-        int r = ppoll(&p, 1, tsp, nullptr);
-        if (r > 0)
-            return p.revents;
-        if (r == 0)
-            return 0;
-        if (errno != EINTR)
-            return POLLERR;
-    }
-}
 
 void SetModemLine(int fd, int line, bool on) {
     ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
@@ -116,9 +88,9 @@ void SerialDevice::Close() {
     fd_ = -1;
 }
 
-bool SerialDevice::GetLineSettings(LineSettings& s) const {
+bool TerminalLine(int fd, LineSettings& s) {
     termios t{};
-    if (fd_ < 0 || tcgetattr(fd_, &t) != 0)
+    if (fd < 0 || tcgetattr(fd, &t) != 0)
         return false;
     speed_t code = cfgetospeed(&t);
     for (const auto& e : kSpeeds) {
@@ -148,6 +120,12 @@ bool SerialDevice::GetLineSettings(LineSettings& s) const {
     }
     s.StopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
     s.OutxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    return true;
+}
+
+bool SerialDevice::GetLineSettings(LineSettings& s) const {
+    if (!TerminalLine(fd_, s))
+        return false;
     int lines = 0;
     if (ioctl(fd_, TIOCMGET, &lines) == 0) {
         s.DtrControl = (lines & TIOCM_DTR) ? 1 : 0;
@@ -216,86 +194,36 @@ bool SerialDevice::SetLineSettings(const LineSettings& s) {
     return ok;
 }
 
-long SerialDevice::Read(char* buffer, size_t n) {
+long SerialDevice::ReadNow(char* buffer, size_t n) {
     if (fd_ < 0)
         return -1;
     if (n == 0)
         return 0;
-    const SerialTimeouts t = timeouts_;
-    if (t.IsImmediate()) {
-        ssize_t r = ::read(fd_, buffer, n);
-        if (r > 0)
-            return r;
-        if (r < 0 && (errno == EAGAIN || errno == EINTR))
-            return 0;
-        lastErrno_ = r < 0 ? errno : EIO;
-        return -1;
-    }
-    // Total time-out: C + M x N from the call; with both 0 the read waits for all N bytes.
-    uint64_t totalMs =
-        uint64_t{t.ReadTotalTimeoutConstant} + uint64_t{t.ReadTotalTimeoutMultiplier} * n;
-    bool hasTotal = totalMs > 0;
-    Clock::time_point totalDeadline = Clock::now() + std::chrono::milliseconds(totalMs);
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = ::read(fd_, buffer + got, n - got);
-        if (r > 0) {
-            got += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r == 0 || errno != EAGAIN) {
-            // Hung up or broken: what arrived counts, otherwise the read failed.
-            lastErrno_ = r < 0 ? errno : EIO;
-            return got > 0 ? static_cast<long>(got) : -1;
-        }
-        Clock::time_point deadline = totalDeadline;
-        bool hasDeadline = hasTotal;
-        if (t.ReadIntervalTimeout > 0 && got > 0) {
-            auto gapDeadline = Clock::now() + std::chrono::milliseconds(t.ReadIntervalTimeout);
-            if (!hasDeadline || gapDeadline < deadline)
-                deadline = gapDeadline;
-            hasDeadline = true;
-        }
-        short ev = WaitReady(fd_, POLLIN, hasDeadline ? &deadline : nullptr);
-        if (ev == 0)
-            break;
-        if ((ev & POLLIN) == 0) {
-            lastErrno_ = EIO;
-            return got > 0 ? static_cast<long>(got) : -1;
-        }
-    }
-    return static_cast<long>(got);
+    ssize_t r = ::read(fd_, buffer, n);
+    if (r > 0)
+        return r;
+    if (r < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    // Hung up (a read of 0 on a terminal) or broken.
+    lastErrno_ = r < 0 ? errno : EIO;
+    return -1;
+}
+
+LineReady SerialDevice::WaitReadable(Clock::time_point deadline) {
+    if (fd_ < 0)
+        return {false, true};
+    const short ev =
+        fdio::WaitReady(fd_, POLLIN, deadline == Clock::time_point::max() ? nullptr : &deadline);
+    const LineReady ready{(ev & POLLIN) != 0, (ev & (POLLHUP | POLLERR | POLLNVAL)) != 0};
+    if (ready.Failed && !ready.Input)
+        lastErrno_ = EIO;
+    return ready;
 }
 
 bool SerialDevice::Write(const char* data, size_t n) {
-    if (fd_ < 0)
-        return false;
-    size_t done = 0;
-    // Writes have no time-out of their own; a device that takes nothing at all for this long is
-    // treated as gone, so a stuck line can never hang the program.
-    constexpr auto kStall = std::chrono::seconds(5);
-    while (done < n) {
-        ssize_t r = ::write(fd_, data + done, n - done);
-        if (r > 0) {
-            done += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0 && errno == EAGAIN) {
-            Clock::time_point deadline = Clock::now() + kStall;
-            short ev = WaitReady(fd_, POLLOUT, &deadline);
-            if (ev & POLLOUT)
-                continue;
-            lastErrno_ = ev == 0 ? ETIMEDOUT : EIO;
-            return false;
-        }
-        lastErrno_ = r < 0 ? errno : EIO;
-        return false;
-    }
-    return true;
+    // Writes have no time-out of their own; a device that takes nothing at all for 5 s is
+    // treated as gone.
+    return fdio::WriteAll(fd_, data, n, false, lastErrno_);
 }
 
 bool SerialDevice::Purge(bool output, bool input) {
@@ -305,17 +233,4 @@ bool SerialDevice::Purge(bool output, bool input) {
     if (!output && !input)
         return true;
     return tcflush(fd_, which) == 0;
-}
-
-bool SerialDevice::WaitReadable(int ms) {
-    if (fd_ < 0)
-        return false;
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
-    short ev = WaitReady(fd_, POLLIN, &deadline);
-    if ((ev & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        // A hung-up line is "ready" at once, forever: let the time pass instead of spinning.
-        WaitReady(-1, 0, &deadline);
-        return false;
-    }
-    return (ev & POLLIN) != 0;
 }

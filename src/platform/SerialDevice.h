@@ -1,77 +1,43 @@
 #pragma once
 // A serial device on Linux with the semantics the link was built against: exclusive open that
-// fails when the device is absent, line settings, RTS/DTR, per-call read time-outs of two kinds,
-// complete writes, purge and close.
+// fails when the device is absent, line settings, RTS/DTR, reads that never block, complete
+// writes, purge and close.
 
 #include <cstdint>
 #include <string>
 #include <utility>
 
+#include "platform/LineTransport.h"
 #include "platform/UsbLatency.h"
-
-// Five values in milliseconds, in the order the link's callers give them.
-struct SerialTimeouts {
-    uint32_t ReadIntervalTimeout = 0;
-    uint32_t ReadTotalTimeoutMultiplier = 0;
-    uint32_t ReadTotalTimeoutConstant = 0;
-    uint32_t WriteTotalTimeoutMultiplier = 0;
-    uint32_t WriteTotalTimeoutConstant = 0;
-
-    bool operator==(const SerialTimeouts&) const = default;
-    // Interval = largest 32-bit value, multiplier and constant 0: a read returns at once.
-    bool IsImmediate() const {
-        return ReadIntervalTimeout == UINT32_MAX && ReadTotalTimeoutMultiplier == 0 &&
-               ReadTotalTimeoutConstant == 0;
-    }
-};
-
-struct LineSettings {
-    uint32_t BaudRate = 9600;
-    int DataBits = 8;  // 5..8; 4 (no Linux size) leaves CS8 from raw mode: ask for 8
-    int Parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int StopBits = 0;  // 0 one, 1 one and a half (not on Linux), 2 two
-    bool OutxCtsFlow = false;
-    bool OutxDsrFlow = false;  // not on Linux; kept for the record
-    int DtrControl = 0;        // 0 off, 1 on while open, 2 handshake
-    bool DsrSensitivity = false;
-    int RtsControl = 0;  // 0 off, 1 on while open, 2 handshake, 3 toggle
-};
 
 enum class SerialOpenError { None, NoSuchDevice, PermissionDenied, Busy, Other };
 
-class SerialDevice {
+class SerialDevice : public LineTransport {
   public:
     SerialDevice() = default;
-    ~SerialDevice();
+    ~SerialDevice() override;
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
     // Opens an existing device for reading and writing, exclusively. False when it cannot be
     // had; LastOpenError() and LastErrno() tell why.
     bool Open(const std::string& path);
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0; }
     // Whether what was opened is a terminal device at all.
     bool IsCharacterDevice() const;
-    void Close();
+    void Close() override;
 
-    bool GetLineSettings(LineSettings& settings) const;
+    bool GetLineSettings(LineSettings& settings) const override;
     // Applies the settings in raw mode. A value the driver refuses is left as it was.
-    bool SetLineSettings(const LineSettings& settings);
+    bool SetLineSettings(const LineSettings& settings) override;
 
-    SerialTimeouts GetTimeouts() const { return timeouts_; }
-    void SetTimeouts(const SerialTimeouts& t) { timeouts_ = t; }
-
-    // Up to n bytes under the current time-outs: -1 when the read fails (a hung-up device),
-    // otherwise the count received, possibly 0.
-    long Read(char* buffer, size_t n);
-    // Every byte, or false on a real error (or when the device takes nothing for a long time).
-    bool Write(const char* data, size_t n);
-    bool Purge(bool output, bool input);
-    // Waits up to ms milliseconds for input to arrive (or the device to fail); true when there is.
-    bool WaitReadable(int ms);
+    long ReadNow(char* buffer, size_t n) override;
+    LineReady WaitReadable(Clock::time_point deadline) override;
+    bool Write(const char* data, size_t n) override;
+    bool Purge(bool output, bool input) override;
+    int LastErrno() const override { return lastErrno_; }
 
     SerialOpenError LastOpenError() const { return openError_; }
-    int LastErrno() const { return lastErrno_; }
 
     // What the USB adapter's driver did about low latency at the last open (kept after close).
     const LowLatencyState& Latency() const { return latency_; }
@@ -80,12 +46,15 @@ class SerialDevice {
 
   private:
     int fd_ = -1;
-    SerialTimeouts timeouts_;
     SerialOpenError openError_ = SerialOpenError::None;
     int lastErrno_ = 0;
     SerialFlagsIo flagsIo_ = DriverSerialFlagsIo();
     LowLatencyState latency_;
 };
+
+// The speed, data bits, parity, stop bits and hardware flow control a terminal device's
+// settings say (what a pseudo-terminal's other side was set to, say). False when it has none.
+bool TerminalLine(int fd, LineSettings& settings);
 
 // Sets a speed that has no B-constant (14400, 28800, 31250, 76800) through the kernel's
 // arbitrary-rate interface. False when the driver refuses it.

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/PortArgument.h"
 #include "platform/PortNames.h"
 #include "platform/UserFolders.h"
 
@@ -142,6 +143,15 @@ std::string SerialPortInfo::Description() const {
             text += " (" + Serial + ")";
         return text;
     }
+    if (Kind == SerialPortKind::Network) {
+        NetworkAddress a;
+        std::string problem;
+        if (!ParseNetworkAddress(Device, a, problem))
+            return "network port";
+        const bool v6 = a.Host.find(':') != std::string::npos;
+        return "network port on " + (v6 ? "[" + a.Host + "]" : a.Host) + ":" +
+               std::to_string(a.Port) + (a.Rfc2217 ? " (RFC 2217)" : " (raw TCP)");
+    }
     if (!Present)
         return "absent";
     if (Device.rfind("/dev/pts/", 0) == 0)
@@ -183,8 +193,19 @@ std::vector<SerialPortInfo> ListSerialPorts(const SerialPortRoots& roots) {
         if (n < 1 || n > 256)
             continue;
         std::error_code lec;
-        if (!fs::is_symlink(e.symlink_status(lec)))
+        if (!fs::is_symlink(e.symlink_status(lec))) {
+            const std::string address = ReadAddressFile(e.path().string());
+            if (address.empty())
+                continue;
+            SerialPortInfo info;
+            info.Com = n;
+            info.Kind = SerialPortKind::Network;
+            info.Device = address;
+            info.Link = e.path().string();
+            linkNumbers.push_back(n);
+            ports.push_back(std::move(info));
             continue;
+        }
         const std::string resolved = Canonical(e.path());
         SerialPortInfo info = DescribeDevice(
             roots, resolved.empty() ? fs::read_symlink(e.path(), lec).string() : resolved, byId);

@@ -16,20 +16,23 @@ struct SerialPortRoots {
     std::string PortsFolder() const;
 };
 
-enum class SerialPortKind { Uart, Usb, Acm, Link };
+// Network: a file COMn in the ports folder holding a serial device server's address.
+enum class SerialPortKind { Uart, Usb, Acm, Link, Network };
 
 struct SerialPortInfo {
     uint32_t Com = 0;  // the COM number that reaches it; 0 when none does
     SerialPortKind Kind = SerialPortKind::Uart;
-    std::string Device;   // /dev/ttyUSB0; for a ports-folder link, the device it leads to
-    std::string Link;     // the ports-folder link COMn, for a link
+    std::string Device;   // /dev/ttyUSB0; for a ports-folder link, the device it leads to; for a
+                          // network port, its address (tcp://HOST:PORT, rfc2217://HOST:PORT)
+    std::string Link;     // the ports-folder link (or address file) COMn
     std::string ById;     // /dev/serial/by-id/... when udev made one
     bool Present = true;  // false for a link whose device is gone
     // USB devices only.
     std::string Vendor, Product, Serial, Driver, VendorId, ProductId;
     int UartType = 0;  // ttyS only: the kernel's UART type (4 = 16550A)
 
-    // "FTDI FT232R USB UART (A1B2C3)", "built-in UART 16550A", "pseudo-terminal".
+    // "FTDI FT232R USB UART (A1B2C3)", "built-in UART 16550A", "pseudo-terminal", "network port
+    // on pump-station:4001 (RFC 2217)".
     std::string Description() const;
     bool IsUsb() const { return !VendorId.empty(); }
 };
@@ -38,9 +41,9 @@ struct SerialPortInfo {
 // any other name or an index past 31.
 uint32_t DefaultComNumber(const std::string& deviceName);
 
-// Every present ttyS with a UART behind it (type 0 is a placeholder), ttyUSB and ttyACM, and every
-// link in the ports folder (also those whose device is gone), ordered by COM number. A device that
-// a link reaches is listed once, under the link.
+// Every present ttyS with a UART behind it (type 0 is a placeholder), ttyUSB and ttyACM, every
+// link in the ports folder (also those whose device is gone) and every address file there,
+// ordered by COM number. A device that a link reaches is listed once, under the link.
 std::vector<SerialPortInfo> ListSerialPorts(const SerialPortRoots& roots = {});
 
 // What one device (a path such as /dev/ttyUSB0 or a link to it) is; Com stays 0.

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "cli/Json.h"
-#include "cli/PortArgument.h"
 #include "cli/RecordFields.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
@@ -163,25 +162,6 @@ TEST(Json, ReadsRecordsAndRefusesHostileText) {
         EXPECT_FALSE(ParseJson(bad, problem)) << bad.substr(0, 20);
         EXPECT_FALSE(problem.empty());
     }
-}
-
-TEST(PortArgument, OneRuleForNumbersNamesAndAuto) {
-    for (const auto& [text, number] : std::vector<std::pair<std::string, uint32_t>>{
-             {"7", 7}, {" COM7 ", 7}, {"com 256", 256}, {"1", 1}}) {
-        PortArgument p;
-        std::string problem;
-        ASSERT_TRUE(ParsePortArgument(text, p, problem)) << text;
-        EXPECT_EQ(p.Number, number) << text;
-    }
-    for (const char* bad : {"0", "257", "COM", "7a", "-3", "/dev/ttyS0", ""}) {
-        PortArgument p;
-        std::string problem;
-        EXPECT_FALSE(ParsePortArgument(bad, p, problem)) << bad;
-    }
-    PortArgument p;
-    std::string problem;
-    ASSERT_TRUE(ParsePortArgument("AUTO-all", p, problem));
-    EXPECT_EQ(p.Auto, "auto-all");
 }
 
 }  // namespace
