@@ -196,12 +196,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (options.Port > 0) {
-        mainForm.ComboBox_PortNumber->setCurrentIndex(options.Port - 1);
-        mainForm.ApplyPortSelection();
-    }
+    // A port given is chosen, as in the list, and so connected to; --connect ticks Connect on
+    // the port the window remembers.
+    if (options.Port > 0)
+        mainForm.ChoosePort(options.Port);
     if (options.Connect)
-        mainForm.CheckBox_Connect->setChecked(true);
+        mainForm.SetConnect(true);
 
     // Signals reach the window through its event loop; one that arrives during an exchange waits
     // for its end, which queues the delivery again.
