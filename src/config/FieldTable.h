@@ -135,12 +135,14 @@ inline constexpr RadioFieldInfo kFields[] = {
 // The fields the configuration file keeps as numbers: the table up to RV.
 inline constexpr size_t kFileFields = 26;
 
-constexpr const RadioFieldInfo* Find(std::string_view code) {
-    for (const RadioFieldInfo& f : kFields) {
-        if (f.Code == code)
-            return &f;
+// An index, not a pointer: GCC's undefined-behaviour checks make a pointer comparison in a
+// constant expression non-constant.
+constexpr size_t Find(std::string_view code) {
+    for (size_t i = 0; i < std::size(kFields); ++i) {
+        if (kFields[i].Code == code)
+            return i;
     }
-    return nullptr;
+    return std::size(kFields);
 }
 
 }  // namespace field_table
@@ -153,12 +155,12 @@ inline std::span<const RadioFieldInfo> RadioFieldTable() {
 const RadioFieldInfo* FindRadioField(std::string_view code);
 // By exact code, for tables built at compile time.
 constexpr int FieldDigits(std::string_view code) {
-    const RadioFieldInfo* f = field_table::Find(code);
-    return f != nullptr ? f->Digits : 0;
+    const size_t i = field_table::Find(code);
+    return i < std::size(field_table::kFields) ? field_table::kFields[i].Digits : 0;
 }
 constexpr std::string_view FieldUnit(std::string_view code) {
-    const RadioFieldInfo* f = field_table::Find(code);
-    return f != nullptr ? f->Unit : std::string_view();
+    const size_t i = field_table::Find(code);
+    return i < std::size(field_table::kFields) ? field_table::kFields[i].Unit : std::string_view();
 }
 // How the window labels a field, also in messages: "TX Frequency", "PTT Timeout"; the code
 // itself for a code it does not know.
