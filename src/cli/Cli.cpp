@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "cli/CliCommands.h"
-#include "config/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
+#include "config/FieldTable.h"
 #include "config/RadioSettings.h"
 #include "config/Version.h"
 #include "platform/PortArgument.h"
@@ -280,9 +280,7 @@ void PrintCommandHelp(std::ostream& out, const CliCommand& c) {
             std::string name(s.Name);
             std::string unit(s.Unit.empty() ? "-" : s.Unit);
             std::string code(s.Code.empty() ? "-" : s.Code);
-            // Columns count characters: "°C" is three bytes but two columns.
-            const size_t unitWidth = static_cast<size_t>(std::count_if(
-                unit.begin(), unit.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+            const size_t unitWidth = TerminalColumns(unit);
             out << "  " << name << std::string(name.size() < 25 ? 25 - name.size() : 1, ' ') << unit
                 << std::string(unitWidth < 5 ? 5 - unitWidth : 1, ' ') << code
                 << std::string(5 - code.size(), ' ') << s.Meaning
@@ -358,8 +356,11 @@ int GlobalOption(const std::string& arg, std::span<const std::string> args, size
     }
     if (name == "--port") {
         std::string problem;
-        if (!ParsePortArgument(value, ctx.Port, problem))
+        if (!ParsePortArgument(value, ctx.Port, problem)) {
+            if (StartsWith(TrimView(value), "/"))
+                problem += "; for a device, use --device " + std::string(TrimView(value));
             return GlobalUsageError(ctx.IO, problem);
+        }
     } else if (name == "--device") {
         if (value.empty())
             return GlobalUsageError(ctx.IO, "--device needs a path");
@@ -466,8 +467,11 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     if ((ctx.Port.Number || !ctx.Port.Auto.empty() || !ctx.Port.Address.empty()) &&
         !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
+    // These never reach a radio: the port options are not theirs to act on.
+    const bool portless =
+        command->Name == "ports" || command->Name == "simulate" || command->Name == "history";
     // The search identifies radios; a modem in AT mode answers it with "OK", not a prompt.
-    if (!ctx.Port.Auto.empty() && ctx.Modem)
+    if (!ctx.Port.Auto.empty() && ctx.Modem && !portless)
         return GlobalUsageError(io, "--port auto finds plain radios only; give the modem's port");
     ctx.ComPort = ctx.Port.Number;
     TrafficLog log;
@@ -478,7 +482,6 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         ctx.Log = &log;
     }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
-    const bool portless = command->Name == "ports" || command->Name == "simulate";
     int status = kExitOk;
     if (!portless && !ctx.Port.Auto.empty())
         status = FindRadioPort(ctx, ctx.Port.Auto == "auto-all");

@@ -120,11 +120,11 @@ TEST_F(CliTest, WatchReadsOnlyRssiAndTemperatureHoldingThePort) {
     std::istringstream lines(r.Out);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, "time,rssi,temperature_c");
+    EXPECT_EQ(line, "time,rssi,temperature-c\r");
     int readings = 0;
     while (std::getline(lines, line)) {
         ++readings;
-        EXPECT_NE(line.find(",42,25"), std::string::npos) << line;
+        EXPECT_TRUE(line.ends_with(",42,25\r")) << line;
     }
     EXPECT_EQ(readings, 20);
     int rr = 0, rt = 0;
