@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "CliFixture.h"
+#include "TimeZone.h"
 #include "common/TimeText.h"
 #include "history/ChangeHistory.h"
 
@@ -73,32 +74,10 @@ TEST_F(CliTest, EveryChangeIsRecordedOnceWithTheValueItReplaced) {
     EXPECT_EQ(RunPlain({"history", "--since", "yesterday"}).Status, 2);
 }
 
-// The time zone of this process and of the programs it starts, for a test's length.
-class TimeZone {
-  public:
-    explicit TimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (old_)
-            setenv("TZ", old_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
-
 // Times are kept in UTC; a row written before that, in local time without a zone, is read as
 // local time. --since takes a zone, or means local time. The CSV is a spreadsheet's, and safe.
 TEST_F(CliTest, HistoryTimesAreUtcAndItsCsvIsSafeInASpreadsheet) {
-    // Central Europe, written out so that no zone database is needed.
-    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
+    TimeZone cet(kCentralEurope);
     StartRadio();
     {
         ChangeHistory history(dir_.Path() + "/data/KorvaTech/CFG_RM7UX_Radio/history.sqlite");

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "TimeZone.h"
 #include "common/Csv.h"
 #include "common/TimeText.h"
 
@@ -32,10 +31,7 @@ TEST(Csv, CellsThatWouldRunAsFormulasAreText) {
 }
 
 TEST(TimeText, ReadsIsoTimesWithAndWithoutAZone) {
-    const char* old = std::getenv("TZ");
-    const std::string zone = old != nullptr ? old : "";
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    tzset();
+    TimeZone cet(kCentralEurope);
     const std::time_t winterNine = 1768467600;  // 2026-01-15T09:00:00Z
     const std::pair<std::string, std::optional<std::time_t>> times[] = {
         {"2026-01-15T09:00:00Z", winterNine},
@@ -61,11 +57,6 @@ TEST(TimeText, ReadsIsoTimesWithAndWithoutAZone) {
     EXPECT_EQ(UtcTimeText(winterNine), "2026-01-15T09:00:00Z");
     EXPECT_EQ(LocalTimeText(winterNine), "2026-01-15T10:00:00+01:00");
     EXPECT_EQ(LocalTimeText(1782907200, ' '), "2026-07-01 14:00:00+02:00");
-    if (old != nullptr)
-        setenv("TZ", zone.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "TimeZone.h"
 #include "WindowFixture.h"
 #include "history/ChangeHistory.h"
 #include "widgets/AlignmentView.h"
@@ -86,10 +87,7 @@ class tst_History : public QObject, public WindowFixture {
     // kept in UTC (local time without a zone) among them; its export is the command line's
     // CSV, which a spreadsheet cannot run as a formula.
     void historyViewShowsLocalTimeAndExportsSafeCsv() {
-        const char* oldZone = std::getenv("TZ");
-        const std::string zone = oldZone != nullptr ? oldZone : "";
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
+        TimeZone cet(kCentralEurope);
         {
             ChangeHistory history(dir_->Path() + "/data/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
             HistoryEntry old;
@@ -124,11 +122,6 @@ class tst_History : public QObject, public WindowFixture {
                     "2026-01-15T09:00:00Z,12345678,,cutout-temperature,,,65,-40,,,,,"
                     "\"'=HYPERLINK(\"\"http://x\"\")\"\r\n"));
         view->close();
-        if (oldZone != nullptr)
-            setenv("TZ", zone.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
     }
 
     // Open, the view follows the changes the window goes on making, newest at the top; at the
