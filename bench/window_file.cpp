@@ -99,9 +99,8 @@ int main(int argc, char** argv) {
         TMainForm f;
         f.ComboBox_PortNumber->setCurrentIndex(static_cast<int>(radio.ComPort()) - 1);
         f.ApplyPortSelection();
-        // What the refresh would have found.
-        f.RadioModel = 1;
-        f.SerialNumber = 12345678;
+        // The radio read in full, as the refresh reads it.
+        f.RM7UXLoadradioData();
 
         std::vector<Figure> save, program, read, write, reset, check, flush;
         for (int i = 0; i < runs; ++i) {

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             form.ForgetRadio();
             Measure(radio, full, [&] { form.RM7UXLoadradioData(); });
-            failures += form.SerialNumber != 12345678;
+            failures += form.SerialNumber() != 12345678;
             Measure(radio, known, [&] { form.RM7UXLoadradioData(); });
         }
         Print("refresh of a known radio", known);

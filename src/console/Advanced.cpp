@@ -77,12 +77,11 @@ TForm_Password::TForm_Password(TMainForm* mainForm) : QDialog(mainForm), mainFor
 void TForm_Password::Button_OKClick() {
     const QString text = Edit_Password->text();
     if (text == kPassword || text == kPasswordAll) {
-        mainForm_->AdvancedMode = true;
-        mainForm_->AdvancedAll = text == kPasswordAll;
+        mainForm_->SetAdvancedMode(true, text == kPasswordAll);
         accept();
         return;
     }
-    mainForm_->AdvancedAll = false;
+    mainForm_->SetAdvancedMode(mainForm_->AdvancedMode(), false);
     ShowInformationBox("Incorrect Password");
 }
 
@@ -91,8 +90,8 @@ void TForm_Password::Button_CancelClick() {
 }
 
 void TMainForm::Button_AdvancedClick() {
-    if (AdvancedMode) {
-        AdvancedMode = false;
+    if (state_.AdvancedMode) {
+        state_.AdvancedMode = false;
     } else if (Form_Password != nullptr) {
         Form_Password->exec();
     }
@@ -100,16 +99,8 @@ void TMainForm::Button_AdvancedClick() {
 }
 
 void TMainForm::DisplayAdvancedModeState() {
-    if (AdvancedMode) {
-        Panel_Advanced->show();
-        Button_Advanced->setText("Normal");
-        BitBtn_SaveConfig->setVisible(AdvancedAll);
-        BitBtn_WriteConfig->setVisible(AdvancedAll);
-    } else {
-        Panel_Advanced->hide();
-        Button_Advanced->setText("Advanced");
-    }
-    FitClientHeight();
+    Redraw(Panel_Advanced);
+    Draw();
 }
 
 void TMainForm::PowerButton_M82KDModemBeforeClick(TPowerButton* Sender, bool& CancelAction) {
@@ -124,11 +115,14 @@ void TMainForm::PowerButton_M82KDModemBeforeClick(TPowerButton* Sender, bool& Ca
     } restore{this};
     setEnabled(false);
     Timer_ReadRadio->stop();
-    CancelAction = false;
+    // The button goes down or up, whatever the modem answered, as Draw shows it.
+    CancelAction = true;
     if (Sender != nullptr && Sender->ButtonDown()) {
         bool configLoaded = false;
         ExitModemConfigMode(configLoaded);
-    } else if (SerialNumber == -1) {
+    } else if (SerialNumber() == -1) {
         EnterModemConfigMode(kModemPassword);
     }
+    state_.ModemDown = Sender != nullptr && !Sender->ButtonDown();
+    Draw();
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -112,4 +113,18 @@ QColor WindowColour::Readable(const QColor& colour, const QColor& background) {
 
 QColor WindowColour::System(QPalette::ColorRole role) {
     return QApplication::palette().color(role);
+}
+
+TChoiceList::TChoiceList(QWidget* parent) : QComboBox(parent) {
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (closing_)
+            emit Chosen(index);
+    });
+}
+
+void TChoiceList::hidePopup() {
+    // An item picked in the open list closes it and is then activated, in one go.
+    closing_ = true;
+    QComboBox::hidePopup();
+    QTimer::singleShot(0, this, [this] { closing_ = false; });
 }

@@ -3,6 +3,7 @@
 // radio group whose item index, set from code, raises its click like a click on an item.
 
 #include <QColor>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QStringList>
 #include <QTimer>
@@ -47,6 +48,22 @@ class TRadioGroup : public QGroupBox {
     bool settingButtons_ = false;
 };
 
+// A drop-down list whose choices are the operator's: Chosen comes only when an item is picked
+// from the open list (a click, or Enter there). Up, Down or the wheel on the closed list only
+// move the shown item, as Qt's activated would take them for a choice.
+class TChoiceList : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit TChoiceList(QWidget* parent = nullptr);
+    void hidePopup() override;
+
+  signals:
+    void Chosen(int index);
+
+  private:
+    bool closing_ = false;
+};
+
 // The window's colours, named as the original's: texts, lamps and the unsaved-changes mark.
 namespace WindowColour {
 inline const QColor Red(0xFF, 0x00, 0x00);
@@ -73,16 +90,17 @@ void SetTextColour(QWidget* widget, QPalette::ColorRole role, const QColor& colo
 void SetTag(QObject* control, int tag);
 int Tag(const QObject* control);
 
-// Sets the window's Updating flag for a scope, cleared again however the scope is left.
+// Sets the window's Updating flag for a scope; as it was again however the scope is left.
 class UpdatingScope {
   public:
-    explicit UpdatingScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~UpdatingScope() { flag_ = false; }
+    explicit UpdatingScope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+    ~UpdatingScope() { flag_ = was_; }
     UpdatingScope(const UpdatingScope&) = delete;
     UpdatingScope& operator=(const UpdatingScope&) = delete;
 
   private:
     bool& flag_;
+    bool was_;
 };
 
 // Holds the periodic refresh for a scope: a refresh runs inside any box an exchange shows, and

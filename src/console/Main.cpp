@@ -3,6 +3,7 @@
 
 #include "console/Main.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <iostream>
+#include <type_traits>
 
 #include "common/UserDialogs.h"
 #include "config/INIunit.h"
@@ -57,9 +59,12 @@ using namespace WindowColour;
 // A handler for a signal: an error escaping it is shown, not left to end the program.
 template <typename F>
 auto Guarded(TMainForm* form, F handler) {
-    return [form, handler]() {
+    return [form, handler](auto... args) {
         try {
-            handler();
+            if constexpr (std::is_invocable_v<F, decltype(args)...>)
+                handler(args...);
+            else
+                handler();
         } catch (const std::exception& e) {
             form->ShowException(e);
         }
@@ -169,8 +174,9 @@ void TMainForm::ConnectHandlers() {
     // Head and link row.
     connect(Button_Help, &QPushButton::clicked, this,
             Guarded(this, [this] { Button_HelpClick(); }));
-    connect(ComboBox_PortNumber, &QComboBox::activated, this,
-            Guarded(this, [this] { ComboBox_PortNumberChange(); }));
+    // A port picked from the open list is a choice; Up and Down on the closed list only browse.
+    connect(ComboBox_PortNumber, &TChoiceList::Chosen, this,
+            Guarded(this, [this](int index) { ChoosePort(index + 1); }));
     // The original box ran its click handler also when checked from code.
     connect(CheckBox_Connect, &QCheckBox::toggled, this,
             Guarded(this, [this] { CheckBox_ConnectClick(); }));
@@ -211,7 +217,7 @@ void TMainForm::ConnectHandlers() {
                 Guarded(this, [this, b] { RadioButton_FSxxxxClick(b); })();
         });
     }
-    connect(ComboBox_FreqBand, &QComboBox::activated, this,
+    connect(ComboBox_FreqBand, &TChoiceList::Chosen, this,
             Guarded(this, [this] { ComboBox_FreqBandChange(); }));
 
     // Adjustments.
@@ -250,7 +256,7 @@ void TMainForm::ConnectHandlers() {
     for (QObject* o : std::initializer_list<QObject*>{
              Edit_TXFreq, Edit_RXFreq, Edit_PTTTimeout, Edit_CutoutTemp, ScrollBar_Deviation,
              ScrollBar_ModBalance, ScrollBar_RfOffset, RadioButton_FS6250, RadioButton_FS5000,
-             GroupBox_FrequencyStep})
+             GroupBox_FrequencyStep, ComboBox_PortNumber, ComboBox_FreqBand})
         o->installEventFilter(this);
     // A wheel turned while the pointer passes over these would write to the radio or change
     // the port: they take it only with the focus, when the operator chose them.
@@ -300,11 +306,18 @@ bool TMainForm::FilterControlEvent(QObject* watched, QEvent* event) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
                 break;
+            // Left without a choice: the list shows the port applied, the radio's plan.
+            if (watched == ComboBox_PortNumber || watched == ComboBox_FreqBand) {
+                Redraw(watched);
+                Redraw(ComboBox_FreqBand->view());
+                Draw();
+                break;
+            }
             if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && !w->isEnabled()) {
                 // What was typed and not sent goes: the box shows the value it had again, not
                 // one the radio never got.
-                if (isEdit && watched == EnteredControl && TEditChangesMade(watched))
-                    static_cast<QLineEdit*>(watched)->setText(EnteredText);
+                if (isEdit && watched == state_.EnteredControl && TEditChangesMade(watched))
+                    static_cast<QLineEdit*>(watched)->setText(state_.EnteredText);
                 break;
             }
             if (watched == Edit_TXFreq)
@@ -382,7 +395,7 @@ void TMainForm::FormCreate() {
     RegisterRM7UXComms(
         &RM7UXport, [this](uint8_t code) { RM7UXDisplayCommsError(code); },
         [this] { return RM7UXComsState(); });
-    EnteredControl = nullptr;
+    state_.EnteredControl = nullptr;
     SetupApplicationHelp(this);
     RM7UXport.SetTimeouts(0, 100, 200, 0, 0);
     ForgetRadio();
@@ -391,18 +404,13 @@ void TMainForm::FormCreate() {
     Button_Help->setEnabled(true);
     Button_Help->setVisible(true);
 
-    TransmitterOn = 0;
-    Updating = true;
-    ChangesMade = false;
-    AdvancedMode = false;
-    AdvancedAll = false;
-    Panel_Advanced->hide();
-    Button_Advanced->setText("Advanced");
-    FitClientHeight();
-    Updating = false;
+    picture_.Transmitting = false;
+    picture_.Unsaved = false;
+    state_.AdvancedMode = false;
+    state_.AdvancedAll = false;
 
     Label_VersionNO->setText("V " + QString::fromStdString(GetVersionText()));
-    CommsState = 0;
+    state_.CommsState = 0;
     LoadSettings();
     // A settings file too large to read keeps the defaults, and the technician is told once the
     // window is up.
@@ -413,18 +421,17 @@ void TMainForm::FormCreate() {
     Timer_ReadRadio->setInterval(ProgramSettings.TimerInterval);
     const bool hide = ProgramSettings.ConnectHide;
     CheckBox_Connect->setVisible(!hide);
-    CheckBox_Connect->setChecked(hide);
-    if (CheckBox_Connect->isChecked())
-        Timer_ReadRadio->start();
-    else
-        Timer_ReadRadio->stop();
-    CutoutTempMinimum = ProgramSettings.MinCutoutTemp;
-    Label_RxFreq->clear();
-    Label_TxFreq->clear();
-    ConsoleEnabled = true;
-    EnableConsoleControls(false);
+    state_.CutoutTempMinimum = ProgramSettings.MinCutoutTemp;
     FlashRecord = std::make_unique<TRM7UXFlashRecordClass>();
     SetupHistory();
+    // The caption stays as designed (red, not bold) until the first change of the mark.
+    drawn_[Button_WriteRadioSettings] = false;
+    Draw();
+    // A hidden box means the window connects by itself.
+    if (hide) {
+        state_.Connect = true;
+        CheckBox_ConnectClick();
+    }
 }
 
 void TMainForm::FormShow() {
@@ -446,13 +453,13 @@ void TMainForm::showEvent(QShowEvent* event) {
 bool TMainForm::FormClose() {
     Timer_ReadRadio->stop();
     std::string prompt;
-    if (TransmitterOn == 1) {
+    if (TransmitterOn() == 1) {
         prompt = "Exiting while transmitter is ON may cause loss of PTT time out Value\r\n";
         prompt += "\r\n";
-        if (ChangesMade)
+        if (ChangesMade())
             prompt += std::string("Changes have not been saved to flash!") + "\r\n\r\n";
         prompt += "Press OK to exit.";
-    } else if (ChangesMade) {
+    } else if (ChangesMade()) {
         prompt = "Changes have not been Saved to Flash.\r\n\r\nPress OK to exit without saving.";
     }
     if (!prompt.empty() && ShowWarningBox(prompt, MsgButtons::OKCancel) != MsgResult::OK) {
@@ -487,6 +494,7 @@ void TMainForm::FillPortList() {
 
 void TMainForm::ApplyPortSelection() {
     const int number = ComboBox_PortNumber->currentIndex() + 1;
+    state_.Port = number;
     // A device server held for the port before serves nobody else while it is held.
     if (RM7UXport.CommPort != static_cast<uint32_t>(number) && !RM7UXport.IsOpen())
         RM7UXport.Release();
@@ -499,14 +507,36 @@ void TMainForm::ApplyPortSelection() {
 
 void TMainForm::ComboBox_PortNumberChange() {
     ApplyPortSelection();
-    if (CheckBox_Connect->isChecked())
+    if (state_.Connect)
         RefuseHeldPort();
 }
 
-void TMainForm::CheckBox_ConnectClick() {
-    if (CheckBox_Connect->isChecked() && RefuseHeldPort())
+void TMainForm::ChoosePort(int number) {
+    if (number < 1 || number > kNumberOfPorts)
         return;
-    const bool on = CheckBox_Connect->isChecked();
+    const bool another = number != static_cast<int>(RM7UXport.CommPort);
+    state_.Port = number;
+    Redraw(ComboBox_PortNumber);
+    Draw();
+    ComboBox_PortNumberChange();
+    // Another port, another radio: read afresh, as Connect reads one.
+    if (another)
+        ForgetRadio();
+    if (!state_.Connect) {
+        state_.Connect = true;
+        Draw();
+        CheckBox_ConnectClick();
+    }
+}
+
+void TMainForm::CheckBox_ConnectClick() {
+    // The box itself when the operator clicked it; the state when the window ticked it.
+    if (sender() == CheckBox_Connect)
+        state_.Connect = CheckBox_Connect->isChecked();
+    Redraw(CheckBox_Connect);
+    if (state_.Connect && RefuseHeldPort())
+        return;
+    const bool on = state_.Connect;
     // A device server's connection is held while connected, so a refresh does not connect and
     // negotiate anew every tick; unticking frees the server for other clients.
     RM7UXport.HoldConnection = on;
@@ -515,12 +545,11 @@ void TMainForm::CheckBox_ConnectClick() {
     if (!on) {
         RM7UXDisplayCommsErrorClear();
         ForgetRadio();
+        // Disconnected: nothing of the radio is shown any more.
+        picture_.Forget();
         // No longer "connection held".
-        if (PortList != nullptr) {
-            const QString text = PortList->DeviceText(RM7UXport.CommPort);
-            Label_ComportState->setToolTip(text);
-            Shape_ComportState->setToolTip(text);
-        }
+        if (PortList != nullptr)
+            state_.LampTip = PortList->DeviceText(RM7UXport.CommPort);
     }
     if (on)
         Timer_ReadRadio->start();
@@ -529,141 +558,82 @@ void TMainForm::CheckBox_ConnectClick() {
     Panel_Normal->setEnabled(on);
     Panel_Advanced->setEnabled(on);
     PowerButton_M82KDModem->setEnabled(on);
+    Draw();
 }
 
 void TMainForm::Timer_ReadRadioTimer() {
-    if (CheckBox_Connect->isChecked())
+    if (state_.Connect)
         RM7UXLoadradioData();
 }
 
-void TMainForm::ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp) {
-    Label_ComportState->setText(text);
-    SetTextColour(Label_ComportState, QPalette::WindowText, textColour);
-    Shape_ComportState->SetBrushColor(lamp);
-    // Shown now, not after the exchange that is blocking the thread.
-    Shape_ComportState->repaint();
-    Label_ComportState->repaint();
-    if (OnCommsStateText)
-        OnCommsStateText(text);
-}
-
 void TMainForm::RM7UXDisplayCommsError(uint8_t code) {
-    const QString text = QString::fromStdString(CommsStateText(code));
-    switch (code) {
-        case csPortNotAvailable: {
-            ShowCommsState(text, Red, Red);
-            // The lamp keeps its short text; why the port cannot be had is one hover away. The
-            // reason looks through other processes' files, so it is worked out again only when
-            // the failure differs from the last one, not on every tick.
-            const PortFailure failure{RM7UXport.CommPort, RM7UXport.LastOpenPath(),
-                                      RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno(),
-                                      RM7UXport.LastOpenProblem()};
-            if (!(failure == lastPortFailure_) || Label_ComportState->toolTip().isEmpty()) {
-                lastPortFailure_ = failure;
-                // A device server says what kept it: the name, the connect, the server.
-                const QString why = QString::fromStdString(
-                    !failure.Problem.empty()
-                        ? ComPortName(failure.Port) + ": " + failure.Problem
-                        : DescribePortOpenFailure(ComPortName(failure.Port), failure.Path,
-                                                  failure.Error, failure.Errno));
-                Label_ComportState->setToolTip(why);
-                Shape_ComportState->setToolTip(why);
-            }
-            EnableConsoleControls(false);
-            break;
-        }
-        case csNoConnection:
-        case csTimeOut:
-        case csInvalidDevice:
-            ShowCommsState(text, Red, Maroon);
-            EnableConsoleControls(false);
-            break;
-        case csPortOpen:
-            ShowCommsState(text, Olive, Yellow);
-            break;
-        case csConnected:
-            ShowCommsState(text, Green, Lime);
-            EnableConsoleControls(true);
-            break;
-        default:  // idle and unknown codes leave the display as it is
-            break;
+    if (code >= csPortNotAvailable && code <= csConnected) {
+        state_.Lamp = code;
+        if (code != csPortOpen)
+            state_.LinkUp = code == csConnected;
+        state_.LampTip = PortTooltip(code);
+        if (OnCommsStateText)
+            OnCommsStateText(QString::fromStdString(CommsStateText(code)));
     }
-    ShowPortTooltip(code);
-    CommsState = code;
+    state_.CommsState = code;
+    Draw();
 }
 
 void TMainForm::RM7UXDisplayCommsErrorClear() {
-    ShowCommsState("Inactive", System(QPalette::WindowText), System(QPalette::Window));
-    EnableConsoleControls(false);
+    state_.Lamp.reset();
+    state_.LinkUp = false;
+    if (OnCommsStateText)
+        OnCommsStateText("Inactive");
+    Draw();
 }
 
 uint8_t TMainForm::RM7UXComsState() const {
-    return CommsState;
+    return state_.CommsState;
 }
 
 void TMainForm::EnableConsoleControls(bool on) {
-    if (on == ConsoleEnabled)
-        return;
-    // Recorded first so that a failing step leaves the state requested.
-    ConsoleEnabled = on;
-    // Disabling the focused control passes the focus on to the next, and so on down the panel:
-    // none of that is the operator entering a control.
-    UpdatingScope passingFocus(disablingConsole_);
-    for (QWidget* parent :
-         {static_cast<QWidget*>(Panel_Normal), static_cast<QWidget*>(Panel_Advanced),
-          static_cast<QWidget*>(GroupBox_FrequencyStep)}) {
-        for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            child->setEnabled(on);
-    }
-    PowerButton_TxOn->setEnabled(on);
-    // The alignment view reads a radio: there is none to read until one has answered.
-    if (Button_Alignment != nullptr)
-        Button_Alignment->setEnabled(on);
-    if (on) {
-        // These two follow the radio, not the connection: the 5 kHz step only for an RM7UX, the
-        // plan selector only when the last band read has plans.
-        EnableFiveKHzStep();
-        ComboBox_FreqBand->setEnabled(ComboBox_FreqBand->count() > 0 && PlanStart() >= 0);
-    }
+    state_.LinkUp = on;
+    Draw();
 }
 
 void TMainForm::ForgetRadio() {
-    SerialNumber = -1;
-    LastBandCode = -1;
-    LastUnreadable = {};
-    // The limits' texts decode by the radio's model and step: another radio may give the same
-    // texts for other limits.
-    RxLowHex.clear();
-    RxHighHex.clear();
-    TxLowHex.clear();
-    TxHighHex.clear();
+    // Read in full again when it next answers; its values stay until another radio answers.
+    picture_.ReadInFull = false;
+    state_.LastUnreadable = {};
 }
 
 void TMainForm::SetChangesMadeState(bool value) {
-    ChangesMade = value;
-    QFont f = Button_WriteRadioSettings->font();
-    f.setBold(value);
-    Button_WriteRadioSettings->setFont(f);
-    SetTextColour(Button_WriteRadioSettings, QPalette::ButtonText,
-                  value ? Red : System(QPalette::ButtonText));
+    picture_.Unsaved = value;
+    if (value)
+        picture_.UnsavedSerial = picture_.Serial;
+    Draw();
+}
+
+void TMainForm::SetAdvancedMode(bool on, bool all) {
+    state_.AdvancedMode = on;
+    state_.AdvancedAll = all;
+    Draw();
 }
 
 void TMainForm::ShowTransmitterOn(bool on) {
-    TransmitterOn = on ? 1 : 0;
-    PowerButton_TxOn->SetButtonDown(on);
-    SetTextColour(PowerButton_TxOn, QPalette::WindowText, on ? Red : System(QPalette::WindowText));
+    picture_.Transmitting = on;
+    if (!on)
+        picture_.OperatorPTT = -1;
+    Draw();
 }
 
 bool TMainForm::RefusedWhileTransmitting(const std::string& process) {
-    if (TransmitterOn == 0)
+    if (TransmitterOn() == 0)
         return false;
     ShowPlainBox("The Transmitter must be turned OFF during the " + process);
     return true;
 }
 
 bool TMainForm::SameRadioOnCable(int64_t StartSerial) {
-    // A window that has not read a radio in full has no number to compare with.
-    if (StartSerial == -1 || ReadSerialNumber() == StartSerial)
+    // Only a radio the window has read in full is written to.
+    if (StartSerial == -1 || !picture_.ReadInFull || picture_.Serial != StartSerial)
+        return false;
+    if (ReadSerialNumber() == StartSerial)
         return true;
     // Closed before the box: refreshes run while it is open.
     CloseRadioPort();
@@ -676,16 +646,16 @@ PortClose::~PortClose() {
 }
 
 void TMainForm::Edit_Enter(QObject* Sender) {
-    EnteredControl = qobject_cast<QWidget*>(Sender);
+    state_.EnteredControl = qobject_cast<QWidget*>(Sender);
     const auto* edit = qobject_cast<const QLineEdit*>(Sender);
-    EnteredText = edit != nullptr ? edit->text() : QString();
+    state_.EnteredText = edit != nullptr ? edit->text() : QString();
 }
 
 bool TMainForm::TEditChangesMade(QObject* Sender) const {
-    if (Sender != EnteredControl)
+    if (Sender != state_.EnteredControl)
         return true;
     const auto* edit = qobject_cast<const QLineEdit*>(Sender);
-    return edit != nullptr && edit->text() != EnteredText;
+    return edit != nullptr && edit->text() != state_.EnteredText;
 }
 
 void TMainForm::Button_HelpClick() {

@@ -5,6 +5,7 @@
 //
 // The operations are spread over several files, one per job, each section below names its file:
 //   Main.cpp            construction, port choice, Connect, comms-state display, closing
+//   MainDraw.cpp        the one place that puts the window's state into its controls
 //   MainRead.cpp        the periodic refresh and the full read of a radio
 //   MainFrequency.cpp   frequency entry, step, band limits and country plans
 //   MainAdjust.cpp      live adjustments, transmitter switch, save to flash, balloon hints
@@ -13,11 +14,14 @@
 
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -25,6 +29,7 @@
 #include "history/HistoryEntries.h"
 #include "link/VVCOMM2.h"
 #include "operations/RadioOperations.h"
+#include "operations/RadioPicture.h"
 
 class QAction;
 class QCheckBox;
@@ -74,7 +79,7 @@ class TMainForm : public QWidget {
     QLabel* Label_VersionNO;
     QPushButton* Button_Help;
     QLabel* Label41;
-    QComboBox* ComboBox_PortNumber;
+    TChoiceList* ComboBox_PortNumber;
     QCheckBox* CheckBox_Connect;
     TShape* Shape_ComportState;
     QLabel* Label_ComportState;
@@ -122,7 +127,7 @@ class TMainForm : public QWidget {
     QLabel* Label_OsLev;
     QLineEdit* Edit_CutoutTemp;
     QLabel* Label_FreqBand;
-    QComboBox* ComboBox_FreqBand;
+    TChoiceList* ComboBox_FreqBand;
     QPushButton* BitBtn_SaveConfig;
     QPushButton* BitBtn_WriteConfig;
 
@@ -144,72 +149,27 @@ class TMainForm : public QWidget {
     QPointer<TForm_BubbleHint> Form_BubbleHint;
     // Told every text the comms-state label takes (the --report option prints them).
     std::function<void(const QString& text)> OnCommsStateText;
-
-    // ---- Window state ----
-    uint8_t TransmitterOn = 0;
-    uint8_t CommsState = 0;
-    bool ChangesMade = false;
-    int64_t SerialNumber = -1;
-    int32_t LastBandCode = -1;
-    double BandwidthHz = -1;
-    QString EnteredText;
-    QWidget* EnteredControl = nullptr;
-    std::unique_ptr<TRadioConfigRegistry> Registry;
-    int32_t CutoutTemp = 0;
-    int32_t PowerPollCount = 0;
-    bool ConsoleEnabled = true;
+    // The flash record that Save To File and Program From File move.
     std::unique_ptr<TRM7UXFlashRecordClass> FlashRecord;
-    bool AdvancedMode = false;
-    bool AdvancedAll = false;
-    bool Updating = false;
-    uint8_t RadioModel = 0;  // 1 RM7UX, 0 RM7VX
-    int32_t CutoutTempMinimum = 50;
 
-    // Frequency and band state.
-    double RxLow = 0, RxHigh = 0, TxLow = 0, TxHigh = 0;  // MHz
-    std::string FrequencyStepCode;                        // "00" 6.25 kHz, "01" 5 kHz
-    std::string RxFrequencyHex, TxFrequencyHex;           // last "PR", "PT" replies
-    bool RxLowChanged = false, RxHighChanged = false;
-    bool TxLowChanged = false, TxHighChanged = false;
-    bool TxFreqChanged = true, RxFreqChanged = true;
-    bool FreqStepChanged = false;
-    int32_t BandCode = 0;                                  // last "PA" reply
-    std::string RxLowHex, RxHighHex, TxLowHex, TxHighHex;  // last "P1".."P4" replies
+    // ---- What the window knows, read only: the controls are drawn from it ----
+    const RadioPicture& Picture() const { return picture_; }
+    uint8_t TransmitterOn() const { return picture_.Transmitting ? 1 : 0; }
+    bool ChangesMade() const { return picture_.Unsaved; }
+    // The radio read in full; -1 when there is none.
+    int64_t SerialNumber() const { return picture_.ReadInFull ? picture_.Serial : -1; }
+    uint8_t RadioModel() const { return static_cast<uint8_t>(picture_.Model); }
+    bool Updating() const { return state_.Updating; }
+    bool AdvancedMode() const { return state_.AdvancedMode; }
+    bool AdvancedAll() const { return state_.AdvancedAll; }
+    int32_t CutoutTempMinimum() const { return state_.CutoutTempMinimum; }
+    bool ConsoleEnabled() const { return state_.ConsoleEnabled; }
 
-    // Calibration texts shared by the full read and the scroll bar handlers ("PD", "PM", "PF").
-    std::string DeviationHex, ModBalanceHex, RfOffsetHex;
-
-    // The radio holds PP FF for a TX test on the operator's behalf: the time-out he had, to be
-    // put back by TX OFF or by the full read that un-keys the radio; -1 when there is none.
-    int OperatorPTTTimeout = -1;
-    // Serial number of the radio keyed by the TX test.
-    int64_t TxTestSerial = -1;
-    // The radio last read in full, kept when the window forgets it: its unsaved changes stay
-    // marked until another radio is read.
-    int64_t KnownRadioSerial = -1;
-    // The CTCSS tone and PTT time-out the radio holds (the operator's one during a TX test): a
-    // box whose value did not reach the radio shows them again.
-    int CtcssValue = 0;
-    int PTTTimeoutValue = 60;
-    // The plan selector's position as it stands for the radio; a refused choice returns to it.
-    int FreqBandIndexShown = -1;
-    // A reply that is not a number is reported once per radio until the window forgets the
-    // radio, and a full read that met one is not repeated for it: every try keys and un-keys
-    // the transmitter and would show the same box.
-    struct UnreadableReply {
-        int64_t Serial = -1;  // the radio that gave it
-        std::string Report;   // what the box said
-        bool InFullRead = false;
-    };
-    UnreadableReply LastUnreadable;
-    // What an operation inside a refresh could not do, said once the port is closed.
-    std::string OperationMessage;
-    // The radio did not confirm a release the window asked for, and the technician was told.
-    bool TransmitterDoubtSaid = false;
-    // The radio and stage of the refresh under way, and the field whose reply is being read.
-    int64_t RefreshSerial = -1;
-    bool InFullRead = false;
-    const char* ReadingField = nullptr;
+    // ================= MainDraw.cpp =================
+    // Puts the window's state and the radio's picture into the controls: every label, value,
+    // selection, colour and enabled state. The only place that writes them, apart from the
+    // text the operator types into an edit box (and its snap, clamp and copy).
+    void Draw();
 
     // ================= Main.cpp: lifecycle, port, Connect, comms state =================
     void FormCreate();
@@ -220,6 +180,9 @@ class TMainForm : public QWidget {
     void FillPortList();
     void ApplyPortSelection();
     void ComboBox_PortNumberChange();
+    // A port chosen by the technician (the open list, "Find the radio", --port): Connect is
+    // ticked and the radio read as Connect reads it.
+    void ChoosePort(int number);
     void CheckBox_ConnectClick();
     void Timer_ReadRadioTimer();
     void RM7UXDisplayCommsError(uint8_t code);
@@ -228,9 +191,10 @@ class TMainForm : public QWidget {
     void EnableConsoleControls(bool on);
     void ForgetRadio();
     void SetChangesMadeState(bool value);
+    void SetAdvancedMode(bool on, bool all);
     void Edit_Enter(QObject* Sender);
     bool TEditChangesMade(QObject* Sender) const;
-    // The TX test ended by something other than TX OFF: button up, TransmitterOn 0.
+    // The TX test ended by something other than TX OFF.
     void ShowTransmitterOn(bool on);
     // True, after the plain refusal box, while the transmitter is on; `process` completes
     // "The Transmitter must be turned OFF during the ...".
@@ -281,17 +245,15 @@ class TMainForm : public QWidget {
     bool WriteValueToSameRadio(const std::string& Command, const std::string& Value,
                                int64_t StartSerial);
     void CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit);
-    // The radio the window shows, as the operations take it.
-    RadioIdentity ShownRadio() const;
-    // What an operation left in the radio, shown: step, limits, frequencies, the unsaved mark.
+    // What an operation left in the radio, taken into the picture and drawn.
     void TakeOperation(const OperationResult& Result);
-    // The context the window's values are decoded in, for the history.
+    // The context the radio's values are decoded in, for the history.
     SettingsContext HistoryContext() const;
-
+    // Within a full read: the band limits and band code, and the read's plan correction.
     void GetFreqBands();
-    // The plan selected in the list, applied to the radio on the open link; false when it was not
-    // (OperationMessage then says why).
-    bool SetFrequencyBands(ChangeRecorder* recorder);
+    // The plan in the selector's row `position` applied to the radio on the open link; false
+    // when it was not (OperationMessage then says why).
+    bool SetFrequencyBands(int position, ChangeRecorder* recorder);
     // Handlers. Key handlers get the character (Enter is 13); setting it to 0 swallows it.
     void Edit_TXFreqKeyPress(QObject* Sender, char& Key);
     void Edit_RXFreqKeyPress(QObject* Sender, char& Key);
@@ -306,10 +268,8 @@ class TMainForm : public QWidget {
     void RadioButton_FSxxxxKeyDown(QObject* Sender, int Key);
     void GroupBox_FrequencyStepClick();
     void pm_SendClick();
+    // A plan chosen from the open list: asked, then applied.
     void ComboBox_FreqBandChange();
-    // The step selection as the last run of RadioGroup_FreqStepClick left it; a declined change
-    // returns to it.
-    int StepIndexShown = 0;
 
     // ================= MainAdjust.cpp: live adjustments and flash save =================
     void PowerButton_TxOnClick(TPowerButton* Sender);
@@ -334,6 +294,9 @@ class TMainForm : public QWidget {
     void SetValidPTTTimeOut();
     // True when it showed the low-temperature warning.
     bool SetValidTemp();
+    // A signal ends the program: a TX test is ended as TX OFF ends it. False when the radio did
+    // not confirm the release.
+    bool ReleaseOnSignal();
     void ShowModemHint();
     void HintBeforeTransmit(QWidget* Sender);
     void HintIfModem();
@@ -353,8 +316,6 @@ class TMainForm : public QWidget {
     // Another program has the chosen port open: Connect is unticked, code 1 shown with the
     // holder named. False when nobody else holds it.
     bool RefuseHeldPort();
-    // The lamp's tooltip names the device; after a failure, also a program holding it.
-    void ShowPortTooltip(uint8_t code);
     void MenuItem_KeepCableClick();
     void MenuItem_FindRadioClick();
     // ================= MainHistory.cpp: the history of changes, its view, the alignment view
@@ -367,7 +328,7 @@ class TMainForm : public QWidget {
     // through this, under `action` ("adjust", "step", "plan", "read correction", ...).
     std::unique_ptr<ChangeRecorder> Recorder(const std::string& action, int64_t serial);
     std::unique_ptr<ChangeRecorder> Recorder(const std::string& action) {
-        return Recorder(action, SerialNumber);
+        return Recorder(action, picture_.Serial);
     }
     // A history that could not be written is said once, after the exchange.
     void SayHistoryWarning(ChangeRecorder& recorder);
@@ -389,14 +350,76 @@ class TMainForm : public QWidget {
     void ConnectHandlers();
     void SetHelpContexts();
     bool FilterControlEvent(QObject* watched, QEvent* event);
-    // Frequency step change after the operator's Yes, in one exchange; false when nothing was
-    // sent, the window's step and limits then as they were.
-    bool ChangeFrequencyStep(int64_t StartSerial);
+    // Frequency step change after the operator's Yes, in one exchange; false when the radio's
+    // step did not change.
+    bool ChangeFrequencyStep(int64_t StartSerial, const std::string& step);
+    // The selector's row of the plan the radio's limits are on its grid: 0 (the band's whole
+    // range) when they are none, -1 while the band has no plans or is not known.
+    int RadioPlanPosition() const;
     // Within an open exchange: the step, limits and frequencies as the radio now holds them.
     void ReadBackFrequencies();
-    // The plan selector set to the radio's limits, without writing anything.
-    void SelectPlanOfLimits();
-    void ShowCommsState(const QString& text, const QColor& textColour, const QColor& lamp);
+    // The lamp's tooltip: the device, and after a failure what may be the cause.
+    QString PortTooltip(uint8_t code);
+    // A control drawn again from the state at the next Draw, whatever it showed.
+    void Redraw(const QObject* control) { drawn_.erase(control); }
+    // Every control drawn again: after an action, whatever the operator moved shows the radio.
+    void RedrawAll() { drawn_.clear(); }
+    // Whether `control` shows something else than `value`; remembered as shown.
+    bool Due(const QObject* control, const QVariant& value);
+    void DrawLamp();
+    void DrawRadio();
+    void DrawFrequencies();
+    void DrawBandList();
+
+    // The radio as the window knows it.
+    RadioPicture picture_;
+    // The window's own state.
+    struct WindowState {
+        uint8_t CommsState = 0;
+        // The last code shown on the lamp ("Inactive" is none), its tooltip.
+        std::optional<uint8_t> Lamp;
+        QString LampTip;
+        bool LinkUp = false;  // the last identification succeeded
+        bool ConsoleEnabled = true;
+        bool Connect = false;
+        int Port = 1;
+        bool ModemDown = false;
+        bool Updating = false;
+        QString EnteredText;
+        QWidget* EnteredControl = nullptr;
+        int32_t CutoutTempMinimum = 50;
+        int32_t PowerPollCount = 0;
+        bool AdvancedMode = false;
+        bool AdvancedAll = false;
+        // The operator's frequencies not yet sent (a box left while the radio was away).
+        bool TxFreqChanged = true, RxFreqChanged = true;
+        // A reply that is not a number is reported once per radio, and the full read that met
+        // it is not repeated for that radio until the window forgets it: every try keys and
+        // un-keys the transmitter and would show the same box.
+        struct UnreadableReply {
+            int64_t Serial = -1;
+            std::string Report;
+            bool InFullRead = false;
+        } LastUnreadable;
+        // The radio did not confirm a release the window asked for, and the technician was told.
+        bool TransmitterDoubtSaid = false;
+        // The radio and stage of the refresh under way, and the field whose reply is read.
+        int64_t RefreshSerial = -1;
+        bool InFullRead = false;
+        const char* ReadingField = nullptr;
+        // What an operation inside a refresh could not do, said once the port is closed.
+        std::string OperationMessage;
+        // The step question is open: the selection is the operator's until it is answered.
+        bool AskingStep = false;
+        // A plan applied: both frequency boxes show its centre at the next Draw.
+        std::optional<double> PlanCentre;
+    } state_;
+    std::unique_ptr<TRadioConfigRegistry> Registry;
+    // What each control shows, as Draw last put it there; the radio the frequency boxes were
+    // typed for.
+    std::map<const QObject*, QVariant> drawn_;
+    int drawnGeneration_ = 0;
+    int drawnRadio_ = 0;
 
     bool showingException_ = false;
     bool disablingConsole_ = false;
@@ -406,13 +429,16 @@ class TMainForm : public QWidget {
         std::string Path;
         SerialOpenError Error = SerialOpenError::None;
         int Errno = 0;
-        std::string Problem;  // a device server's, in plain words
+        std::string Problem;
         bool operator==(const PortFailure&) const = default;
     };
     PortFailure lastPortFailure_;
+    QString portFailureText_;
     // The port and failure code last looked at for other holders, and what was found.
     std::pair<uint32_t, uint8_t> heldPortChecked_{};
     QString heldPortText_;
+
+    friend class TForm_Password;
 };
 
 // Closes the radio port however an exchange ends.

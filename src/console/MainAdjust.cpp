@@ -29,38 +29,33 @@ constexpr int kDefaultPTTTimeout = 60;
 struct CalibrationBar {
     const char* Command;
     QScrollBar* Bar;
-    QLabel* Label;
-    std::string* Text;
 };
 
-// Deviation, modulation balance and RF offset share one exchange: the value, confirmed or read
+// Deviation, modulation balance and RF offset share one exchange: the value, confirmed and read
 // back, and the bar shows what the radio holds.
 void CalibrationChange(TMainForm& f, const CalibrationBar& c) {
-    if (f.Updating)
+    if (f.Updating())
         return;
-    UpdatingScope updating(f.Updating);
     f.HintIfModem();
     const int position = c.Bar->value();
-    *c.Text = IntToHex(position, 2);
-    if (!OpenRadioPort())
+    if (!OpenRadioPort()) {
+        f.TakeOperation({});
         return;
-    if (EnsureRadioIdentified()) {
-        auto recorder = f.Recorder("adjust");
-        OperationResult r =
-            WriteRadioField(c.Command, IntToHex(position, 2), f.HistoryContext(), recorder.get());
-        // Read back after the write, as the radio's own value is the one shown.
-        if (std::string back; r.Done() && ReadRadioField(c.Command, back))
-            r.Values[c.Command] = back;
-        if (const std::optional<std::string> held = r.Value(c.Command)) {
-            *c.Text = *held;
-            c.Bar->setValue(HexToInt(*held));
-        }
-        if (r.Unsaved == UnsavedChanges::Changed)
-            f.SetChangesMadeState(true);
-        f.SayHistoryWarning(*recorder);
     }
-    CloseRadioPort();
-    c.Label->setText(QString::number(c.Bar->value()));
+    OperationResult r;
+    {
+        PortClose close;
+        if (EnsureRadioIdentified() && f.SameRadioOnCable(f.SerialNumber())) {
+            auto recorder = f.Recorder("adjust");
+            r = WriteRadioField(c.Command, IntToHex(position, 2), f.HistoryContext(),
+                                recorder.get());
+            // Read back after the write, as the radio's own value is the one shown.
+            if (std::string back; r.Done() && ReadRadioField(c.Command, back))
+                r.Values[c.Command] = back;
+            f.SayHistoryWarning(*recorder);
+        }
+    }
+    f.TakeOperation(r);
 }
 
 }  // namespace
@@ -68,11 +63,13 @@ void CalibrationChange(TMainForm& f, const CalibrationBar& c) {
 // ---- Transmitter switch ----
 
 void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
-    PowerPollCount = 0;
+    state_.PowerPollCount = 0;
     HintBeforeTransmit(Sender);
+    RadioPicture& p = picture_;
     if (!OpenRadioPort()) {
         // The button has toggled itself already; the radio never heard of it.
-        PowerButton_TxOn->SetButtonDown(!PowerButton_TxOn->ButtonDown());
+        Redraw(PowerButton_TxOn);
+        Draw();
         return;
     }
     // A status reply that is no number is reported once the port is closed and the button
@@ -91,48 +88,47 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
     std::string message;
     {
         PortClose close;
-        if (TransmitterOn == 0) {
-            ShowTransmitterOn(true);
-            TransmitterOn = 0;
+        if (!p.Transmitting) {
             RadioIdentity radio;
-            // The serial number tells a later full read whether the keyed radio is still there.
-            if (EnsureRadioIdentified() && readStatus() && IdentifyOnLink(radio)) {
+            // Only the radio the window has read is keyed; its serial number tells a later full
+            // read whether the keyed radio is still there.
+            if (EnsureRadioIdentified() && readStatus() && IdentifyOnLink(radio) && p.ReadInFull &&
+                radio.Serial == p.Serial) {
                 auto recorder = Recorder("TX test", radio.Serial);
                 int held = kDefaultPTTTimeout;
                 const OperationResult r = TransmitterTestOn(held, radio, recorder.get());
                 SayHistoryWarning(*recorder);
+                p.Take(r);
                 if (r.Done()) {
                     // What TX OFF, or a read that un-keys the radio, puts back.
-                    OperatorPTTTimeout = held;
-                    TxTestSerial = radio.Serial;
-                    TransmitterOn = 1;
+                    p.OperatorPTT = held;
+                    p.TestSerial = radio.Serial;
+                    p.Transmitting = true;
                 } else {
-                    ShowTransmitterOn(TransmitterMayStillBeOn());
-                    TransmitterOn = 0;
+                    p.Transmitting = TransmitterMayStillBeOn();
                     message = r.Message;
                 }
-            } else {
-                ShowTransmitterOn(false);
             }
         } else {
-            ShowTransmitterOn(false);
-            TransmitterOn = 1;
             RadioIdentity radio;
+            // Releasing needs no full read: any radio that answers is released.
             if (EnsureRadioIdentified() && IdentifyOnLink(radio)) {
-                const int seconds = OperatorPTTTimeout >= 0 ? OperatorPTTTimeout : PTTTimeoutValue;
+                const int seconds = p.OperatorPTT >= 0
+                                        ? p.OperatorPTT
+                                        : static_cast<int>(p.Number("PP").value_or(60));
                 auto recorder = Recorder("TX test", radio.Serial);
                 const OperationResult r = TransmitterTestOff(seconds, radio, recorder.get());
                 SayHistoryWarning(*recorder);
+                if (radio.Serial == p.Serial)
+                    p.Take(r);
                 if (!TransmitterMayStillBeOn()) {
-                    TransmitterOn = 0;
+                    p.Transmitting = false;
                     if (r.Value("PP") == IntToHex(seconds, 2)) {
-                        OperatorPTTTimeout = -1;
-                        PTTTimeoutValue = seconds;
-                        Edit_PTTTimeout->setText(QString::number(seconds));
+                        p.OperatorPTT = -1;
                     } else {
                         // Still FF in the radio: the next refresh reads it in full and puts the
                         // operator's time-out back.
-                        ForgetRadio();
+                        p.ReadInFull = false;
                         message = r.Message;
                     }
                     readStatus();
@@ -144,14 +140,31 @@ void TMainForm::PowerButton_TxOnClick(TPowerButton* Sender) {
             }
         }
     }
-    if (offFailed) {
+    RedrawAll();
+    Draw();
+    if (offFailed)
         ShowErrorBox("Could Not turn TX Off");
-        ShowTransmitterOn(true);
-    }
     if (!message.empty())
         ShowErrorBox(message);
     if (!statusError.empty())
         ShowException(std::runtime_error(statusError));
+}
+
+bool TMainForm::ReleaseOnSignal() {
+    if (!picture_.Transmitting)
+        return true;
+    if (!OpenRadioPort())
+        return false;
+    PortClose close;
+    RadioIdentity radio;
+    if (!EnsureRadioIdentified() || !IdentifyOnLink(radio))
+        return false;
+    const int seconds = picture_.OperatorPTT >= 0 ? picture_.OperatorPTT : kDefaultPTTTimeout;
+    auto recorder = Recorder("TX test", radio.Serial);
+    TransmitterTestOff(seconds, radio, recorder.get());
+    if (!TransmitterMayStillBeOn())
+        picture_.Transmitting = false;
+    return !picture_.Transmitting;
 }
 
 void TMainForm::PowerButton_TxOnBeforeClick(TPowerButton*, bool&) {
@@ -165,72 +178,69 @@ void TMainForm::PowerButton_TxOnEnter(TPowerButton* Sender) {
 // ---- Power level and calibration ----
 
 void TMainForm::ComboBox_RFLevelChange() {
-    if (Updating)
+    if (state_.Updating)
         return;
     const int level = ComboBox_RFLevel->currentIndex();
     if (level < 0)
         return;
-    if (!OpenRadioPort())
+    if (!OpenRadioPort()) {
+        TakeOperation({});
         return;
-    if (EnsureRadioIdentified()) {
-        auto recorder = Recorder("adjust");
-        const OperationResult r =
-            WriteRadioField("PW", IntToHex(level, 2), HistoryContext(), recorder.get());
-        if (r.Unsaved == UnsavedChanges::Changed)
-            SetChangesMadeState(true);
-        SayHistoryWarning(*recorder);
-        const std::optional<std::string> held = r.Value("PW");
-        if (held && (HexToInt(*held) & 3) != level) {
-            UpdatingScope updating(Updating);
-            ComboBox_RFLevel->setCurrentIndex(HexToInt(*held) & 3);
-        }
-        std::string reply;
-        // The bar edits the calibration of the level the radio now has. Moving it from here runs
-        // its own handler, as the original bar did.
-        if (held && ReadRadioField("PL" + std::to_string(HexToInt(*held) & 3), reply)) {
-            ScrollBar_RfPwm->setValue(HexToInt(reply));
-            Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
+    }
+    OperationResult r;
+    {
+        PortClose close;
+        if (EnsureRadioIdentified() && SameRadioOnCable(SerialNumber())) {
+            auto recorder = Recorder("adjust");
+            r = WriteRadioField("PW", IntToHex(level, 2), HistoryContext(), recorder.get());
+            SayHistoryWarning(*recorder);
+            // The bar edits the calibration of the level the radio now has.
+            std::string reply;
+            if (const std::optional<std::string> held = r.Value("PW")) {
+                const std::string code = "PL" + std::to_string(HexToInt(*held) & 3);
+                if (ReadRadioField(code, reply))
+                    r.Values[code] = reply;
+            }
         }
     }
-    CloseRadioPort();
+    TakeOperation(r);
 }
 
 void TMainForm::ScrollBar_RfPwmChange() {
-    if (Updating)
+    if (state_.Updating)
         return;
     // "PL" with no level would type a minus sign where the radio expects a digit.
     const int level = ComboBox_RFLevel->currentIndex();
     if (level < 0)
         return;
-    if (!OpenRadioPort())
+    if (!OpenRadioPort()) {
+        TakeOperation({});
         return;
-    if (EnsureRadioIdentified()) {
-        const std::string code = "PL" + std::to_string(level);
-        auto recorder = Recorder("adjust");
-        const OperationResult r = WriteRadioField(code, IntToHex(ScrollBar_RfPwm->value(), 2),
-                                                  HistoryContext(), recorder.get());
-        if (r.Unsaved == UnsavedChanges::Changed)
-            SetChangesMadeState(true);
-        SayHistoryWarning(*recorder);
-        if (const std::optional<std::string> held = r.Value(code); held && !r.Done()) {
-            UpdatingScope updating(Updating);
-            ScrollBar_RfPwm->setValue(HexToInt(*held));
-        }
-        Label_PwLev->setText(QString::number(ScrollBar_RfPwm->value()));
     }
-    CloseRadioPort();
+    OperationResult r;
+    {
+        PortClose close;
+        if (EnsureRadioIdentified() && SameRadioOnCable(SerialNumber())) {
+            const std::string code = "PL" + std::to_string(level);
+            auto recorder = Recorder("adjust");
+            r = WriteRadioField(code, IntToHex(ScrollBar_RfPwm->value(), 2), HistoryContext(),
+                                recorder.get());
+            SayHistoryWarning(*recorder);
+        }
+    }
+    TakeOperation(r);
 }
 
 void TMainForm::ScrollBar_DeviationChange() {
-    CalibrationChange(*this, {"PD", ScrollBar_Deviation, Label_DevLev, &DeviationHex});
+    CalibrationChange(*this, {"PD", ScrollBar_Deviation});
 }
 
 void TMainForm::ScrollBar_ModBalanceChange() {
-    CalibrationChange(*this, {"PM", ScrollBar_ModBalance, Label_ModLev, &ModBalanceHex});
+    CalibrationChange(*this, {"PM", ScrollBar_ModBalance});
 }
 
 void TMainForm::ScrollBar_RfOffsetChange() {
-    CalibrationChange(*this, {"PF", ScrollBar_RfOffset, Label_OsLev, &RfOffsetHex});
+    CalibrationChange(*this, {"PF", ScrollBar_RfOffset});
 }
 
 void TMainForm::ScrollBar_DeviationEnter() {
@@ -283,19 +293,14 @@ void TMainForm::SetPTT() {
     SetValidPTTTimeOut();
     const int seconds =
         TryStrToInt(Edit_PTTTimeout->text().toStdString()).value_or(kDefaultPTTTimeout);
-    if (WriteValue("PP", IntToHex(seconds, 2))) {
-        SetChangesMadeState(true);
-        PTTTimeoutValue = seconds;
-        // Chosen during a TX test: the value TX OFF puts back.
-        if (OperatorPTTTimeout >= 0)
-            OperatorPTTTimeout = seconds;
-    } else {
-        Edit_PTTTimeout->setText(QString::number(PTTTimeoutValue));
-    }
+    // Chosen during a TX test: also the value TX OFF puts back.
+    if (WriteValue("PP", IntToHex(seconds, 2)) && picture_.Transmitting)
+        picture_.OperatorPTT = seconds;
 }
 
 bool TMainForm::SetValidTemp() {
-    const int lower = ProgramSettings.MinCutoutTempSet ? CutoutTempMinimum : kLowestTemperature;
+    const int32_t minimum = state_.CutoutTempMinimum;
+    const int lower = ProgramSettings.MinCutoutTempSet ? minimum : kLowestTemperature;
     const auto typed = TryStrToInt(Edit_CutoutTemp->text().toStdString());
     int value = typed.value_or(lower);
     bool clamped = !typed;
@@ -309,66 +314,59 @@ bool TMainForm::SetValidTemp() {
     if (clamped)
         Edit_CutoutTemp->setText(QString::number(value));
     // With a minimum from the settings file the bound says it all; otherwise a low value is
-    // allowed after a word of warning.
-    const bool warn =
-        !ProgramSettings.MinCutoutTempSet && value < CutoutTempMinimum && value != CutoutTemp;
+    // allowed after a word of warning, unless the radio has it already.
+    const std::optional<int64_t> held = picture_.Number("PS");
+    const bool same = held && *held - kTemperatureOffset == value;
+    const bool warn = !ProgramSettings.MinCutoutTempSet && value < minimum && !same;
     if (warn)
         ShowWarningBox("The selected temperature is below the recommended temperature of " +
-                       std::to_string(CutoutTempMinimum) + " Degrees C");
-    CutoutTemp = value;
+                       std::to_string(minimum) + " Degrees C");
     return warn;
 }
 
 void TMainForm::SetCutOutTemp() {
-    const int64_t startSerial = SerialNumber;
-    const int32_t held = CutoutTemp;
+    const int64_t startSerial = SerialNumber();
     // Refreshes run while the warning is open: the radio it was meant for may be gone.
-    const bool warned = SetValidTemp();
-    const std::string value = IntToHex(CutoutTemp + kTemperatureOffset, 2);
-    if (warned ? WriteValueToSameRadio("PS", value, startSerial) : WriteValue("PS", value)) {
-        SetChangesMadeState(true);
-    } else {
-        CutoutTemp = held;
-        Edit_CutoutTemp->setText(QString::number(held));
-    }
+    SetValidTemp();
+    const int value = TryStrToInt(Edit_CutoutTemp->text().toStdString()).value_or(0);
+    WriteValueToSameRadio("PS", IntToHex(value + kTemperatureOffset, 2), startSerial);
 }
 
 // ---- CTCSS and save to flash ----
 
 void TMainForm::SpinEdit_CTCSSChange() {
-    if (Updating)
+    if (state_.Updating)
         return;
     // Enter on the box reports its value again though nothing changed.
     const int value = SpinEdit_CTCSS->value();
-    if (value == CtcssValue)
+    if (picture_.Number("SC") == value)
         return;
-    if (WriteValue("SC", IntToHex(value, 2))) {
-        CtcssValue = value;
-    } else {
-        UpdatingScope updating(Updating);
-        SpinEdit_CTCSS->setValue(CtcssValue);
-    }
+    WriteValue("SC", IntToHex(value, 2));
 }
 
 void TMainForm::Button_WriteRadioSettingsClick() {
-    if (TransmitterOn != 0) {
+    if (TransmitterOn() != 0) {
         ShowPlainBox("The Transmitter must be turned OFF during the write radio process");
         return;
     }
     if (!OpenRadioPort())
         return;
-    if (!EnsureRadioIdentified()) {
-        CloseRadioPort();
-        return;
+    OperationResult r;
+    bool identified = false;
+    {
+        PortClose close;
+        identified = EnsureRadioIdentified() && SameRadioOnCable(SerialNumber());
+        if (identified) {
+            auto recorder = Recorder("flash");
+            r = SaveWorkingSettings(recorder.get());
+            SayHistoryWarning(*recorder);
+        }
     }
-    auto recorder = Recorder("flash");
-    const OperationResult r = SaveWorkingSettings(recorder.get());
-    CloseRadioPort();
-    SayHistoryWarning(*recorder);
+    if (!identified)
+        return;
     // An unconfirmed save keeps the changes marked: the operator saves again.
-    if (r.Done())
-        SetChangesMadeState(false);
-    else
+    TakeOperation(r);
+    if (!r.Done())
         ShowErrorBox(r.Message);
 }
 
@@ -377,7 +375,7 @@ void TMainForm::Button_WriteRadioSettingsClick() {
 void TMainForm::ShowModemHint() {
     if (Form_BubbleHint == nullptr || Form_BubbleHint->isVisible())
         return;
-    if (PowerButton_M82KDModem->ButtonDown()) {
+    if (state_.ModemDown) {
         Form_BubbleHint->SetHintText(
             "It is best to use the M82KD configuration utility to calibrate M82KD modems", 189, 48);
     } else {
@@ -393,7 +391,7 @@ void TMainForm::ShowModemHint() {
 }
 
 void TMainForm::HintBeforeTransmit(QWidget* Sender) {
-    if (PowerButton_M82KDModem->ButtonDown())
+    if (state_.ModemDown)
         return;
     ShowModemHint();
     if (Sender != nullptr)
@@ -401,6 +399,6 @@ void TMainForm::HintBeforeTransmit(QWidget* Sender) {
 }
 
 void TMainForm::HintIfModem() {
-    if (PowerButton_M82KDModem->ButtonDown())
+    if (state_.ModemDown)
         ShowModemHint();
 }

@@ -69,7 +69,7 @@ std::string ReviewText(const ProgramReview& review, const std::string& fileName,
 }  // namespace
 
 bool TMainForm::ConnectionUnchanged(int64_t StartSerial) {
-    if (SerialNumber == StartSerial)
+    if (SerialNumber() == StartSerial)
         return true;
     ShowErrorBox(kConnectionChangedText);
     return false;
@@ -80,7 +80,7 @@ void TMainForm::BitBtn_SaveConfigClick() {
     if (RefusedWhileTransmitting("save to file process"))
         return;
     try {
-        SetUpFileDialog(SaveDialog, RadioModel);
+        SetUpFileDialog(SaveDialog, RadioModel());
         if (!ExecuteFileDialog(SaveDialog))
             return;
         FlashRecord->SetFileName(SaveDialog.FileName);
@@ -107,8 +107,13 @@ void TMainForm::BitBtn_WriteConfigClick() {
     if (RefusedWhileTransmitting("program from file process"))
         return;
     try {
-        const int64_t startSerial = SerialNumber;
-        SetUpFileDialog(OpenDialog, RadioModel);
+        // Only a radio the window has read in full is programmed: its serial number decides.
+        if (SerialNumber() < 0) {
+            ShowErrorBox("No radio is connected");
+            return;
+        }
+        const int64_t startSerial = SerialNumber();
+        SetUpFileDialog(OpenDialog, RadioModel());
         if (!ExecuteFileDialog(OpenDialog))
             return;
         // The refresh runs while the dialog is up: the radio may have been exchanged.
@@ -127,7 +132,7 @@ void TMainForm::BitBtn_WriteConfigClick() {
         }
         // Every value is checked against this radio before anything is read or written.
         if (const std::optional<RecordRefusal> refusal =
-                CheckRecordForRadio(FlashRecord->Record(), RadioModel)) {
+                CheckRecordForRadio(FlashRecord->Record(), RadioModel())) {
             ShowErrorBox("The configuration in the file '" + fileName +
                          "' cannot be programmed into this radio:\r\n" + refusal->Problem);
             return;
@@ -135,7 +140,7 @@ void TMainForm::BitBtn_WriteConfigClick() {
 
         int64_t& recordSerial = FlashRecord->Record().SerialNumber;
         const int64_t fileSerial = recordSerial;
-        const int64_t radioSerial = SerialNumber;
+        const int64_t radioSerial = SerialNumber();
         switch (DecideSerialNumber(fileSerial, radioSerial)) {
             case SerialDecision::WriteWithoutSerial:
                 // The radio's own file, or one with no number: the radio keeps its own.

@@ -1,11 +1,13 @@
 // The window's frequency operations: entry and validation of the TX and RX frequencies, the
 // frequency step, the band limits and the country/band plans.
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -34,49 +36,39 @@ std::optional<double> FrequencyOfText(const QString& text) {
     return TryStrToFloat(text.toStdString(), DefaultFormatSettings());
 }
 
-// The channel of a frequency, or nothing when it lies outside the model's range (limits not
-// read yet): its channel text would not be four digits, and the radio would take part of it.
-std::optional<std::string> ChannelInRange(int model, const std::string& stepCode, double mhz) {
-    if (!(mhz >= ModelMinFrequency[model] && mhz <= ModelMaxFrequency[model]))
-        return std::nullopt;
-    return FrequencyToChannel(model, stepCode, mhz);
-}
-
 }  // namespace
 
-// ---- Showing what the radio holds ----
+// ---- Showing what the radio holds: the picture, drawn ----
 
 void TMainForm::RM7UXSetChannelSpacing() {
-    if (FrequencyStepCode == "00")
-        RadioGroup_FreqStep->SetItemIndex(0);
-    else if (FrequencyStepCode == "01")
-        RadioGroup_FreqStep->SetItemIndex(1);
+    Draw();
 }
 
 void TMainForm::RM7UXDisplayRxFrequency() {
-    Label_RxFreq->setText(
-        RxFrequencyHex.empty()
-            ? QString("Not Set")
-            : FrequencyText(ChannelToFrequency(RadioModel, RxFrequencyHex, FrequencyStepCode)));
+    Draw();
 }
 
 void TMainForm::RM7UXDisplayTxFrequency() {
-    Label_TxFreq->setText(
-        TxFrequencyHex.empty()
-            ? QString("Not Set")
-            : FrequencyText(ChannelToFrequency(RadioModel, TxFrequencyHex, FrequencyStepCode)));
+    Draw();
 }
 
 void TMainForm::EnableFiveKHzStep() {
-    RadioButton_FS5000->setEnabled(RadioModel == 1);
+    Draw();
 }
 
 // ---- Entry and validation ----
 
 namespace {
-// The window's step selection as a step code (not the radio's FrequencyStepCode).
+// The window's step selection as a step code (not the radio's).
 std::string SelectedStepCode(const TMainForm& f) {
     return f.RadioGroup_FreqStep->ItemIndex() == 0 ? "00" : "01";
+}
+
+// A band limit of the radio in MHz; the model's own bound while the radio's is not known.
+double Limit(const TMainForm& f, const char* code, bool low) {
+    const auto model = static_cast<size_t>(f.RadioModel() & 1);
+    return f.Picture().MHz(code).value_or(low ? ModelMinFrequency[model]
+                                              : ModelMaxFrequency[model]);
 }
 }  // namespace
 
@@ -88,8 +80,8 @@ double TMainForm::SetToNearestValidFrequency(QLineEdit* Edit, bool& Changed) {
         value = *typed;
     else
         Changed = true;
-    if (!IsValidFrequency(RadioModel, step, value)) {
-        value = NearestValidFrequency(RadioModel, step, value);
+    if (!IsValidFrequency(RadioModel(), step, value)) {
+        value = NearestValidFrequency(RadioModel(), step, value);
         Changed = true;
     }
     Edit->setText(FrequencyText(value));
@@ -117,27 +109,29 @@ double LoadWithinLimits(TMainForm& f, QLineEdit* edit, const QLabel* lowLabel,
 }  // namespace
 
 void TMainForm::TxFrequencyLoad(double& Frequency) {
-    Frequency = LoadWithinLimits(*this, Edit_TXFreq, Label_TXLow, Label_TxHigh, TxLow, TxHigh,
-                                 TxFreqChanged);
+    Frequency =
+        LoadWithinLimits(*this, Edit_TXFreq, Label_TXLow, Label_TxHigh, Limit(*this, "P3", true),
+                         Limit(*this, "P4", false), state_.TxFreqChanged);
 }
 
 void TMainForm::RXFrequencyLoad(double& Frequency) {
-    Frequency = LoadWithinLimits(*this, Edit_RXFreq, Label_RxLow, Label_RxHigh, RxLow, RxHigh,
-                                 RxFreqChanged);
+    Frequency =
+        LoadWithinLimits(*this, Edit_RXFreq, Label_RxLow, Label_RxHigh, Limit(*this, "P1", true),
+                         Limit(*this, "P2", false), state_.RxFreqChanged);
 }
 
 // The current-frequency labels show what the radio holds: they follow a write that reached it.
 void TMainForm::SetTXFreq() {
     double frequency = 0;
     TxFrequencyLoad(frequency);
-    TxFreqChanged = true;
+    state_.TxFreqChanged = true;
     TXFrequenciesWrite(frequency);
 }
 
 void TMainForm::SetRXFreq() {
     double frequency = 0;
     RXFrequencyLoad(frequency);
-    RxFreqChanged = true;
+    state_.RxFreqChanged = true;
     RXFrequenciesWrite(frequency);
 }
 
@@ -168,127 +162,79 @@ double TMainForm::FrequencyUserInit(QLineEdit* Edit, QLabel* Label, double Low, 
 }
 
 double TMainForm::TxFrequencyUserInit() {
-    return FrequencyUserInit(Edit_TXFreq, Label_TxFreq, TxLow, TxHigh, TxFreqChanged);
+    return FrequencyUserInit(Edit_TXFreq, Label_TxFreq, Limit(*this, "P3", true),
+                             Limit(*this, "P4", false), state_.TxFreqChanged);
 }
 
 double TMainForm::RxFrequencyUserInit() {
-    return FrequencyUserInit(Edit_RXFreq, Label_RxFreq, RxLow, RxHigh, RxFreqChanged);
+    return FrequencyUserInit(Edit_RXFreq, Label_RxFreq, Limit(*this, "P1", true),
+                             Limit(*this, "P2", false), state_.RxFreqChanged);
 }
 
 // ---- Sending ----
 
-RadioIdentity TMainForm::ShownRadio() const {
-    RadioIdentity radio;
-    radio.Model = RadioModel;
-    radio.VersionText = RM7UXVersionText();
-    radio.Serial = SerialNumber;
-    return radio;
+void TMainForm::TakeOperation(const OperationResult& Result) {
+    picture_.Take(Result);
+    // Whatever the operator moved or typed shows what the radio holds now.
+    RedrawAll();
+    Draw();
 }
 
-void TMainForm::TakeOperation(const OperationResult& Result) {
-    struct Limit {
-        const char* Code;
-        std::string* Hex;
-        double* Value;
-        QLabel* Label;
-    };
-    if (const std::optional<std::string> step = Result.Value("PC");
-        step && *step != FrequencyStepCode) {
-        FrequencyStepCode = *step;
-        UpdatingScope updating(Updating);
-        RM7UXSetChannelSpacing();
-    }
-    const Limit limits[] = {
-        {"P1", &RxLowHex, &RxLow, Label_RxLow},
-        {"P2", &RxHighHex, &RxHigh, Label_RxHigh},
-        {"P3", &TxLowHex, &TxLow, Label_TXLow},
-        {"P4", &TxHighHex, &TxHigh, Label_TxHigh},
-    };
-    for (const Limit& l : limits) {
-        if (const std::optional<std::string> raw = Result.Value(l.Code)) {
-            *l.Hex = *raw;
-            *l.Value = ChannelToFrequency(RadioModel, *raw, FrequencyStepCode);
-            l.Label->setText(FrequencyText(*l.Value));
-        }
-    }
-    if (const std::optional<std::string> raw = Result.Value("PT")) {
-        TxFrequencyHex = *raw;
-        RM7UXDisplayTxFrequency();
-    }
-    if (const std::optional<std::string> raw = Result.Value("PR")) {
-        RxFrequencyHex = *raw;
-        RM7UXDisplayRxFrequency();
-    }
-    if (Result.Unsaved == UnsavedChanges::Changed)
-        SetChangesMadeState(true);
-    else if (Result.Unsaved == UnsavedChanges::Saved)
-        SetChangesMadeState(false);
+SettingsContext TMainForm::HistoryContext() const {
+    return picture_.Context();
 }
 
 namespace {
-// One side's frequency, sent in its own exchange; the pending flag stays set when nothing could
-// be sent.
-bool FrequencyWrite(TMainForm& f, const char* command, bool& pending, double frequency) {
-    const std::optional<std::string> channel =
-        ChannelInRange(f.RadioModel, f.FrequencyStepCode, frequency);
-    if (!channel || !OpenRadioPort())
+// One field in its own exchange, to the radio the window has read, and only to it.
+bool WriteField(TMainForm& f, const std::string& command, const std::string& value,
+                int64_t serial) {
+    // Whatever happens, the control shows what the radio holds afterwards.
+    if (!OpenRadioPort()) {
+        f.TakeOperation({});
         return false;
+    }
     PortClose close;
-    if (!EnsureRadioIdentified())
+    if (!EnsureRadioIdentified() || !f.SameRadioOnCable(serial)) {
+        f.TakeOperation({});
         return false;
-    pending = false;
+    }
     auto recorder = f.Recorder("adjust");
-    const OperationResult r =
-        WriteRadioField(command, *channel, f.HistoryContext(), recorder.get());
+    const OperationResult r = WriteRadioField(command, value, f.HistoryContext(), recorder.get());
     f.TakeOperation(r);
     f.SayHistoryWarning(*recorder);
     return r.Done();
 }
+
+// One side's frequency; the pending flag stays set when nothing could be sent.
+bool FrequencyWrite(TMainForm& f, const char* command, bool& pending, double frequency) {
+    const std::string step = f.Picture().Step();
+    const auto model = static_cast<size_t>(f.RadioModel() & 1);
+    // A frequency outside the model's range has no four-digit channel: the radio would take
+    // part of it.
+    if (step.empty() ||
+        !(frequency >= ModelMinFrequency[model] && frequency <= ModelMaxFrequency[model]))
+        return false;
+    pending = false;
+    return WriteField(f, command, FrequencyToChannel(f.RadioModel(), step, frequency),
+                      f.SerialNumber());
+}
 }  // namespace
 
 bool TMainForm::TXFrequenciesWrite(double Frequency) {
-    return FrequencyWrite(*this, "PT", TxFreqChanged, Frequency);
+    return FrequencyWrite(*this, "PT", state_.TxFreqChanged, Frequency);
 }
 
 bool TMainForm::RXFrequenciesWrite(double Frequency) {
-    return FrequencyWrite(*this, "PR", RxFreqChanged, Frequency);
-}
-
-SettingsContext TMainForm::HistoryContext() const {
-    SettingsContext ctx;
-    ctx.RadioModel = RadioModel;
-    ctx.VersionText = RM7UXVersionText();
-    ctx.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
-    return ctx;
+    return FrequencyWrite(*this, "PR", state_.RxFreqChanged, Frequency);
 }
 
 bool TMainForm::WriteValue(const std::string& Command, const std::string& Value) {
-    if (!OpenRadioPort())
-        return false;
-    PortClose close;
-    if (!EnsureRadioIdentified())
-        return false;
-    auto recorder = Recorder("adjust");
-    const OperationResult r = WriteRadioField(Command, Value, HistoryContext(), recorder.get());
-    if (r.Unsaved == UnsavedChanges::Changed)
-        SetChangesMadeState(true);
-    SayHistoryWarning(*recorder);
-    return r.Done();
+    return WriteField(*this, Command, Value, SerialNumber());
 }
 
 bool TMainForm::WriteValueToSameRadio(const std::string& Command, const std::string& Value,
                                       int64_t StartSerial) {
-    if (!OpenRadioPort())
-        return false;
-    PortClose close;
-    if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial))
-        return false;
-    auto recorder = Recorder("adjust");
-    const OperationResult r = WriteRadioField(Command, Value, HistoryContext(), recorder.get());
-    if (r.Unsaved == UnsavedChanges::Changed)
-        SetChangesMadeState(true);
-    SayHistoryWarning(*recorder);
-    return r.Done();
+    return WriteField(*this, Command, Value, StartSerial);
 }
 
 void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
@@ -299,107 +245,55 @@ void TMainForm::CopyCurrentFrequency(QLabel* Label, QLineEdit* Edit) {
 
 // ---- Band limits and country plans ----
 
-namespace {
-// Position in the selector of the band's plan that the radio's limits are, on its grid; -1 when
-// they are no plan's (the two sides differ, or no plan's limits fall on these channels).
-int32_t PlanPosition(const TMainForm& f) {
-    const int32_t start = PlanStart();
-    const TGroupFreqBands table = GroupFreqBands[f.RadioModel];
-    if (start < 0 || static_cast<size_t>(start) >= table.size())
-        return -1;
-    const TGroupFreqBand* row = PlanOfLimits(f.RadioModel, f.FrequencyStepCode, f.BandCode,
-                                             f.RxLowHex, f.RxHighHex, f.TxLowHex, f.TxHighHex);
-    if (row == nullptr || row->BandCode != table[static_cast<size_t>(start)].BandCode)
-        return -1;
-    return static_cast<int32_t>(row - table.data()) - start;
-}
-}  // namespace
-
 void TMainForm::GetFreqBands() {
-    struct Limit {
-        const char* Command;
-        std::string* Cache;
-        double* Value;
-        QLabel* Label;
-    };
-    const Limit limits[] = {
-        {"P1", &RxLowHex, &RxLow, Label_RxLow},
-        {"P2", &RxHighHex, &RxHigh, Label_RxHigh},
-        {"P3", &TxLowHex, &TxLow, Label_TXLow},
-        {"P4", &TxHighHex, &TxHigh, Label_TxHigh},
-    };
-    bool changed = false;
+    RadioPicture& p = picture_;
     std::string reply;
-    for (const Limit& l : limits) {
+    for (const char* code : {"P1", "P2", "P3", "P4", "PA"}) {
         // What is left of a reply that did not arrive is no limit: taking it would choose a
-        // plan from it and write that to the radio. The selector is rebuilt on the next read.
-        ReadingField = l.Command;
-        if (!ReadField(l.Command, reply, 2, 4)) {
-            LastBandCode = -1;
+        // plan from it and write that to the radio.
+        state_.ReadingField = code;
+        if (!ReadField(code, reply, 2, code[1] == 'A' ? 2 : 4)) {
+            p.Erase("PA");
             return;
         }
-        if (reply == *l.Cache)
-            continue;
-        *l.Cache = reply;
-        *l.Value = ChannelToFrequency(RadioModel, reply, FrequencyStepCode);
-        l.Label->setText(FrequencyText(*l.Value));
-        changed = true;
+        HexToInt(reply);
+        p.Set(code, UpperCase(reply));
     }
-    ReadingField = "PA";
-    if (!ReadField("PA", reply, 2, 2)) {
-        LastBandCode = -1;
+    state_.ReadingField = nullptr;
+    const int32_t band = static_cast<int32_t>(*p.Number("PA"));
+    const TGroupFreqBands table = GroupFreqBands[static_cast<size_t>(p.Model & 1)];
+    const int32_t start = FindBandStart(table, band);
+    if (start < 0)
         return;
-    }
-    BandCode = HexToInt(reply);
-    if (BandCode != LastBandCode) {
-        LastBandCode = BandCode;
-        changed = true;
-    }
-    if (!changed)
+    if (PlanOfLimits(p.Model, p.Step(), band, *p.Field("P1"), *p.Field("P2"), *p.Field("P3"),
+                     *p.Field("P4")) != nullptr)
         return;
-
-    const TGroupFreqBands table = GroupFreqBands[RadioModel];
-    std::vector<std::string> items;
-    if (!FillBandList(table, items, BandCode)) {
-        ComboBox_FreqBand->setEnabled(false);
-        return;
-    }
-    // Filled and selected from code: the selector's change handler does not run.
-    ComboBox_FreqBand->clear();
-    for (const std::string& item : items)
-        ComboBox_FreqBand->addItem(QString::fromStdString(item));
-    ComboBox_FreqBand->setEnabled(true);
-    const bool planned = PlanPosition(*this) >= 0;
-    SelectPlanOfLimits();
-    if (!planned) {
-        // Limits that are no plan's: the band's whole range, a correction of the read.
-        auto recorder = Recorder("read correction", RefreshSerial);
-        SetFrequencyBands(recorder.get());
-        SayHistoryWarning(*recorder);
-    }
+    // Limits that are no plan's: the band's whole range, a correction of the read.
+    auto recorder = Recorder("read correction", state_.RefreshSerial);
+    const OperationResult r =
+        ApplyPlan(table[static_cast<size_t>(start)], p.Identity(), recorder.get());
+    SayHistoryWarning(*recorder);
+    p.Take(r);
+    if (r.Done())
+        state_.PlanCentre = p.MHz("PR");
+    else
+        state_.OperationMessage = r.Message;
 }
 
-void TMainForm::SelectPlanOfLimits() {
-    const int32_t position = PlanPosition(*this);
-    ComboBox_FreqBand->setCurrentIndex(position >= 0 ? position : 0);
-    FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
-}
-
-bool TMainForm::SetFrequencyBands(ChangeRecorder* recorder) {
-    const int32_t row = PlanRow(ComboBox_FreqBand->currentIndex());
-    const TGroupFreqBands table = GroupFreqBands[RadioModel];
+bool TMainForm::SetFrequencyBands(int position, ChangeRecorder* recorder) {
+    const int32_t row = PlanRow(position);
+    const TGroupFreqBands table = GroupFreqBands[static_cast<size_t>(picture_.Model & 1)];
     if (row < 0 || static_cast<size_t>(row) >= table.size())
         return false;
-    RadioIdentity radio = ShownRadio();
-    const OperationResult r = ApplyPlan(table[static_cast<size_t>(row)], radio, recorder);
+    const OperationResult r =
+        ApplyPlan(table[static_cast<size_t>(row)], picture_.Identity(), recorder);
     // Each value as the radio holds it: written, or read back after a failure.
-    TakeOperation(r);
-    if (r.Done()) {
-        Edit_RXFreq->setText(Label_RxFreq->text());
-        Edit_TXFreq->setText(Label_TxFreq->text());
-    }
-    if (!r.Done())
-        OperationMessage = r.Message;
+    picture_.Take(r);
+    if (r.Done())
+        state_.PlanCentre = picture_.MHz("PR");
+    else
+        state_.OperationMessage = r.Message;
+    TakeOperation({});
     return r.Done();
 }
 
@@ -411,7 +305,6 @@ void TMainForm::ReadBackFrequencies() {
             r.Values[code] = raw;
     }
     TakeOperation(r);
-    SelectPlanOfLimits();
 }
 
 // ---- Handlers ----
@@ -464,28 +357,24 @@ void TMainForm::BitBtn_XxFreqCopyClick(QObject* Sender) {
 }
 
 void TMainForm::RadioGroup_FreqStepClick() {
-    if (!Updating) {
-        const int64_t startSerial = SerialNumber;
-        // A step change saves to flash: with the transmitter on, its PTT time-out of 255 s too.
-        if (RefusedWhileTransmitting("frequency step change") ||
-            ShowWarningBox(kStepQuestion, MsgButtons::YesNo) != MsgResult::Yes ||
-            !ChangeFrequencyStep(startSerial)) {
-            Updating = true;
-            RadioGroup_FreqStep->SetItemIndex(StepIndexShown);
-            Updating = false;
-        }
-    }
-    const int index = RadioGroup_FreqStep->ItemIndex();
-    if (index == 0 && !RadioButton_FS6250->isChecked())
-        RadioButton_FS6250->setChecked(true);
-    else if (index == 1 && !RadioButton_FS5000->isChecked())
-        RadioButton_FS5000->setChecked(true);
-    StepIndexShown = index;
-    EnableFiveKHzStep();
+    if (state_.Updating)
+        return;
+    // The step the operator asked for: refreshes run while the question is open.
+    const std::string step = SelectedStepCode(*this);
+    const int64_t startSerial = SerialNumber();
+    state_.AskingStep = true;
+    // A step change saves to flash: with the transmitter on, its PTT time-out of 255 s too.
+    const bool yes = !RefusedWhileTransmitting("frequency step change") &&
+                     ShowWarningBox(kStepQuestion, MsgButtons::YesNo) == MsgResult::Yes;
+    state_.AskingStep = false;
+    if (yes)
+        ChangeFrequencyStep(startSerial, step);
+    // The selection shows the step the radio is on, whatever was asked.
+    Redraw(RadioGroup_FreqStep);
+    Draw();
 }
 
-bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
-    const std::string step = SelectedStepCode(*this);
+bool TMainForm::ChangeFrequencyStep(int64_t StartSerial, const std::string& step) {
     // The boxes say what the operator wants, on the new grid and within the limits; an empty box
     // stands for the radio's own frequency.
     const double txFrequency = TxFrequencyUserInit();
@@ -499,19 +388,14 @@ bool TMainForm::ChangeFrequencyStep(int64_t StartSerial) {
         if (!EnsureRadioIdentified() || !SameRadioOnCable(StartSerial))
             return false;
         auto recorder = Recorder("step");
-        r = ::ChangeFrequencyStep({step, txFrequency, rxFrequency}, ShownRadio(), recorder.get());
+        r = ::ChangeFrequencyStep({step, txFrequency, rxFrequency}, picture_.Identity(),
+                                  recorder.get());
         SayHistoryWarning(*recorder);
     }
     TakeOperation(r);
-    SelectPlanOfLimits();
-    if (r.Outcome == OperationOutcome::Refused || r.Outcome == OperationOutcome::NotRead) {
-        ShowErrorBox(r.Message);
-        return false;
-    }
     if (!r.Done())
         ShowErrorBox(r.Message);
-    // The step the radio is on now, whatever the boxes asked.
-    return r.Step(FrequencyStepCode) == step;
+    return r.Step("") == step;
 }
 
 void TMainForm::RadioButton_FSxxxxClick(QObject* Sender) {
@@ -537,27 +421,53 @@ void TMainForm::pm_SendClick() {
 }
 
 void TMainForm::ComboBox_FreqBandChange() {
-    if (Updating)
+    if (state_.Updating)
         return;
-    if (RefusedWhileTransmitting("country/band change")) {
-        ComboBox_FreqBand->setCurrentIndex(FreqBandIndexShown);
+    const int position = ComboBox_FreqBand->currentIndex();
+    const auto putBack = [this] {
+        Redraw(ComboBox_FreqBand->view());
+        Draw();
+    };
+    // The plan the radio is on already: nothing to apply.
+    if (position < 0 || position == RadioPlanPosition() ||
+        RefusedWhileTransmitting("country/band change")) {
+        putBack();
         return;
     }
-    bool applied = false;
-    OperationMessage.clear();
+    const int32_t row = PlanRow(position);
+    const TGroupFreqBands table = GroupFreqBands[static_cast<size_t>(picture_.Model & 1)];
+    if (row < 0 || static_cast<size_t>(row) >= table.size() || picture_.Step().empty()) {
+        putBack();
+        return;
+    }
+    // What the plan sets, in MHz on the radio's grid, shown before anything is written.
+    std::map<std::string, double> mhz;
+    for (const FieldWrite& w :
+         PlanFieldWrites(table[static_cast<size_t>(row)], picture_.Model, picture_.Step()))
+        mhz[w.Code] = ChannelToFrequency(picture_.Model, w.Raw, picture_.Step());
+    const auto text = [](double f) { return FormatFixed(f, 5, DefaultFormatSettings()); };
+    const std::string question =
+        "Apply the country/band plan '" + ComboBox_FreqBand->itemText(position).toStdString() +
+        "'?\r\n\r\nTX and RX band: " + text(mhz["P1"]) + " to " + text(mhz["P2"]) +
+        " MHz\r\nTX and RX frequency: " + text(mhz["PT"]) +
+        " MHz\r\n\r\nThe radio takes them at once; Save to Flash keeps them.";
+    const int64_t startSerial = SerialNumber();
+    if (ShowQuestionBox(question, MsgButtons::YesNo) != MsgResult::Yes) {
+        putBack();
+        return;
+    }
+    state_.OperationMessage.clear();
     if (OpenRadioPort()) {
         PortClose close;
-        if (EnsureRadioIdentified()) {
+        // The question was open while refreshes ran: the radio it was asked for may be gone.
+        if (EnsureRadioIdentified() && SameRadioOnCable(startSerial)) {
             auto recorder = Recorder("plan");
-            applied = SetFrequencyBands(recorder.get());
+            SetFrequencyBands(position, recorder.get());
             SayHistoryWarning(*recorder);
         }
     }
-    // A choice that never reached the radio is not shown as its plan.
-    if (applied)
-        FreqBandIndexShown = ComboBox_FreqBand->currentIndex();
-    else
-        SelectPlanOfLimits();
-    if (!OperationMessage.empty())
-        ShowErrorBox(std::exchange(OperationMessage, std::string()));
+    // The list shows the plan the radio is on, applied or not.
+    putBack();
+    if (!state_.OperationMessage.empty())
+        ShowErrorBox(std::exchange(state_.OperationMessage, std::string()));
 }

@@ -40,7 +40,7 @@ void TMainForm::SetupHistory() {
     Button_Alignment->setObjectName("Button_Alignment");
     Button_Alignment->setToolTip("Antenna alignment: RSSI as fast as the line allows");
     connect(Button_Alignment, &QPushButton::clicked, this, [this] { Button_AlignmentClick(); });
-    Button_Alignment->setEnabled(ConsoleEnabled);
+    Button_Alignment->setEnabled(ConsoleEnabled());
     if (QBoxLayout* corner = LayoutHolding(layout(), Button_Advanced)) {
         const int at = corner->indexOf(Button_Advanced);
         corner->removeWidget(Button_Advanced);
@@ -66,8 +66,8 @@ void TMainForm::SetupHistory() {
 std::unique_ptr<ChangeRecorder> TMainForm::Recorder(const std::string& action, int64_t serial) {
     const std::string version =
         RM7UXVersionText().empty() ? Label_VersionString->text().toStdString() : RM7UXVersionText();
-    HistoryOrigin origin = OriginOf(serial, version, RadioModel, "window", action);
-    origin.Context.StepCode = FrequencyStepCode.empty() ? "00" : FrequencyStepCode;
+    HistoryOrigin origin = OriginOf(serial, version, RadioModel(), "window", action);
+    origin.Context = picture_.Context();
     return std::make_unique<ChangeRecorder>(History.get(), std::move(origin));
 }
 
@@ -85,10 +85,10 @@ void TMainForm::Button_HistoryClick() {
     std::vector<HistoryEntry> entries;
     std::string problem;
     HistoryFilter filter;
-    filter.Serial = SerialNumber >= 0 ? FormatSerialNumber(SerialNumber) : "";
-    if (SerialNumber < 0 || !History || !History->Query(filter, entries, problem)) {
-        ShowErrorBox(SerialNumber < 0 ? "No radio is connected"
-                                      : "The history cannot be read: " + problem);
+    filter.Serial = SerialNumber() >= 0 ? FormatSerialNumber(SerialNumber()) : "";
+    if (SerialNumber() < 0 || !History || !History->Query(filter, entries, problem)) {
+        ShowErrorBox(SerialNumber() < 0 ? "No radio is connected"
+                                        : "The history cannot be read: " + problem);
         return;
     }
     auto load = [this, filter](std::vector<HistoryEntry>& loaded, std::string& why) {
@@ -103,14 +103,15 @@ void TMainForm::Button_HistoryClick() {
 void TMainForm::Button_AlignmentClick() {
     if (RefusedWhileTransmitting("antenna alignment"))
         return;
-    if (SerialNumber < 0) {
+    if (SerialNumber() < 0) {
         ShowErrorBox("No radio is connected");
         return;
     }
     // The view holds the port: the full refresh waits until it closes.
     const bool refreshing = Timer_ReadRadio->isActive();
     Timer_ReadRadio->stop();
-    auto* view = new TAlignmentView(this, SerialNumber, Label_VersionString->text().toStdString());
+    auto* view =
+        new TAlignmentView(this, SerialNumber(), Label_VersionString->text().toStdString());
     view->setAttribute(Qt::WA_DeleteOnClose);
     AlignmentView = view;
     connect(view, &TAlignmentView::RadioChanged, this, [this] { ForgetRadio(); });

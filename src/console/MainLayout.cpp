@@ -247,7 +247,7 @@ void TMainForm::CreateControls() {
     head->addLayout(help);
 
     // ---- Link row: port, Connect, state lamp and text, modem ----
-    ComboBox_PortNumber = Named(new QComboBox(this), "ComboBox_PortNumber");
+    ComboBox_PortNumber = Named(new TChoiceList(this), "ComboBox_PortNumber");
     ComboBox_PortNumber->setMaxVisibleItems(16);
     ComboBox_PortNumber->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox_PortNumber->setMinimumContentsLength(3);
@@ -525,7 +525,7 @@ void TMainForm::CreateControls() {
     cutout->addStretch();
     calibration->addLayout(cutout, row, 1);
     calibration->setRowMinimumHeight(row++, 22);
-    ComboBox_FreqBand = Named(new QComboBox(pa), "ComboBox_FreqBand");
+    ComboBox_FreqBand = Named(new TChoiceList(pa), "ComboBox_FreqBand");
     ComboBox_FreqBand->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     ComboBox_FreqBand->setMinimumContentsLength(12);
     ComboBox_FreqBand->setEnabled(false);

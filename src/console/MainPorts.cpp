@@ -61,24 +61,40 @@ bool TMainForm::RefuseHeldPort() {
         // A hidden box (ConnectHide) cannot be ticked again by the operator: look again later.
         Timer_ReadRadio->stop();
         QTimer::singleShot(kHeldPortRetryMs, this, [this] {
-            if (CheckBox_Connect->isChecked())
+            if (state_.Connect)
                 CheckBox_ConnectClick();
         });
-    } else if (CheckBox_Connect->isChecked()) {
-        CheckBox_Connect->setChecked(false);
+    } else if (state_.Connect) {
+        state_.Connect = false;
+        Timer_ReadRadio->stop();
     }
     RM7UXDisplayCommsError(csPortNotAvailable);
-    const QString why =
+    state_.LampTip =
         QString::fromStdString(DescribePortHeld(ComPortName(RM7UXport.CommPort), path, holders));
-    Label_ComportState->setToolTip(why);
-    Shape_ComportState->setToolTip(why);
     heldPortChecked_ = {RM7UXport.CommPort, csPortNotAvailable};
+    Draw();
     return true;
 }
 
-void TMainForm::ShowPortTooltip(uint8_t code) {
-    if (code < csNoConnection || code > csConnected)
-        return;
+QString TMainForm::PortTooltip(uint8_t code) {
+    if (code == csPortNotAvailable) {
+        // The lamp keeps its short text; why the port cannot be had is one hover away. The
+        // reason looks through other processes' files, so it is worked out again only when the
+        // failure differs from the last one, not on every tick.
+        const PortFailure failure{RM7UXport.CommPort, RM7UXport.LastOpenPath(),
+                                  RM7UXport.LastOpenError(), RM7UXport.LastOpenErrno(),
+                                  RM7UXport.LastOpenProblem()};
+        if (!(failure == lastPortFailure_) || portFailureText_.isEmpty()) {
+            lastPortFailure_ = failure;
+            // A device server says what kept it: the name, the connect, the server.
+            portFailureText_ = QString::fromStdString(
+                !failure.Problem.empty()
+                    ? ComPortName(failure.Port) + ": " + failure.Problem
+                    : DescribePortOpenFailure(ComPortName(failure.Port), failure.Path,
+                                              failure.Error, failure.Errno));
+        }
+        return portFailureText_;
+    }
     QString text = PortList != nullptr ? PortList->DeviceText(RM7UXport.CommPort) : QString();
     if (RM7UXport.IsRemote()) {
         // Every turnaround costs a network round trip; and while the connection is held the
@@ -112,8 +128,7 @@ void TMainForm::ShowPortTooltip(uint8_t code) {
         heldPortChecked_ = {};
         heldPortText_.clear();
     }
-    Label_ComportState->setToolTip(text);
-    Shape_ComportState->setToolTip(text);
+    return text;
 }
 
 void TMainForm::MenuItem_KeepCableClick() {
@@ -145,7 +160,7 @@ void TMainForm::MenuItem_FindRadioClick() {
         SearchForRadio(candidates, [this](const SerialPortInfo& port, std::string& outcome) {
             RM7UXport.CommPort = port.Com;
             const bool found = OpenRadioPort() && EnsureRadioIdentified();
-            outcome = found ? RM7UXVersionText() : CommsStateText(CommsState);
+            outcome = found ? RM7UXVersionText() : CommsStateText(state_.CommsState);
             CloseRadioPort();
             return found;
         });
@@ -153,8 +168,11 @@ void TMainForm::MenuItem_FindRadioClick() {
     for (const auto& step : steps)
         tried += "\r\n" + step.Text();
     if (!steps.empty() && steps.back().Found) {
-        ComboBox_PortNumber->setCurrentIndex(static_cast<int>(steps.back().Port.Com) - 1);
-        ApplyPortSelection();
+        RM7UXport.CommPort = before;
+        // The search only identified it: the radio is read in full, as Connect reads it, before
+        // anything can be written to it.
+        ForgetRadio();
+        ChoosePort(static_cast<int>(steps.back().Port.Com));
         ShowInformationBox("The radio answers on COM" + std::to_string(steps.back().Port.Com) +
                            ".\r\n" + tried);
     } else {
@@ -162,6 +180,6 @@ void TMainForm::MenuItem_FindRadioClick() {
         ShowWarningBox(steps.empty() ? std::string("No USB serial port or port link is present.")
                                      : "No radio answered.\r\n" + tried);
     }
-    if (refreshing && CheckBox_Connect->isChecked())
+    if (state_.Connect && (refreshing || !Timer_ReadRadio->isActive()))
         Timer_ReadRadio->start();
 }

@@ -105,25 +105,12 @@ uint32_t NetworkComPort(const std::string& address) {
 }
 
 void EndOnSignal(TMainForm& form, int signal) {
-    if (form.TransmitterOn != 0 && OpenRadioPort()) {
-        if (EnsureRadioIdentified()) {
-            form.SetValidPTTTimeOut();
-            // The time-out the operator had before TX ON, as TX OFF puts it back.
-            const int seconds = form.OperatorPTTTimeout >= 0
-                                    ? form.OperatorPTTTimeout
-                                    : TryStrToInt(form.Edit_PTTTimeout->text().toStdString())
-                                          .value_or(60);  // SetValidPTTTimeOut's default
-            SetField("PP", IntToHex(seconds, 2));
-            if (TransmitterOff())
-                form.TransmitterOn = 0;
-        }
-        CloseRadioPort();
-    }
+    form.ReleaseOnSignal();
     RunInterruptionCleanups();
     std::cerr << "CFG_RM7UX_Radio: interrupted by " << SignalName(signal) << "\n";
     for (const std::string& line : InterruptionOutcome())
         std::cerr << "CFG_RM7UX_Radio: " << line << "\n";
-    if (form.TransmitterOn != 0 || TransmitterMayBeOn())
+    if (form.TransmitterOn() != 0 || TransmitterMayBeOn())
         std::cerr << "CFG_RM7UX_Radio: the radio did not confirm that its transmitter is off: "
                      "switch the radio off\n";
     std::fflush(nullptr);

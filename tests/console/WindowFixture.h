@@ -3,7 +3,9 @@
 // and the window on the port of an emulated radio. A test class derives from QObject and from
 // WindowFixture, and calls SetUpWindow() and TearDownWindow() from its init() and cleanup().
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QTest>
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
@@ -52,6 +54,15 @@ inline RadioPersonality With(std::initializer_list<std::pair<const char*, uint32
         p.Fields.Set(code, value);
     p.Flash = p.Fields;
     return p;
+}
+
+// An item picked from a drop-down list as the operator picks it: the list opened, the item
+// chosen in it with Enter.
+inline void PickFromList(QComboBox* list, int index) {
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    view->setCurrentIndex(list->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
 }
 
 // The window's port chosen as the user would: the radio's COM number.

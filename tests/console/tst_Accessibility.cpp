@@ -88,9 +88,7 @@ class tst_Accessibility : public QObject, protected WindowFixture {
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         Tick();
-        f.AdvancedMode = true;
-        f.AdvancedAll = true;
-        f.DisplayAdvancedModeState();
+        f.SetAdvancedMode(true, true);
         const std::vector<Node> nodes = Tree(&f);
         QVERIFY(nodes.size() > 60);
 
@@ -148,7 +146,7 @@ class tst_Accessibility : public QObject, protected WindowFixture {
         radio_->ClearEvents();
         tx->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QVERIFY(Has(radio_->EventTexts(), "tx on"));
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
         QVERIFY(tx->state().checked);
         QVERIFY(tx->state().pressed);
         // Its caption is the window's green, which reads on the pressed face (4.85:1), not
@@ -160,7 +158,7 @@ class tst_Accessibility : public QObject, protected WindowFixture {
 
         tx->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
         QVERIFY(Has(radio_->EventTexts(), "tx off"));
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
         QVERIFY(!tx->state().checked);
         f.CheckBox_Connect->setChecked(false);
     }
@@ -236,11 +234,11 @@ class tst_Accessibility : public QObject, protected WindowFixture {
         QVERIFY(PixelsNear(f.Label_Alarms, QColor(0x00, 0x80, 0x00), 40) > 5);
         f.Edit_PTTTimeout->setText("30");
         f.SetPTT();
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QVERIFY(PixelsNear(f.Button_WriteRadioSettings, QColor(0xFF, 0x00, 0x00), 40) > 5);
         // Saved, the caption is the sheet's again.
         f.Button_WriteRadioSettingsClick();
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
         QCOMPARE(PixelsNear(f.Button_WriteRadioSettings, QColor(0xFF, 0x00, 0x00), 40), 0);
     }
 };

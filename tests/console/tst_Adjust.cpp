@@ -48,11 +48,21 @@ class tst_Adjust : public QObject, protected WindowFixture {
     Q_OBJECT
 
   private:
-    // The window on a started radio, its controls working as after a read.
-    TMainForm& Plugged() {
-        TMainForm& f = Attach();
-        f.EnableConsoleControls(true);
+    // The window on a started radio it has read in full; events cleared.
+    TMainForm& Plugged(const RadioPersonality& radio = RadioPersonality::RM7UH()) {
+        TMainForm& f = Attach(radio);
+        f.RM7UXLoadradioData();
+        radio_->ClearEvents();
+        dialogs_->Shown.clear();
         return f;
+    }
+    // A refresh that reads the radio in full again: it fills the window and sends nothing.
+    void ReadAgain(TMainForm& f) {
+        f.ForgetRadio();
+        radio_->ClearEvents();
+        f.RM7UXLoadradioData();
+        QVERIFY(Changes(*radio_).empty());
+        radio_->ClearEvents();
     }
     // What the radio was sent that changes it, the transmitter switch included.
     Texts Sent() const { return Changes(*radio_, true); }
@@ -92,9 +102,9 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QTest::keyClick(f.Edit_PTTTimeout, Qt::Key_Return);
         QCOMPARE(f.Edit_PTTTimeout->text(), shown);
         QCOMPARE(Sent(), Texts{"write PP " + sent.toStdString()});
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         // Enter makes the new text the remembered one: leaving now sends nothing more.
-        QCOMPARE(f.EnteredText, shown);
+        QVERIFY(!f.TEditChangesMade(f.Edit_PTTTimeout));
         f.Edit_PTTTimeoutExit();
         QCOMPARE(Sent().size(), size_t{1});
         QVERIFY(dialogs_->Shown.empty());
@@ -103,8 +113,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
     // Leaving an edit sends only when its text changed since it was entered; Enter always sends.
     void leavingAnUnchangedEditSendsNothing() {
         TMainForm& f = Plugged();
-        f.CutoutTemp = 65;
-        f.Edit_CutoutTemp->setText("65");
+        QCOMPARE(f.Edit_CutoutTemp->text(), QString("65"));
         f.Edit_Enter(f.Edit_PTTTimeout);
         f.Edit_PTTTimeoutExit();
         f.Edit_Enter(f.Edit_CutoutTemp);
@@ -174,12 +183,21 @@ class tst_Adjust : public QObject, protected WindowFixture {
         if (!settings.isEmpty())
             WriteSettingsFile(settings.toStdString());
         TMainForm& f = Plugged();
-        f.CutoutTemp = before;
+        if (before != 65) {
+            // A cut-out set low before, with the warning then.
+            f.Edit_Enter(f.Edit_CutoutTemp);
+            f.Edit_CutoutTemp->setText(QString::number(before));
+            f.Edit_CutoutTempExit();
+            QCOMPARE(int(radio_->Field("PS")) - 40, before);
+            radio_->ClearEvents();
+            dialogs_->Shown.clear();
+        }
         f.Edit_Enter(f.Edit_CutoutTemp);
         f.Edit_CutoutTemp->setText(typed);
-        f.Edit_CutoutTempExit();
+        // Enter sends whatever the box held before.
+        QTest::keyClick(f.Edit_CutoutTemp, Qt::Key_Return);
         QCOMPARE(f.Edit_CutoutTemp->text(), shown);
-        QCOMPARE(f.CutoutTemp, shown.toInt());
+        QCOMPARE(int(radio_->Field("PS")) - 40, shown.toInt());
         QCOMPARE(Sent(), Texts{"write PS " + sent.toStdString()});
         if (warning.isEmpty()) {
             QVERIFY(dialogs_->Shown.empty());
@@ -193,11 +211,8 @@ class tst_Adjust : public QObject, protected WindowFixture {
     // ---- CTCSS, power level, calibration ----
 
     void ctcssSendsUnlessUpdating() {
-        TMainForm& f = Plugged();
-        f.Updating = true;
-        f.SpinEdit_CTCSS->setValue(5);
-        QVERIFY(radio_->EventTexts().empty());
-        f.Updating = false;
+        TMainForm& f = Plugged(With({{"SC", 5}}));
+        QCOMPARE(f.SpinEdit_CTCSS->value(), 5);
         f.SpinEdit_CTCSS->setValue(12);
         QCOMPARE(Sent(), Texts{"write SC 0C"});
         QCOMPARE(radio_->Field("SC"), 12u);
@@ -214,7 +229,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QCOMPARE(f.Label_PwLev->text(), QString("86"));
         QCOMPARE(radio_->Field("PW"), 2u);
         QCOMPARE(radio_->Field("PL2"), 0x56u);
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
 
         radio_->ClearEvents();
         const uint32_t otherLevel = radio_->Field("PL1");
@@ -224,11 +239,10 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QCOMPARE(radio_->Field("PL2"), 0x40u);
         QCOMPARE(radio_->Field("PL1"), otherLevel);
 
-        radio_->ClearEvents();
-        f.Updating = true;
-        f.ScrollBar_RfPwm->setValue(0x41);
-        f.ComboBox_RFLevelChange();
-        QVERIFY(radio_->EventTexts().empty());
+        // Filled from the radio: nothing sent back.
+        radio_->SetField("PL2", 0x41);
+        ReadAgain(f);
+        QCOMPARE(f.ScrollBar_RfPwm->value(), 0x41);
     }
 
     void calibrationBars_data() {
@@ -248,39 +262,35 @@ class tst_Adjust : public QObject, protected WindowFixture {
         struct Row {
             QScrollBar* Bar;
             QLabel* Label;
-            std::string* Text;
         };
-        const Row row =
-            command == "PD"   ? Row{f.ScrollBar_Deviation, f.Label_DevLev, &f.DeviationHex}
-            : command == "PM" ? Row{f.ScrollBar_ModBalance, f.Label_ModLev, &f.ModBalanceHex}
-                              : Row{f.ScrollBar_RfOffset, f.Label_OsLev, &f.RfOffsetHex};
+        const Row row = command == "PD"   ? Row{f.ScrollBar_Deviation, f.Label_DevLev}
+                        : command == "PM" ? Row{f.ScrollBar_ModBalance, f.Label_ModLev}
+                                          : Row{f.ScrollBar_RfOffset, f.Label_OsLev};
         QCOMPARE(row.Bar->objectName(), bar);
         const std::string cmd = command.toStdString();
 
         row.Bar->setValue(0x21);
         QCOMPARE(Sent(), Texts{"write " + cmd + " 21"});
         QVERIFY(InOrder(radio_->EventTexts(), {"write " + cmd + " 21", "read " + cmd}));
-        QCOMPARE(*row.Text, std::string("21"));
         QCOMPARE(row.Label->text(), QString("33"));
         QCOMPARE(radio_->Field(cmd), 0x21u);
-        QVERIFY(f.ChangesMade);
-        QVERIFY(!f.Updating);
+        QVERIFY(f.ChangesMade());
+        QVERIFY(!f.Updating());
 
         // Filling the window from the radio sends nothing.
-        radio_->ClearEvents();
-        f.Updating = true;
-        row.Bar->setValue(0x30);
-        QVERIFY(radio_->EventTexts().empty());
-        f.Updating = false;
+        radio_->SetField(cmd, 0x30);
+        ReadAgain(f);
+        QCOMPARE(row.Bar->value(), 0x30);
+        QCOMPARE(row.Label->text(), QString("48"));
 
-        // A radio that no longer answers: nothing taken, the value label stays.
+        // A radio that no longer answers: nothing taken, and the bar shows what the radio holds.
         radio_->SetFaults({.Silent = true});
         f.SetChangesMadeState(false);
         row.Bar->setValue(0x40);
-        QCOMPARE(*row.Text, std::string("40"));
-        QCOMPARE(row.Label->text(), QString("64"));
-        QVERIFY(!f.ChangesMade);
-        QCOMPARE(radio_->Field(cmd), 0x21u);
+        QCOMPARE(row.Bar->value(), 0x30);
+        QCOMPARE(row.Label->text(), QString("48"));
+        QVERIFY(!f.ChangesMade());
+        QCOMPARE(radio_->Field(cmd), 0x30u);
     }
 
     // ---- Transmitter switch ----
@@ -297,7 +307,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QVERIFY(radio_->Transmitting());
         // The command layer knows too: an end of the program warns of a keyed radio.
         QVERIFY(TransmitterMayBeOn());
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
 
@@ -307,7 +317,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QVERIFY(!radio_->Transmitting());
         QVERIFY(!TransmitterMayBeOn());
         QCOMPARE(radio_->Field("PP"), 45u);
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::WindowText),
                  QApplication::palette().color(QPalette::WindowText));
@@ -317,7 +327,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
     void transmitterOffWhenTheRadioStopsAnswering() {
         TMainForm& f = Plugged();
         f.PowerButton_TxOn->Toggle();
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
 
         radio_->SetFaults({.Silent = true});
         f.PowerButton_TxOn->Toggle();
@@ -327,7 +337,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
         QCOMPARE(f.PowerButton_TxOn->palette().color(QPalette::Active, QPalette::WindowText),
                  QColor(0xFF, 0, 0));
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
         QVERIFY(radio_->Transmitting());
     }
 
@@ -338,18 +348,24 @@ class tst_Adjust : public QObject, protected WindowFixture {
         radio_->SetFaults({.Silent = true});
         f.PowerButton_TxOn->Toggle();
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
 
         f.ComboBox_PortNumber->setCurrentIndex(199);  // COM200 does not exist
         f.ApplyPortSelection();
         f.PowerButton_TxOn->Toggle();
         QVERIFY(!f.PowerButton_TxOn->ButtonDown());
-        QCOMPARE(f.TransmitterOn, 0);
-        f.TransmitterOn = 1;
-        f.PowerButton_TxOn->SetButtonDown(true);
+        QCOMPARE(f.TransmitterOn(), 0);
+        // Keyed while the radio was there, then the port gone: the switch stays down.
+        f.ComboBox_PortNumber->setCurrentIndex(int(radio_->ComPort()) - 1);
+        f.ApplyPortSelection();
+        radio_->SetFaults({});
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 1);
+        f.ComboBox_PortNumber->setCurrentIndex(199);
+        f.ApplyPortSelection();
         f.PowerButton_TxOn->Toggle();
         QVERIFY(f.PowerButton_TxOn->ButtonDown());
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
         QVERIFY(dialogs_->Shown.empty());
     }
 
@@ -362,7 +378,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.Button_WriteRadioSettingsClick();
         QCOMPARE(Sent(), (Texts{"ee", "flash"}));
         QCOMPARE(radio_->FlashField("PP"), 30u);
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
     }
 
     // An "EE" that goes unconfirmed stops the save; it is sent once more, and then the save is
@@ -376,7 +392,7 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.SetChangesMadeState(true);
         f.Button_WriteRadioSettingsClick();
         QCOMPARE(Sent(), (Texts{"ee", "ee"}));
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QCOMPARE(dialogs_->Texts(),
                  Texts{"save to flash: the radio did not confirm the save to flash (sent twice): "
                        "its flash may hold either the old or the new settings. Save to flash "
@@ -387,11 +403,14 @@ class tst_Adjust : public QObject, protected WindowFixture {
 
     void saveToFlashRefusedWhileTransmitting() {
         TMainForm& f = Plugged();
-        f.TransmitterOn = 1;
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 1);
+        radio_->ClearEvents();
+        dialogs_->Shown.clear();
         f.SetChangesMadeState(true);
         f.Button_WriteRadioSettings->click();
         QVERIFY(radio_->EventTexts().empty());
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
         QCOMPARE(dialogs_->Shown[0].Type, MsgType::Plain);
         QCOMPARE(dialogs_->Shown[0].Title, std::string());
@@ -414,7 +433,9 @@ class tst_Adjust : public QObject, protected WindowFixture {
         f.ScrollBar_Deviation->setValue(10);
         QVERIFY(!hint.isVisible());
 
-        f.PowerButton_M82KDModem->SetButtonDown(true);
+        // Modem down (a radio read directly: nothing is sent to a modem).
+        f.PowerButton_M82KDModem->Toggle();
+        QVERIFY(f.PowerButton_M82KDModem->ButtonDown());
         f.ScrollBar_Deviation->setValue(11);
         QVERIFY(hint.isVisible());
         QCOMPARE(hint.Label_Hint->text(),
@@ -454,9 +475,9 @@ class tst_Adjust : public QObject, protected WindowFixture {
         QCOMPARE(hint.Label_Hint->size(), QSize(189, 80));
         // The switch still works with the balloon up.
         f.PowerButton_TxOn->Toggle();
-        QCOMPARE(f.TransmitterOn, 1);
+        QCOMPARE(f.TransmitterOn(), 1);
         f.PowerButton_TxOn->Toggle();
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
     }
 
     void losingTheRadioRaisesNoBalloon() {

@@ -92,7 +92,7 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(Changes(*radio_), Texts{sent.toStdString()});
         QCOMPARE(edit->text(), shown);
         QCOMPARE(current->text(), shown);
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QVERIFY(!f.RM7UXport.IsOpen());
 
         // Leaving the box sends nothing more; leaving it after a change sends again.
@@ -140,20 +140,29 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
         QFETCH(bool, changed);
-        TMainForm f;
-        f.RadioModel = static_cast<uint8_t>(model);
-        f.Updating = true;
-        f.RadioGroup_FreqStep->SetItemIndex(step);
-        f.Updating = false;
-        f.TxLow = low;
-        f.TxHigh = high;
-        f.Label_TXLow->setText(QString::number(low, 'f', 5));
-        f.Label_TxHigh->setText(QString::number(high, 'f', 5));
+        // A radio of the model on the step with these limits, read by the window.
+        RadioPersonality p = model == 1 ? RadioPersonality::RM7UH() : RadioPersonality::RM7VX();
+        const double base = model == 1 ? 300 : 100, stepMHz = step == 0 ? 0.00625 : 0.005;
+        const auto channel = [&](double mhz) { return uint32_t((mhz - base) / stepMHz + 0.5); };
+        p.Fields.PC = uint32_t(step);
+        if (model == 1)
+            p.Fields.PA = low == 400 ? 110 : 140;
+        p.Fields.P1 = p.Fields.P3 = channel(low);
+        p.Fields.P2 = p.Fields.P4 = channel(high);
+        p.Fields.PT = p.Fields.PR = channel((low + high) / 2);
+        p.Flash = p.Fields;
+        TMainForm& f = Attach(p);
+        Tick();
+        QVERIFY(Changes(*radio_).empty());
+        QCOMPARE(f.RadioGroup_FreqStep->ItemIndex(), step);
+        f.Edit_TXFreq->setText(typed);
+        bool snapped = false;
+        f.SetToNearestValidFrequency(f.Edit_TXFreq, snapped);
+        QCOMPARE(snapped, changed);
         f.Edit_TXFreq->setText(typed);
         double frequency = 0;
         f.TxFrequencyLoad(frequency);
         QCOMPARE(f.Edit_TXFreq->text(), shown);
-        QCOMPARE(f.TxFreqChanged, changed);
         QVERIFY(frequency >= low && frequency <= high);
     }
 
@@ -184,8 +193,8 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QFETCH(QString, typed);
         QFETCH(QString, current);
         QFETCH(QString, result);
-        TMainForm f;
-        f.RadioModel = 1;
+        TMainForm& f = Attach();
+        Tick();
         f.Edit_TXFreq->setText(typed);
         f.Label_TxFreq->setText(current);
         bool changed = false;
@@ -194,42 +203,43 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(value, result.toDouble());
     }
 
-    // The label shows what the radio holds: nothing sent, nothing new shown.
-    void noRadioNoSendNoLabel() {
-        TMainForm f;
-        f.ComboBox_PortNumber->setCurrentIndex(199);  // COM200 does not exist
-        f.ApplyPortSelection();
-        f.RadioModel = 1;
-        f.TxLow = 430;
-        f.TxHigh = 450;
-        f.TxFreqChanged = false;
-        f.Edit_TXFreq->setText("440");
-        f.SetTXFreq();
-        QCOMPARE(f.Label_TxFreq->text(), QString());
-        QVERIFY(f.TxFreqChanged);  // still to be sent
-        QVERIFY(!f.ChangesMade);
-        QVERIFY(!f.WriteValue("PP", "3C"));
-    }
-
-    // Before any limits were read there is no valid frequency to send: nothing goes out.
-    void noLimitsNoSend() {
+    // Only a radio the window has read is written to, and the label shows what the radio holds:
+    // nothing sent, nothing new shown.
+    void noRadioReadNoSend() {
         TMainForm& f = Attach();
-        f.RadioModel = 1;
         f.Edit_TXFreq->setText("440");
         f.SetTXFreq();
         QVERIFY(Changes(*radio_).empty());
-        QVERIFY(f.TxFreqChanged);
+        QCOMPARE(f.Label_TxFreq->text(), QString());
+        QVERIFY(!f.ChangesMade());
+        QVERIFY(!f.WriteValue("PP", "3C"));
+        QVERIFY(Changes(*radio_).empty());
+
+        // Read, then gone: nothing sent either, the label empty.
+        Tick();
+        f.ComboBox_PortNumber->setCurrentIndex(199);  // COM200 does not exist
+        f.ApplyPortSelection();
+        f.RM7UXLoadradioData();
+        f.Edit_TXFreq->setText("441");
+        f.SetTXFreq();
+        QCOMPARE(f.Label_TxFreq->text(), QString("440.00000"));  // what the radio last held
+        QVERIFY(!f.WriteValue("PP", "3C"));
     }
 
     void copyCurrentFrequency() {
-        TMainForm f;
+        TMainForm& f = Attach();
+        // No radio read: nothing to copy.
         QVERIFY(f.Label_TxFreq->text().isEmpty());
-        f.RM7UXDisplayTxFrequency();
-        f.RM7UXDisplayRxFrequency();
-        QCOMPARE(f.Label_TxFreq->text(), QString("Not Set"));
         f.Edit_TXFreq->setText("441");
         f.Edit_RXFreq->setText("442");
-        f.EnableConsoleControls(true);
+        f.BitBtn_XxFreqCopyClick(f.BitBtn_TxFreqCopy);
+        f.MenuItem_RxFreqCopyClick();
+        QCOMPARE(f.Edit_TXFreq->text(), QString("441"));
+        Tick();
+        f.Edit_TXFreq->setText("441");
+        f.Edit_RXFreq->setText("442");
+        f.Label_TxFreq->setText("");
+        f.Label_RxFreq->setText("Not Set");
         f.BitBtn_TxFreqCopy->click();
         f.MenuItem_RxFreqCopy->trigger();
         QCOMPARE(f.Edit_TXFreq->text(), QString("441"));
@@ -262,11 +272,10 @@ class tst_Frequency : public QObject, protected WindowFixture {
                                           "write PR 6590", "ee", "flash", "reset"}));
         QCOMPARE(radio_->FlashField("PC"), 1u);
         QCOMPARE(radio_->Field("PT"), Channel(440, 5));
-        QCOMPARE(f.FrequencyStepCode, std::string("01"));
+        QCOMPARE(f.Picture().Step(), std::string("01"));
         QCOMPARE(f.RadioGroup_FreqStep->ItemIndex(), 1);
         QVERIFY(f.RadioButton_FS5000->isChecked());
-        QVERIFY(!f.ChangesMade);
-        QVERIFY(!f.FreqStepChanged && !f.TxLowChanged && !f.RxHighChanged && !f.TxFreqChanged);
+        QVERIFY(!f.ChangesMade());
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
@@ -294,7 +303,7 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(f.RadioGroup_FreqStep->ItemIndex(), 0);
         QVERIFY(f.RadioButton_FS6250->isChecked());
         QVERIFY(!f.RadioButton_FS5000->isChecked());
-        QVERIFY(!f.Updating);
+        QVERIFY(!f.Updating());
     }
 
     void readingTheRadioSetsTheStepWithoutAsking() {
@@ -352,7 +361,7 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(Changes(*radio_), writes);
         QCOMPARE(f.ComboBox_FreqBand->currentIndex(), selected);
         QVERIFY(f.ComboBox_FreqBand->isEnabled());
-        QCOMPARE(f.ChangesMade, !writes.empty());
+        QCOMPARE(f.ChangesMade(), !writes.empty());
         if (band == 140) {
             QCOMPARE(f.ComboBox_FreqBand->count(), 6);
             QCOMPARE(f.ComboBox_FreqBand->itemText(2),
@@ -366,21 +375,32 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QVERIFY(dialogs_->Shown.empty());
     }
 
-    void sameLimitsAgainChangeNothingUntilForgotten() {
+    // Browsing the closed list (Up, Down) applies nothing; the list shows the radio's plan again
+    // when the operator leaves it, and after the radio is read afresh.
+    void browsingThePlansChangesNothing() {
         TMainForm& f = Attach(With({{"P1", Channel(433.05)},
                                     {"P2", Channel(434.8)},
                                     {"P3", Channel(433.05)},
                                     {"P4", Channel(434.8)}}));
+        f.SetAdvancedMode(true, false);
+        f.show();
         f.RM7UXLoadradioData();
         QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 2);
-        f.ComboBox_FreqBand->setCurrentIndex(4);
-        f.SerialNumber = -1;  // read in full again, band list kept
-        f.RM7UXLoadradioData();
+        f.ComboBox_FreqBand->setFocus();
+        QTRY_VERIFY(f.ComboBox_FreqBand->hasFocus());
+        QTest::keyClick(f.ComboBox_FreqBand, Qt::Key_Down);
+        QTest::keyClick(f.ComboBox_FreqBand, Qt::Key_Down);
         QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 4);
+        f.RM7UXLoadradioData();
+        QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 4);  // the operator's hand undisturbed
+        f.Edit_PTTTimeout->setFocus();
+        QTRY_COMPARE(f.ComboBox_FreqBand->currentIndex(), 2);
+        f.ComboBox_FreqBand->setCurrentIndex(4);
         f.ForgetRadio();
         f.RM7UXLoadradioData();
         QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 2);
         QVERIFY(Changes(*radio_).empty());
+        QVERIFY(dialogs_->Shown.empty());
     }
 
     void choosingHongKong_data() {
@@ -412,8 +432,16 @@ class tst_Frequency : public QObject, protected WindowFixture {
                                    {"PR", Channel(410, kHz)}}));
         QCOMPARE(f.ComboBox_FreqBand->count(), 2);
         QCOMPARE(f.ComboBox_FreqBand->itemText(1), QString("HK: Hong Kong"));
-        f.ComboBox_FreqBand->setCurrentIndex(1);
-        emit f.ComboBox_FreqBand->activated(1);
+        dialogs_->Answers = {MsgResult::Yes};
+        PickFromList(f.ComboBox_FreqBand, 1);
+        // Asked first, with what the plan sets.
+        QCOMPARE(dialogs_->Shown.size(), size_t{1});
+        QCOMPARE(dialogs_->Shown[0].Type, MsgType::Question);
+        QVERIFY(dialogs_->Shown[0].Text.find("'HK: Hong Kong'") != std::string::npos);
+        QVERIFY(dialogs_->Shown[0].Text.find("TX and RX band: 409.75000 to " + high.toStdString() +
+                                             " MHz") != std::string::npos);
+        QVERIFY(dialogs_->Shown[0].Text.find("TX and RX frequency: " + centre.toStdString() +
+                                             " MHz") != std::string::npos);
         const Texts changes = Changes(*radio_);
         QCOMPARE(changes.size(), size_t{6});
         QCOMPARE(changes[2], sent.toStdString());
@@ -422,9 +450,9 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(f.Label_TxFreq->text(), centre);
         QCOMPARE(f.Label_RxLow->text(), QString("409.75000"));
         QCOMPARE(f.Label_TxHigh->text(), high);
-        QCOMPARE(f.RxLow, 409.75);
-        QCOMPARE(f.TxHigh, high.toDouble());
-        QVERIFY(f.ChangesMade);
+        QCOMPARE(*f.Picture().MHz("P1"), 409.75);
+        QCOMPARE(*f.Picture().MHz("P4"), high.toDouble());
+        QVERIFY(f.ChangesMade());
         QVERIFY(!f.RM7UXport.IsOpen());
 
         // The plan is recognised by the next read, off the 5 kHz grid too: nothing rewritten.
@@ -433,11 +461,12 @@ class tst_Frequency : public QObject, protected WindowFixture {
         QCOMPARE(Changes(*radio_).size(), size_t{6});
         QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 1);
 
-        // While the window is being filled the selector sends nothing.
+        // The plan already applied, chosen again: nothing asked, nothing written.
         radio_->ClearEvents();
-        f.Updating = true;
-        emit f.ComboBox_FreqBand->activated(0);
-        QVERIFY(radio_->EventTexts().empty());
+        dialogs_->Shown.clear();
+        PickFromList(f.ComboBox_FreqBand, 1);
+        QVERIFY(dialogs_->Shown.empty());
+        QVERIFY(Changes(*radio_).empty());
     }
 
     void bandsOfTheRM7VX_data() {

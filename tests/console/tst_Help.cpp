@@ -75,9 +75,7 @@ class tst_Help : public QObject, protected WindowFixture {
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         Tick();
         QVERIFY(f.Edit_PTTTimeout->isEnabled());
-        f.AdvancedMode = true;
-        f.AdvancedAll = true;
-        f.DisplayAdvancedModeState();
+        f.SetAdvancedMode(true, true);
         f.activateWindow();
         radio_->ClearEvents();
 
@@ -170,7 +168,7 @@ class tst_Help : public QObject, protected WindowFixture {
         f.Button_Advanced->click();
         QCOMPARE(topic, QString("advanced"));
         QCOMPARE(helpParent, &password);
-        QVERIFY(!f.AdvancedMode);
+        QVERIFY(!f.AdvancedMode());
     }
 };
 

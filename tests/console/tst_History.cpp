@@ -22,6 +22,7 @@
 #include "history/ChangeHistory.h"
 #include "widgets/AlignmentView.h"
 #include "widgets/HistoryView.h"
+#include "widgets/PowerButton.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ class tst_History : public QObject, public WindowFixture {
     void windowChangesAreRecordedOnce() {
         TMainForm& f = Attach(With({{"PS", 30 + 40}}));
         Tick();
-        QCOMPARE(f.SerialNumber, 12345678);
+        QCOMPARE(f.SerialNumber(), 12345678);
         f.ComboBox_RFLevel->setCurrentIndex(1);
         f.ComboBox_RFLevelChange();
         f.Edit_PTTTimeout->setText("30");
@@ -266,12 +267,15 @@ class tst_History : public QObject, public WindowFixture {
         QVERIFY(!f.RM7UXport.IsOpen());
 
         // Refused while the TX test is on.
-        f.TransmitterOn = 1;
+        f.Timer_ReadRadio->stop();
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 1);
         f.Button_AlignmentClick();
         QVERIFY(f.AlignmentView == nullptr);
         QCOMPARE(dialogs_->Shown.back().Text,
                  "The Transmitter must be turned OFF during the antenna alignment");
-        f.TransmitterOn = 0;
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 0);
 
         f.Timer_ReadRadio->stop();
         f.Button_AlignmentClick();
@@ -280,7 +284,7 @@ class tst_History : public QObject, public WindowFixture {
         RadioPersonality other = RadioPersonality::RM7UH();
         other.SetSerial(7654321);
         radio_->SwapRadio(other);
-        QTRY_VERIFY_WITH_TIMEOUT(f.SerialNumber == -1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.SerialNumber() == -1, 15000);
         QVERIFY(view->Label_Status->text().startsWith("Another radio"));
         QVERIFY(!f.RM7UXport.IsOpen());
         view->close();

@@ -45,7 +45,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
     }
     // The radio, TransmitterOn and the button agree.
     bool Keyed(const TMainForm& f, bool on) const {
-        return radio_->Transmitting() == on && f.TransmitterOn == (on ? 1 : 0) &&
+        return radio_->Transmitting() == on && f.TransmitterOn() == (on ? 1 : 0) &&
                f.PowerButton_TxOn->ButtonDown() == on;
     }
 
@@ -108,7 +108,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
         Tick();
         QCOMPARE(dialogs_->Texts(), (Texts{"The radio did not confirm that its transmitter is "
                                            "off.\r\nSwitch the radio off."}));
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
     }
 
     // A step change keeps the radio's frequencies and shows what it holds afterwards; a radio
@@ -160,16 +160,16 @@ class tst_Integrity : public QObject, protected WindowFixture {
         QVERIFY(Has(changes, "write P1 5140") && Has(changes, "write PS FF"));
         QVERIFY(!Has(changes, "flash"));
         QCOMPARE(radio_->FlashField("PS"), 70u);
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         radio_->SetFaults({.Silent = true});
         Tick();
         radio_->SetFaults({});
         QVERIFY(Changes(Tick()).empty());
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
 
         radio_->SwapRadio(RadioPersonality::RM7UH(7654321));
         Tick();
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
     }
 
     // Only a deliberate act writes: no wheel over a control without the focus, no second CTCSS
@@ -188,7 +188,7 @@ class tst_Integrity : public QObject, protected WindowFixture {
         QCOMPARE(f.ScrollBar_Deviation->value(), int(radio_->Field("PD")));
         QTest::keyClick(f.SpinEdit_CTCSS, Qt::Key_Return);
         QVERIFY(Changes(*radio_).empty());
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
 
         f.Edit_PTTTimeout->setFocus();
         QTRY_VERIFY(f.Edit_PTTTimeout->hasFocus());

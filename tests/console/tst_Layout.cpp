@@ -71,8 +71,7 @@ class tst_Layout : public QObject, protected WindowFixture {
     TMainForm& ReadAndShowAll() {
         TMainForm& f = Attach(With({{"RC", 0x7}}));
         Tick();
-        f.AdvancedMode = f.AdvancedAll = true;
-        f.DisplayAdvancedModeState();
+        f.SetAdvancedMode(true, true);
         f.SetChangesMadeState(true);
         f.show();
         QCoreApplication::processEvents();

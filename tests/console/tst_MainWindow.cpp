@@ -78,13 +78,13 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QVERIFY(!f.Timer_ReadRadio->isActive());
         QCOMPARE(f.Timer_ReadRadio->interval(), 1000);
         QVERIFY(!f.PowerButton_M82KDModem->isEnabled());
-        QVERIFY(!f.ConsoleEnabled);
+        QVERIFY(!f.ConsoleEnabled());
         QVERIFY(AllEnabled(f, false));
         QVERIFY(!f.ComboBox_FreqBand->isEnabled());
         QVERIFY(f.Button_Help->isEnabled());
         QVERIFY(f.Label_VersionNO->text().startsWith("V 1."));
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QCOMPARE(f.LastBandCode, -1);
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
+        QVERIFY(!f.Picture().Identified);
         QVERIFY(f.FlashRecord != nullptr);
         QCOMPARE(RM7UXLink(), &f.RM7UXport);
         QCOMPARE(f.RM7UXport.CommPort, 1u);
@@ -99,7 +99,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QColor>("textColour");
         QTest::addColumn<QColor>("lamp");
-        QTest::addColumn<int>("enabled");  // -1: as before
+        QTest::addColumn<int>("enabled");  // with a radio read in full; -1: as before
         QTest::newRow("1") << 1 << "Not Available" << kRed << kRed << 0;
         QTest::newRow("2") << 2 << "No Connection" << kRed << kMaroon << 0;
         QTest::newRow("3") << 3 << "Time out" << kRed << kMaroon << 0;
@@ -113,32 +113,34 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QFETCH(QColor, textColour);
         QFETCH(QColor, lamp);
         QFETCH(int, enabled);
-        for (bool before : {false, true}) {
-            TMainForm f;
-            f.EnableConsoleControls(before);
+        for (bool read : {false, true}) {
+            TMainForm& f = Attach();
+            if (read)
+                Tick();
+            const bool before = f.ConsoleEnabled();
+            QCOMPARE(before, read);
             QStringList reported;
             f.OnCommsStateText = [&](const QString& t) { reported << t; };
             f.RM7UXDisplayCommsError(static_cast<uint8_t>(code));
-            QCOMPARE(f.CommsState, code);
             QCOMPARE(f.RM7UXComsState(), code);
             QCOMPARE(f.Label_ComportState->text(), text);
             QCOMPARE(TextColour(f.Label_ComportState), textColour);
             QCOMPARE(f.Shape_ComportState->BrushColor(), lamp);
             QCOMPARE(reported, QStringList{text});
-            const bool expected = enabled < 0 ? before : enabled == 1;
+            // Without a radio read in full nothing works, whatever the lamp says.
+            const bool expected = read && (enabled < 0 ? before : enabled == 1);
             QVERIFY(AllEnabled(f, expected));
-            QCOMPARE(f.ConsoleEnabled, expected);
+            QCOMPARE(f.ConsoleEnabled(), expected);
         }
     }
 
     void idleAndUnknownCodesOnlyRecordTheCode() {
-        TMainForm f;
+        TMainForm& f = Attach();
+        Tick();
         f.RM7UXDisplayCommsError(6);
-        // A connection alone offers no country plans: they come with a band read from a radio.
-        QVERIFY(!f.ComboBox_FreqBand->isEnabled());
         for (int code : {0, 7, 255}) {
             f.RM7UXDisplayCommsError(static_cast<uint8_t>(code));
-            QCOMPARE(f.CommsState, code);
+            QCOMPARE(f.RM7UXComsState(), code);
             QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
             QCOMPARE(f.Shape_ComportState->BrushColor(), kLime);
             QVERIFY(AllEnabled(f, true));
@@ -146,20 +148,22 @@ class tst_MainWindow : public QObject, protected WindowFixture {
     }
 
     void connectAndDisconnect() {
-        TMainForm f;
+        TMainForm& f = Attach();
         f.CheckBox_Connect->click();
         QVERIFY(f.Timer_ReadRadio->isActive());
         QVERIFY(f.PowerButton_M82KDModem->isEnabled());
-        f.RM7UXDisplayCommsError(6);
-        f.SerialNumber = 12345678;
-        f.LastBandCode = 140;
+        Tick();
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
+        QVERIFY(AllEnabled(f, true));
         f.CheckBox_Connect->click();
         QCOMPARE(f.Label_ComportState->text(), QString("Inactive"));
         QCOMPARE(TextColour(f.Label_ComportState),
                  QApplication::palette().color(QPalette::WindowText));
         QVERIFY(AllEnabled(f, false));
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QCOMPARE(f.LastBandCode, -1);
+        // Forgotten: nothing of it is shown any more.
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
+        QVERIFY(f.Label_SerialNO->text().isEmpty());
+        QVERIFY(f.Label_TxFreq->text().isEmpty());
         QVERIFY(!f.Timer_ReadRadio->isActive());
         QVERIFY(!f.Panel_Normal->isEnabled());
         QVERIFY(!f.Panel_Advanced->isEnabled());
@@ -172,11 +176,11 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QCOMPARE(TextColour(f.Button_WriteRadioSettings, QPalette::ButtonText), kRed);
         QVERIFY(!f.Button_WriteRadioSettings->font().bold());
         f.SetChangesMadeState(true);
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QCOMPARE(TextColour(f.Button_WriteRadioSettings, QPalette::ButtonText), kRed);
         QVERIFY(f.Button_WriteRadioSettings->font().bold());
         f.SetChangesMadeState(false);
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
         QCOMPARE(TextColour(f.Button_WriteRadioSettings, QPalette::ButtonText),
                  QApplication::palette().color(QPalette::ButtonText));
         QVERIFY(!f.Button_WriteRadioSettings->font().bold());
@@ -187,8 +191,6 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         f.Edit_PTTTimeout->setText("60");
         QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
         QApplication::sendEvent(f.Edit_PTTTimeout, &tabIn);
-        QCOMPARE(f.EnteredControl, f.Edit_PTTTimeout);
-        QCOMPARE(f.EnteredText, QString("60"));
         QVERIFY(!f.TEditChangesMade(f.Edit_PTTTimeout));
         QVERIFY(f.TEditChangesMade(f.Edit_CutoutTemp));
         f.Edit_PTTTimeout->setText("61");
@@ -196,9 +198,10 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         // Returning from another window does not enter the edit again.
         QFocusEvent windowIn(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
         QApplication::sendEvent(f.Edit_PTTTimeout, &windowIn);
-        QCOMPARE(f.EnteredText, QString("60"));
+        QVERIFY(f.TEditChangesMade(f.Edit_PTTTimeout));
         QApplication::sendEvent(f.Edit_CutoutTemp, &tabIn);
-        QCOMPARE(f.EnteredControl, f.Edit_CutoutTemp);
+        QVERIFY(!f.TEditChangesMade(f.Edit_CutoutTemp));
+        QVERIFY(f.TEditChangesMade(f.Edit_PTTTimeout));
     }
 
     void closePrompts_data() {
@@ -230,11 +233,15 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QFETCH(int, answer);
         QFETCH(QString, prompt);
         QFETCH(bool, closes);
-        TMainForm f;
+        TMainForm& f = Attach();
         f.show();
         f.CheckBox_Connect->click();
-        f.TransmitterOn = static_cast<uint8_t>(transmitterOn);
-        f.ChangesMade = changesMade;
+        Tick();
+        if (transmitterOn != 0)
+            f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), transmitterOn);
+        f.SetChangesMadeState(changesMade);
+        dialogs_->Shown.clear();
         dialogs_->Answers = {static_cast<MsgResult>(answer)};
         QCOMPARE(f.close(), closes);
         if (prompt.isEmpty()) {
@@ -248,7 +255,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         QCOMPARE(f.isVisible(), !closes);
         // Cancel keeps the refresh running; a close leaves it stopped.
         QCOMPARE(f.Timer_ReadRadio->isActive(), !closes);
-        QCOMPARE(f.TransmitterOn, transmitterOn);
+        QCOMPARE(f.TransmitterOn(), transmitterOn);
     }
 
     void portListAndStore_data() {
@@ -274,10 +281,16 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         // The choice is written back at every start.
         QCOMPARE(StoredPort(), selected);
 
-        f.ComboBox_PortNumber->setCurrentIndex(41);
-        emit f.ComboBox_PortNumber->activated(41);
+        // Browsing the closed list chooses nothing; picking from the open list does.
+        f.ComboBox_PortNumber->setFocus();
+        QTest::keyClick(f.ComboBox_PortNumber, Qt::Key_Down);
+        QCOMPARE(f.RM7UXport.CommPort, uint32_t(selected));
+        QVERIFY(!f.CheckBox_Connect->isChecked());
+        PickFromList(f.ComboBox_PortNumber, 41);
         QCOMPARE(f.RM7UXport.CommPort, 42u);
         QCOMPARE(StoredPort(), 42);
+        // A port the technician chooses is connected to.
+        QVERIFY(f.CheckBox_Connect->isChecked());
     }
 
     void connectHideConnectsByItself_data() {
@@ -308,7 +321,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
     void minimumCutoutFromSettings() {
         WriteSettingsFile("[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n");
         TMainForm f;
-        QCOMPARE(f.CutoutTempMinimum, 60);
+        QCOMPARE(f.CutoutTempMinimum(), 60);
         QCoreApplication::processEvents();
         QVERIFY(dialogs_->Shown.empty());
     }
@@ -317,7 +330,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
     void hugeSettingsFileIsSaidOnce() {
         WriteSettingsFile("[LIMITS]\r\nMIN_CUTOUT_TEMP=60\r\n" + std::string(2 << 20, ';'));
         TMainForm f;
-        QCOMPARE(f.CutoutTempMinimum, 50);
+        QCOMPARE(f.CutoutTempMinimum(), 50);
         QTRY_COMPARE(dialogs_->Shown.size(), size_t{1});
         QVERIFY(dialogs_->Shown[0].Text.find("larger than 1 MB") != std::string::npos);
     }
@@ -326,12 +339,13 @@ class tst_MainWindow : public QObject, protected WindowFixture {
     // the window registered itself with.
     void linkFailuresShowAndDisable() {
         TMainForm& f = Attach();
+        Tick();
         QVERIFY(OpenRadioPort());
         QVERIFY(EnsureRadioIdentified());
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
         QVERIFY(AllEnabled(f, true));
         CloseRadioPort();
-        QCOMPARE(f.CommsState, 0);
+        QCOMPARE(f.RM7UXComsState(), 0);
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
 
         radio_->SetFaults({.Silent = true});
@@ -396,7 +410,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         TMainForm f;
         TForm_Password password(&f);
         f.Form_Password = &password;
-        f.AdvancedAll = true;  // a wrong password takes the second level away
+        f.SetAdvancedMode(false, true);  // a wrong password takes the second level away
         bool stayedOpen = false;
         QTimer::singleShot(0, &password, [&] {
             password.Edit_Password->setText(typed);
@@ -406,8 +420,8 @@ class tst_MainWindow : public QObject, protected WindowFixture {
                 password.Button_Cancel->click();
         });
         f.Button_Advanced->click();
-        QCOMPARE(f.AdvancedMode, advanced);
-        QCOMPARE(f.AdvancedAll, all);
+        QCOMPARE(f.AdvancedMode(), advanced);
+        QCOMPARE(f.AdvancedAll(), all);
         QCOMPARE(stayedOpen, !advanced);
         QCOMPARE(dialogs_->Texts(), advanced ? std::vector<std::string>{}
                                              : std::vector<std::string>{"Incorrect Password"});
@@ -436,8 +450,8 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         enter("tidewaterall");
         QVERIFY(!f.BitBtn_WriteConfig->isHidden());
         f.Button_Advanced->click();  // back to normal: no password asked
-        QVERIFY(!f.AdvancedMode);
-        QVERIFY(f.AdvancedAll);  // kept, but not visible
+        QVERIFY(!f.AdvancedMode());
+        QVERIFY(f.AdvancedAll());  // kept, but not visible
         QCOMPARE(f.height(), 379);
         QVERIFY(f.Panel_Advanced->isHidden());
         enter("tidewater");
@@ -454,7 +468,7 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         });
         f.Button_Advanced->click();
         QCOMPARE(shown, QString("tidewater"));
-        QVERIFY(!f.AdvancedMode);
+        QVERIFY(!f.AdvancedMode());
         QCOMPARE(f.height(), 379);
         QCOMPARE(f.Button_Advanced->text(), QString("Advanced"));
     }
@@ -509,7 +523,9 @@ class tst_MainWindow : public QObject, protected WindowFixture {
         f.ApplyPortSelection();
         f.Timer_ReadRadio->start(60000);
         // With a radio read directly nothing is sent; with none, entering fails on the port.
-        f.SerialNumber = portWorks ? 12345678 : -1;
+        if (portWorks)
+            f.RM7UXLoadradioData();
+        radio.ClearEvents();
         f.PowerButton_M82KDModem->Toggle();
         QVERIFY(radio.EventTexts().empty());
         QVERIFY(f.PowerButton_M82KDModem->ButtonDown());

@@ -87,7 +87,7 @@ class tst_Network : public QObject, protected WindowFixture {
         QVERIFY(radio_->Transmitting());
         f.PowerButton_TxOn->Toggle();
         QVERIFY(!radio_->Transmitting());
-        QCOMPARE(f.TransmitterOn, 0);
+        QCOMPARE(f.TransmitterOn(), 0);
 
         // Program From File: the file read from this radio, written back, saved and reset.
         TRM7UXFlashRecordClass record;

@@ -123,7 +123,7 @@ class tst_Operations : public QObject, protected WindowFixture {
                 QVERIFY2(Told("frequency step: the " + LabelOf(writes[n]) +
                               " write was not confirmed; "),
                          trace.c_str());
-                QVERIFY2(!f.ChangesMade, trace.c_str());
+                QVERIFY2(!f.ChangesMade(), trace.c_str());
             } else if (writes[n] == "OZ") {
                 QVERIFY2(Told("Switch the radio off and on"), trace.c_str());
                 QCOMPARE(radio_->Radio().Flash.PC, 1u);
@@ -131,7 +131,7 @@ class tst_Operations : public QObject, protected WindowFixture {
                 // A save whose confirmation was lost is sent once more, and then confirmed.
                 QCOMPARE(radio_->Radio().Flash.PC, 1u);
                 QVERIFY2(dialogs_->Shown.size() == 1, trace.c_str());  // the question only
-                QVERIFY2(!f.ChangesMade, trace.c_str());
+                QVERIFY2(!f.ChangesMade(), trace.c_str());
             }
             ShowsTheRadio(f, trace);
         }
@@ -142,10 +142,10 @@ class tst_Operations : public QObject, protected WindowFixture {
         const auto setup = [this]() -> TMainForm& {
             return Known(With({{"PT", Channel(441.25)}, {"PR", Channel(445.5)}}));
         };
-        const auto run = [](TMainForm& f) {
-            // Norway: 440 to 442 MHz.
-            f.ComboBox_FreqBand->setCurrentIndex(3);
-            emit f.ComboBox_FreqBand->activated(3);
+        const auto run = [this](TMainForm& f) {
+            // Norway: 440 to 442 MHz, chosen and confirmed.
+            dialogs_->Answers = {MsgResult::Yes};
+            PickFromList(f.ComboBox_FreqBand, 3);
         };
         const Texts dry = DryRun(setup, run);
         for (size_t n = 0; n < writes.size(); ++n) {
@@ -162,6 +162,7 @@ class tst_Operations : public QObject, protected WindowFixture {
             QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
             QVERIFY2(Told("country/band plan: the " + LabelOf(writes[n]) + " write"),
                      trace.c_str());
+            QCOMPARE(dialogs_->Shown.front().Type, MsgType::Question);
             // The list shows the plan the radio is on: still the whole band.
             QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 0);
             ShowsTheRadio(f, trace);
@@ -193,7 +194,7 @@ class tst_Operations : public QObject, protected WindowFixture {
                     QVERIFY2(!radio_->Transmitting(), trace.c_str());
                     QVERIFY2(radio_->Field("PP") == 45u, trace.c_str());
                     QVERIFY2(!f.PowerButton_TxOn->ButtonDown(), trace.c_str());
-                    QCOMPARE(f.TransmitterOn, 0);
+                    QCOMPARE(f.TransmitterOn(), 0);
                     QVERIFY2(SameSettings(radio_->Radio().Flash, radio_->Radio().Fields),
                              trace.c_str());
                     if (switchingOn)
@@ -228,7 +229,7 @@ class tst_Operations : public QObject, protected WindowFixture {
             } else {
                 QCOMPARE(held, 0xFFu);
                 QCOMPARE(radio_->FlashField("PS"), 0xFFu);
-                QVERIFY2(!f.ChangesMade, trace.c_str());
+                QVERIFY2(!f.ChangesMade(), trace.c_str());
             }
         }
     }

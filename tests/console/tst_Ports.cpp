@@ -71,7 +71,7 @@ class tst_Ports : public QObject, protected WindowFixture {
         f.CheckBox_Connect->setChecked(true);
         Tick();
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
-        QCOMPARE(f.SerialNumber, 12345678);
+        QCOMPARE(f.SerialNumber(), 12345678);
         f.CheckBox_Connect->setChecked(false);
 
         // The next start keeps the port chosen, though another link now comes first.

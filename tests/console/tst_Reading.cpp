@@ -60,7 +60,7 @@ class tst_Reading : public QObject, protected WindowFixture {
         QCOMPARE(Tick(), full);
         QCOMPARE(f.Label_VersionString->text(), QString("RM7UH V1.12A"));
         QCOMPARE(f.Label_SerialNO->text(), QString("12345678"));
-        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
         QCOMPARE(f.Label_TxFreq->text(), QString("440.00000"));
         QCOMPARE(f.Label_RxFreq->text(), QString("440.00000"));
         QCOMPARE(f.Label_TXLow->text(), QString("430.00000"));
@@ -78,9 +78,9 @@ class tst_Reading : public QObject, protected WindowFixture {
         QVERIFY(f.ComboBox_FreqBand->isEnabled());
         QVERIFY(f.RadioButton_FS5000->isEnabled());
         QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
-        QVERIFY(!f.Updating);
+        QVERIFY(!f.Updating());
         QVERIFY(!f.RM7UXport.IsOpen());
-        QVERIFY(!f.ChangesMade);
+        QVERIFY(!f.ChangesMade());
         QVERIFY(dialogs_->Shown.empty());
 
         // A known radio: identification, serial number and status only.
@@ -99,7 +99,7 @@ class tst_Reading : public QObject, protected WindowFixture {
         radio_->ClearEvents();
         f.Timer_ReadRadioTimer();
         QVERIFY(Has(radio_->EventTexts(), "read PC"));
-        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
 
         // Another radio plugged in is read in full.
         radio_->SwapRadio(RadioPersonality::RM7UH(12000001));
@@ -202,7 +202,7 @@ class tst_Reading : public QObject, protected WindowFixture {
         QCOMPARE(f.Label_Alarms->text(), QString("Error Reading Alarms"));
         QCOMPARE(f.Label_Alarms->palette().color(QPalette::WindowText), kRed);
         QVERIFY(dialogs_->Shown.empty());
-        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
     }
 
     void powerListFollowsTheVariant_data() {
@@ -248,7 +248,7 @@ class tst_Reading : public QObject, protected WindowFixture {
                            MsgButtons buttons) override {
                 // The window as it stands while the box is open: released and closed.
                 portOpen = form->RM7UXport.IsOpen();
-                updating = form->Updating;
+                updating = form->Updating();
                 for (; nested < 3; ++nested)
                     form->RM7UXLoadradioData();
                 return ScriptedDialogs::Show(type, title, text, buttons);
@@ -268,8 +268,8 @@ class tst_Reading : public QObject, protected WindowFixture {
         QCOMPARE(dialogs.nested, 3);
         QVERIFY(Has(events, "read PD"));
         QVERIFY(!Has(events, "read PM"));
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QVERIFY(!f.Updating);
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
+        QVERIFY(!f.Updating());
         QVERIFY(!f.RM7UXport.IsOpen());
 
         QVERIFY(!Has(Tick(), "tx on"));
@@ -280,7 +280,7 @@ class tst_Reading : public QObject, protected WindowFixture {
         f.ForgetRadio();
         Tick();
         QCOMPARE(dialogs.Shown.size(), size_t{1});
-        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
     }
 
     // A flash save the radio did not confirm leaves the raised cut-out marked as unsaved.
@@ -294,7 +294,7 @@ class tst_Reading : public QObject, protected WindowFixture {
         // Sent once more, then the technician is told that flash holds either.
         QCOMPARE(Changes(events), (Texts{"write PS FF", "ee", "flash", "ee", "flash"}));
         QCOMPARE(f.Edit_CutoutTemp->text(), QString("215"));
-        QVERIFY(f.ChangesMade);
+        QVERIFY(f.ChangesMade());
         QCOMPARE(dialogs_->Shown.size(), size_t{1});
         QVERIFY(dialogs_->Shown[0].Text.find("either the old or the new") != std::string::npos);
     }
@@ -307,9 +307,8 @@ class tst_Reading : public QObject, protected WindowFixture {
         QCOMPARE(tail, (Texts{"read PS", "write PS FF", "ee", "flash"}));
         QCOMPARE(radio_->FlashField("PS"), 0xFFu);
         QCOMPARE(f.Edit_CutoutTemp->text(), QString("215"));
-        QCOMPARE(f.CutoutTemp, 215);
-        QVERIFY(!f.ChangesMade);
-        QCOMPARE(f.SerialNumber, int64_t{12345678});
+        QVERIFY(!f.ChangesMade());
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
 
         // At the minimum: left as it is.
         radio_->SetField("PS", 50 + 40);
@@ -322,25 +321,28 @@ class tst_Reading : public QObject, protected WindowFixture {
         TMainForm& f = Attach();
         Tick();
         f.SetChangesMadeState(true);
-        f.PowerButton_M82KDModem->SetButtonDown(true);
+        f.PowerButton_M82KDModem->Toggle();  // a radio read directly: nothing sent
+        QVERIFY(f.PowerButton_M82KDModem->ButtonDown());
 
         // A serial number that does not read: forgotten, and no report.
         radio_->SetFaults({.GarbageField = "PN"});
         QCOMPARE(Tick(), (Texts{"cr", "rv", "read PN"}));
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QVERIFY(f.ChangesMade);
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
+        QVERIFY(f.ChangesMade());
         QVERIFY(dialogs_->Shown.empty());
 
         // No answer at all: modem shown released, nothing sent to it; the radio's unsaved changes
         // stay marked.
-        f.SerialNumber = 12345678;
+        radio_->SetFaults({});
+        Tick();
+        QCOMPARE(f.SerialNumber(), int64_t{12345678});
         radio_->SetFaults({.Silent = true});
         Tick();
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QVERIFY(f.ChangesMade);
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
+        QVERIFY(f.ChangesMade());
         QVERIFY(!f.PowerButton_M82KDModem->ButtonDown());
         QCOMPARE(f.Label_ComportState->text(), QString("No Connection"));
-        QVERIFY(!f.Updating);
+        QVERIFY(!f.Updating());
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
@@ -354,28 +356,29 @@ class tst_Reading : public QObject, protected WindowFixture {
         const Texts events = Tick();
         QCOMPARE(events.back(), std::string("hangup"));
         QVERIFY(Has(events, "read P2"));
-        QCOMPARE(f.SerialNumber, int64_t{-1});
-        QCOMPARE(f.LastBandCode, -1);
+        QCOMPARE(f.SerialNumber(), int64_t{-1});
         QCOMPARE(f.Label_RxHigh->text(), QString("450.00000"));
         QCOMPARE(f.Label_TXLow->text(), QString(""));  // not the reply before it
         QVERIFY(!f.ComboBox_FreqBand->isEnabled());
         QVERIFY(dialogs_->Shown.empty());
         QCOMPARE(f.Label_ComportState->text(), QString("Time out"));
-        QVERIFY(!f.Updating);
+        QVERIFY(!f.Updating());
         QVERIFY(!f.RM7UXport.IsOpen());
     }
 
     void powerPolledEverySecondTickWhileTransmitting() {
         TMainForm& f = Attach();
         Tick();
-        f.PowerButton_TxOn->SetButtonDown(true);
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 1);
         QVERIFY(!Has(Tick(), "read PW"));
         QCOMPARE(Tick(),
                  (Texts{"cr", "rv", "read PN", "read PW", "read RT", "read RR", "read RC"}));
         QVERIFY(!Has(Tick(), "read PW"));
-        f.PowerButton_TxOn->SetButtonDown(false);
+        f.PowerButton_TxOn->Toggle();
+        QCOMPARE(f.TransmitterOn(), 0);
         QCOMPARE(Tick(), kStatus);
-        QCOMPARE(f.PowerPollCount, 0);
+        QCOMPARE(Tick(), kStatus);
     }
 };
 

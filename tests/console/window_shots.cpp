@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     form.ApplyPortSelection();
     form.show();
     form.CheckBox_Connect->setChecked(true);
-    if (!Until([&] { return form.SerialNumber >= 0; }, 20000)) {
+    if (!Until([&] { return form.SerialNumber() >= 0; }, 20000)) {
         std::fprintf(stderr, "the window did not read the radio\n");
         return 1;
     }
@@ -123,8 +123,7 @@ int main(int argc, char** argv) {
     form.Edit_PTTTimeout->setFocus();
     ok = Save(&form, path("main")) && ok;
 
-    form.AdvancedMode = true;
-    form.AdvancedAll = true;
+    form.SetAdvancedMode(true, true);
     form.DisplayAdvancedModeState();
     ok = Until([&] { return form.Panel_Advanced->isVisible(); }, 2000) && ok;
     ok = Save(&form, path("main-advanced")) && ok;
