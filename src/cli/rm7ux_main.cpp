@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/TerminalText.h"
 #include "common/FormatSettings.h"
 #include "config/INIunit.h"
 #include "platform/UserFolders.h"
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     SetSettingsFolder(ExecutableFolder());
     LoadSettings();
     if (!SettingsProblem.empty())
-        std::cerr << "rm7ux: " << SettingsProblem << "\n";
+        std::cerr << "rm7ux: " << TerminalSafeLines(SettingsProblem) << "\n";
     CliIO io{std::cout, std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1,
              ::isatty(STDERR_FILENO) == 1};
     int status = kExitFailed;
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
         status = RunCli(args, io);
     } catch (const std::exception& e) {
         // Unwinding closes the port and takes back what the run set up; then say what happened.
-        std::cerr << "rm7ux: " << e.what() << "\n";
+        std::cerr << "rm7ux: " << TerminalSafeLines(e.what()) << "\n";
     }
     return CloseStandardOutput(status);
 }
