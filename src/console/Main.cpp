@@ -388,8 +388,7 @@ void TMainForm::FormCreate() {
                 index = first - 1;
         }
     }
-    ComboBox_PortNumber->setCurrentIndex(index);
-    ApplyPortSelection();
+    ApplyPort(index + 1);
     Panel_Normal->setFrameShape(QFrame::NoFrame);
     Panel_Advanced->setFrameShape(QFrame::NoFrame);
     RegisterRM7UXComms(
@@ -428,10 +427,8 @@ void TMainForm::FormCreate() {
     drawn_[Button_WriteRadioSettings] = false;
     Draw();
     // A hidden box means the window connects by itself.
-    if (hide) {
-        state_.Connect = true;
-        CheckBox_ConnectClick();
-    }
+    if (hide)
+        SetConnect(true);
 }
 
 void TMainForm::FormShow() {
@@ -493,7 +490,10 @@ void TMainForm::FillPortList() {
 }
 
 void TMainForm::ApplyPortSelection() {
-    const int number = ComboBox_PortNumber->currentIndex() + 1;
+    ApplyPort(ComboBox_PortNumber->currentIndex() + 1);
+}
+
+void TMainForm::ApplyPort(int number) {
     state_.Port = number;
     // A device server held for the port before serves nobody else while it is held.
     if (RM7UXport.CommPort != static_cast<uint32_t>(number) && !RM7UXport.IsOpen())
@@ -522,11 +522,8 @@ void TMainForm::ChoosePort(int number) {
     // Another port, another radio: read afresh, as Connect reads one.
     if (another)
         ForgetRadio();
-    if (!state_.Connect) {
-        state_.Connect = true;
-        Draw();
-        CheckBox_ConnectClick();
-    }
+    if (!state_.Connect)
+        SetConnect(true);
 }
 
 void TMainForm::CheckBox_ConnectClick() {
@@ -555,10 +552,13 @@ void TMainForm::CheckBox_ConnectClick() {
         Timer_ReadRadio->start();
     else
         Timer_ReadRadio->stop();
-    Panel_Normal->setEnabled(on);
-    Panel_Advanced->setEnabled(on);
-    PowerButton_M82KDModem->setEnabled(on);
+    state_.PanelsEnabled = on;
     Draw();
+}
+
+void TMainForm::SetConnect(bool on) {
+    state_.Connect = on;
+    CheckBox_ConnectClick();
 }
 
 void TMainForm::Timer_ReadRadioTimer() {

@@ -179,11 +179,15 @@ class TMainForm : public QWidget {
     void FormDestroy();
     void FillPortList();
     void ApplyPortSelection();
+    // The link and the remembered port set to COM `number`.
+    void ApplyPort(int number);
     void ComboBox_PortNumberChange();
     // A port chosen by the technician (the open list, "Find the radio", --port): Connect is
     // ticked and the radio read as Connect reads it.
     void ChoosePort(int number);
     void CheckBox_ConnectClick();
+    // Connect ticked or unticked by the window (a port chosen, --connect, ConnectHide).
+    void SetConnect(bool on);
     void Timer_ReadRadioTimer();
     void RM7UXDisplayCommsError(uint8_t code);
     void RM7UXDisplayCommsErrorClear();
@@ -361,11 +365,11 @@ class TMainForm : public QWidget {
     // The lamp's tooltip: the device, and after a failure what may be the cause.
     QString PortTooltip(uint8_t code);
     // A control drawn again from the state at the next Draw, whatever it showed.
-    void Redraw(const QObject* control) { drawn_.erase(control); }
+    void Redraw(const void* control) { drawn_.erase(control); }
     // Every control drawn again: after an action, whatever the operator moved shows the radio.
     void RedrawAll() { drawn_.clear(); }
     // Whether `control` shows something else than `value`; remembered as shown.
-    bool Due(const QObject* control, const QVariant& value);
+    bool Due(const void* control, const QVariant& value);
     void DrawLamp();
     void DrawRadio();
     void DrawFrequencies();
@@ -382,6 +386,8 @@ class TMainForm : public QWidget {
         bool LinkUp = false;  // the last identification succeeded
         bool ConsoleEnabled = true;
         bool Connect = false;
+        // Both panels and the modem button: as designed until Connect is first unticked.
+        bool PanelsEnabled = true;
         int Port = 1;
         bool ModemDown = false;
         bool Updating = false;
@@ -417,7 +423,7 @@ class TMainForm : public QWidget {
     std::unique_ptr<TRadioConfigRegistry> Registry;
     // What each control shows, as Draw last put it there; the radio the frequency boxes were
     // typed for.
-    std::map<const QObject*, QVariant> drawn_;
+    std::map<const void*, QVariant> drawn_;
     int drawnGeneration_ = 0;
     int drawnRadio_ = 0;
 

@@ -45,7 +45,7 @@ QString MHzText(const std::optional<double>& mhz) {
 
 }  // namespace
 
-bool TMainForm::Due(const QObject* control, const QVariant& value) {
+bool TMainForm::Due(const void* control, const QVariant& value) {
     const auto it = drawn_.find(control);
     if (it != drawn_.end() && it->second == value)
         return false;
@@ -93,6 +93,13 @@ void TMainForm::Draw() {
         const QSignalBlocker quiet(CheckBox_Connect);
         CheckBox_Connect->setChecked(state_.Connect);
     }
+    if (Due(&state_.PanelsEnabled, state_.PanelsEnabled)) {
+        Panel_Normal->setEnabled(state_.PanelsEnabled);
+        Panel_Advanced->setEnabled(state_.PanelsEnabled);
+    }
+    // The modem is reached only while connected.
+    if (Due(&state_.ModemDown, state_.Connect))
+        PowerButton_M82KDModem->setEnabled(state_.Connect);
 
     const int advanced = (state_.AdvancedMode ? 1 : 0) + (state_.AdvancedAll ? 2 : 0);
     if (Due(Panel_Advanced, advanced)) {

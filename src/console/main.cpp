@@ -1,7 +1,7 @@
 // CFG_RM7UX_Radio: the configuration tool's window.
 //
 // The tool takes no arguments for normal use. For scripts and demonstrations:
-//   --port N    select COM N (1..256) at start, as if chosen in the list; an address
+//   --port N    select COM N (1..256) at start and connect, as if chosen in the list; an address
 //               (tcp://HOST:PORT, rfc2217://HOST:PORT) selects the COM number that the ports
 //               folder gives it, or gives it the first free one from 100
 //   --connect   tick Connect at start
@@ -65,8 +65,8 @@ bool AnsweredWithoutWindow(int argc, char** argv, int& status) {
             std::cout
                 << kUsage
                 << "Configures an RM7UX or RM7VX data radio on a serial port, in a window.\n\n"
-                   "  --port N    select COM N (1..256, written 7, COM7 or COM 7) at start, as\n"
-                   "              choosing it in the list does\n"
+                   "  --port N    select COM N (1..256, written 7, COM7 or COM 7) at start and\n"
+                   "              connect, as choosing it in the list does\n"
                    "  --port tcp://HOST:PORT, --port rfc2217://HOST:PORT\n"
                    "              a serial device server's port: the COM number the ports folder\n"
                    "              gives that address, or the first free one from 100\n"
@@ -196,12 +196,12 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (options.Port > 0) {
-        mainForm.ComboBox_PortNumber->setCurrentIndex(options.Port - 1);
-        mainForm.ApplyPortSelection();
-    }
+    // A port given is chosen, as in the list, and so connected to; --connect ticks Connect on
+    // the port the window remembers.
+    if (options.Port > 0)
+        mainForm.ChoosePort(options.Port);
     if (options.Connect)
-        mainForm.CheckBox_Connect->setChecked(true);
+        mainForm.SetConnect(true);
 
     // Signals reach the window through its event loop; one that arrives during an exchange waits
     // for its end, which queues the delivery again.

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
@@ -106,6 +107,11 @@ void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
     Module().TransmitterUnconfirmed = false;
     if (link == nullptr || !link->IsOpen())
         Module().Exchange.reset();
+}
+
+void SwapRM7UXReports(TDisplayCommsError& display, TComsStateQuery& comsState) {
+    std::swap(Module().Display, display);
+    std::swap(Module().State, comsState);
 }
 
 TVVComm2* RM7UXLink() {

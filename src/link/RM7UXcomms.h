@@ -27,6 +27,9 @@ using TComsStateQuery = std::function<uint8_t()>;
 void RegisterRM7UXComms(TVVComm2* link, TDisplayCommsError displayCommsError,
                         TComsStateQuery comsState);
 TVVComm2* RM7UXLink();
+// Registers `display` and `comsState` in place of the hooks registered, which are left in them:
+// for a caller that runs the link on a thread of its own for a while.
+void SwapRM7UXReports(TDisplayCommsError& display, TComsStateQuery& comsState);
 
 // What the last EnsureRadioIdentified found.
 const std::string& RM7UXVersionText();

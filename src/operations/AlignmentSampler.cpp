@@ -6,6 +6,7 @@
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "operations/RadioOperations.h"
+#include "platform/Interruption.h"
 
 AlignmentSampler::AlignmentSampler(int64_t serial, std::string versionText)
     : serial_(serial), versionText_(std::move(versionText)), start_(Clock::now()) {
@@ -79,4 +80,79 @@ AlignmentSampler::Reading AlignmentSampler::Next() {
     r.Kind = State::Reading;
     r.Rssi = static_cast<int>(*rssi);
     return r;
+}
+
+AlignmentThread::AlignmentThread(int64_t serial, std::string versionText,
+                                 std::chrono::milliseconds retry)
+    : sampler_(serial, std::move(versionText)), retry_(retry) {
+    // While the thread runs, the link reports to its queue and never pumps a window's events.
+    display_ = [this](uint8_t code) {
+        lastState_ = code;
+        std::lock_guard lock(mutex_);
+        reports_.push_back(code);
+    };
+    state_ = [this] { return lastState_.load(); };
+    SwapRM7UXReports(display_, state_);
+    lastState_ = state_ ? state_() : 0;
+    if (TVVComm2* link = RM7UXLink()) {
+        processedEvents_ = link->AllowAppProcessMessages;
+        link->AllowAppProcessMessages = false;
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+AlignmentThread::~AlignmentThread() {
+    Stop();
+}
+
+void AlignmentThread::Run() {
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                break;
+        }
+        if (PendingInterruption() != 0)
+            break;
+        AlignmentSampler::Reading r = sampler_.Next();
+        const AlignmentSampler::State kind = r.Kind;
+        std::unique_lock lock(mutex_);
+        readings_.push_back(std::move(r));
+        if (kind == AlignmentSampler::State::AnotherRadio)
+            break;
+        // A silent line is tried again after a while, not hammered.
+        if (kind == AlignmentSampler::State::NoReading &&
+            wake_.wait_for(lock, retry_, [this] { return stopping_; }))
+            break;
+    }
+    sampler_.Release();
+}
+
+std::vector<AlignmentSampler::Reading> AlignmentThread::Take() {
+    std::vector<AlignmentSampler::Reading> taken;
+    std::lock_guard lock(mutex_);
+    taken.swap(readings_);
+    return taken;
+}
+
+void AlignmentThread::Stop() {
+    if (!thread_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    TDisplayCommsError display = display_;
+    TComsStateQuery state = state_;
+    SwapRM7UXReports(display, state);
+    if (TVVComm2* link = RM7UXLink())
+        link->AllowAppProcessMessages = processedEvents_;
+    // The display learns what the link reported only now: it may look at the link, which was
+    // the thread's until the join.
+    for (uint8_t code : reports_)
+        if (display_)
+            display_(code);
+    reports_.clear();
 }

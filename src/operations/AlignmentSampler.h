@@ -4,10 +4,16 @@
 // the cable is noticed rather than read as the first. The alignment view and `rm7ux watch` take
 // the same readings from it. It holds the port from its first reading until Release.
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 class AlignmentSampler {
   public:
@@ -51,4 +57,39 @@ class AlignmentSampler {
     Clock::time_point identifiedAt_;
     std::optional<int> temperature_;
     bool temperatureRead_ = false;
+};
+
+// The sampler on a thread of its own, so that the line never waits for a window to draw: the
+// readings queue up until taken. The link's reports of its state are queued and handed to the
+// display that was registered when Stop gives the link back. Nothing else may use the link from
+// construction until Stop. Sampling ends by itself when another radio answers or a signal is
+// pending.
+class AlignmentThread {
+  public:
+    AlignmentThread(int64_t serial, std::string versionText, std::chrono::milliseconds retry);
+    ~AlignmentThread();
+    AlignmentThread(const AlignmentThread&) = delete;
+    AlignmentThread& operator=(const AlignmentThread&) = delete;
+
+    // The readings since the last call, oldest first.
+    std::vector<AlignmentSampler::Reading> Take();
+    // Ends sampling after the exchange in progress, releases the port and gives the link back.
+    void Stop();
+
+  private:
+    void Run();
+
+    AlignmentSampler sampler_;
+    std::chrono::milliseconds retry_;
+    // Before the thread starts, its own hooks; once they are registered, the ones they replaced.
+    std::function<void(uint8_t)> display_;
+    std::function<uint8_t()> state_;
+    bool processedEvents_ = false;
+    std::atomic<uint8_t> lastState_{0};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::vector<AlignmentSampler::Reading> readings_;
+    std::vector<uint8_t> reports_;
+    std::thread thread_;
 };

@@ -14,11 +14,11 @@
 
 namespace {
 
-// Readings are taken back to back for this long before the window has its turn: the line sets
-// the pace, not the event loop.
-constexpr qint64 kBatchMs = 15;
+// The readings are taken on a thread of their own, back to back, so the line sets the pace; the
+// view shows what came once a frame.
+constexpr int kFrameMs = 16;
 // After a failed exchange, the next try waits this long rather than hammering a silent line.
-constexpr int kRetryMs = 500;
+constexpr std::chrono::milliseconds kRetry{500};
 const QColor kRssiColour(0x40, 0xE0, 0x60);
 const QColor kTemperatureColour(0xF0, 0xA0, 0x30);
 
@@ -31,7 +31,7 @@ QLabel* Named(QLabel* label, const char* name) {
 
 TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string versionText)
     : QDialog(parent),
-      sampler_(std::make_unique<AlignmentSampler>(serial, std::move(versionText))) {
+      sampling_(std::make_unique<AlignmentThread>(serial, std::move(versionText), kRetry)) {
     setObjectName("AlignmentView");
     setWindowTitle("Antenna Alignment");
     setWindowModality(Qt::ApplicationModal);
@@ -87,10 +87,8 @@ TAlignmentView::TAlignmentView(QWidget* parent, int64_t serial, std::string vers
     });
     setSizeGripEnabled(true);
 
-    clock_.start();
     timer_ = new QTimer(this);
-    // Zero: the next reading as soon as the event loop is free, so the line sets the pace.
-    timer_->setInterval(0);
+    timer_->setInterval(kFrameMs);
     connect(timer_, &QTimer::timeout, this, &TAlignmentView::Tick);
     timer_->start();
 }
@@ -99,27 +97,24 @@ TAlignmentView::~TAlignmentView() = default;
 
 void TAlignmentView::done(int result) {
     timer_->stop();
-    sampler_->Release();
+    sampling_->Stop();
     QDialog::done(result);
 }
 
 void TAlignmentView::Stop(const QString& why) {
     timer_->stop();
-    sampler_->Release();
+    sampling_->Stop();
     Label_Status->setText(why);
 }
 
 void TAlignmentView::Tick() {
-    // The view holds the port, and with it any signal: one that came ends the view between two
-    // readings, so the window can go.
-    const qint64 until = clock_.elapsed() + kBatchMs;
-    bool read = false;
-    do {
-        if (PendingInterruption() != 0) {
-            reject();
-            return;
-        }
-        const AlignmentSampler::Reading r = sampler_->Next();
+    // A signal ends the view, and the sampling with it, so the window can go.
+    if (PendingInterruption() != 0) {
+        reject();
+        return;
+    }
+    bool read = false, silent = false;
+    for (const AlignmentSampler::Reading& r : sampling_->Take()) {
         if (r.Kind == AlignmentSampler::State::AnotherRadio) {
             Stop("Another radio is connected: the view has stopped");
             emit RadioChanged();
@@ -129,25 +124,24 @@ void TAlignmentView::Tick() {
             Label_Temperature->setText(QString::number(*r.TemperatureC) + " °C");
             Plot->AddPoint(temperatureSeries_, r.Seconds, *r.TemperatureC);
         }
-        if (r.Kind != AlignmentSampler::State::Reading) {
-            Label_Status->setText("No reading from the radio");
-            timer_->setInterval(kRetryMs);
-            return;
-        }
+        silent = r.Kind != AlignmentSampler::State::Reading;
+        if (silent)
+            continue;
         read = true;
-        const qint64 now = clock_.elapsed();
         ++readings_;
-        recent_.push_back(now);
+        recent_.push_back(r.Seconds);
         peak_ = std::max(peak_, *r.Rssi);
-        Label_Rssi->setText(QString::number(*r.Rssi));
         Plot->AddPoint(rssiSeries_, r.Seconds, *r.Rssi);
-    } while (clock_.elapsed() < until);
+        Label_Rssi->setText(QString::number(*r.Rssi));
+    }
+    if (silent)
+        Label_Status->setText("No reading from the radio");
+    else if (read)
+        Label_Status->clear();
     if (!read)
         return;
-    timer_->setInterval(0);
-    Label_Status->clear();
-    const qint64 now = clock_.elapsed();
-    while (!recent_.empty() && recent_.front() <= now - 1000)
+    const double now = recent_.back();
+    while (!recent_.empty() && recent_.front() <= now - 1.0)
         recent_.pop_front();
     Label_Peak->setText(QString("Peak %1").arg(peak_));
     Label_Rate->setText(QString("%1 readings/s").arg(recent_.size()));

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-class AlignmentSampler;
+class AlignmentThread;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -48,9 +48,8 @@ class TAlignmentView : public QDialog {
     void Stop(const QString& why);
 
     QTimer* timer_;
-    QElapsedTimer clock_;
-    std::deque<qint64> recent_;  // when the readings of the last second were taken, in ms
-    std::unique_ptr<AlignmentSampler> sampler_;
+    std::deque<double> recent_;  // when the readings of the last second were taken, in s
+    std::unique_ptr<AlignmentThread> sampling_;
     int peak_ = -1;
     int64_t readings_ = 0;
     int rssiSeries_ = 0, temperatureSeries_ = 0;

@@ -261,10 +261,20 @@ class tst_History : public QObject, public WindowFixture {
         }
         QVERIFY(rr >= 200);
         QCOMPARE(view->Label_Rssi->text(), QString("42"));
+        // A silent radio is said so in the view, and told to the window once the view gives the
+        // link back; an answering one is read again, and the window reads it as usual.
+        radio_->SetFaults({.Silent = true});
+        QTRY_COMPARE_WITH_TIMEOUT(view->Label_Status->text(), QString("No reading from the radio"),
+                                  10000);
         view->close();
         QTRY_VERIFY(view == nullptr);
+        QCOMPARE(f.Label_ComportState->text(), QString("Time out"));
         QVERIFY(f.Timer_ReadRadio->isActive());
         QVERIFY(!f.RM7UXport.IsOpen());
+        radio_->SetFaults({});
+        f.Timer_ReadRadio->stop();
+        Tick();
+        QCOMPARE(f.Label_ComportState->text(), QString("Connected"));
 
         // Refused while the TX test is on.
         f.Timer_ReadRadio->stop();

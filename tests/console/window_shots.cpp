@@ -2,28 +2,38 @@
 // the advanced panel), the alignment view, the history view and the help window, connected to
 // an emulated radio. Not a test: scripts/screenshots runs it under Xvfb at the usual font, at
 // 144 dpi and on a dark palette, and someone looks.
-//   window_shots FOLDER PREFIX [--dark]
+//   window_shots FOLDER PREFIX [--dark] [--scenes]
+// With --scenes it pictures instead the window and its real message boxes through three
+// operations: Find the radio, a country/band choice and Program From File.
 // The alignment plot is given five minutes of a made-up antenna sweep before its own readings,
 // so that the picture shows a full plot.
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPalette>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
 #include "config/INIunit.h"
+#include "config/RM7UXFlashConfigObj.h"
 #include "console/Advanced.h"
 #include "console/Main.h"
+#include "console/QtDialogs.h"
 #include "emulator/RadioEmulator.h"
+#include "link/RM7UXcomms.h"
 #include "platform/HelpViewer.h"
 #include "platform/UserFolders.h"
 #include "widgets/AlignmentView.h"
@@ -78,15 +88,99 @@ bool Save(QWidget* w, const std::string& path) {
     return ok;
 }
 
+// The window's own message boxes, each pictured once it is up and then answered with the
+// button named next in `Script`.
+class PicturedDialogs : public TQtDialogs {
+  public:
+    PicturedDialogs(std::string folder) : folder_(std::move(folder)) { SetDialogs(this); }
+    ~PicturedDialogs() override { SetDialogs(nullptr); }
+
+    MsgResult Show(MsgType type, const std::string& title, const std::string& text,
+                   MsgButtons buttons) override {
+        std::string name = "box", answer = "OK";
+        if (!Script.empty()) {
+            name = Script.front().first, answer = Script.front().second;
+            Script.pop_front();
+        }
+        QTimer::singleShot(300, [this, name, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            Ok = Save(box, folder_ + "-" + name + ".png") && Ok;
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove('&') == QString::fromStdString(answer))
+                    return b->click();
+            box->reject();
+        });
+        return TQtDialogs::Show(type, title, text, buttons);
+    }
+
+    std::deque<std::pair<std::string, std::string>> Script;
+    bool Ok = true;
+
+  private:
+    std::string folder_;
+};
+
+int Scenes(const std::string& prefix, TempDir& dir) {
+    PicturedDialogs dialogs(prefix);
+    RadioEmulator radio({.Pace = true});
+    radio.Start();
+    TMainForm form;
+    TForm_Password password(&form);
+    form.Form_Password = &password;
+    form.ComboBox_PortNumber->setCurrentIndex(199);  // COM200, where nothing answers
+    form.ApplyPortSelection();
+    form.show();
+    bool ok = QTest::qWaitForWindowExposed(&form);
+    auto path = [&](const char* name) { return prefix + "-" + name + ".png"; };
+
+    dialogs.Script = {{"find-result", "OK"}};
+    form.MenuItem_FindRadio->trigger();
+    ok = Until([&] { return form.SerialNumber() >= 0; }, 20000) && ok;
+    ok = Save(&form, path("found")) && ok;
+
+    form.SetAdvancedMode(true, true);
+    form.DisplayAdvancedModeState();
+    ok = Until([&] { return form.ComboBox_FreqBand->isEnabled(); }, 5000) && ok;
+    dialogs.Script = {{"plan-question", "Yes"}};
+    form.ComboBox_FreqBand->showPopup();
+    QAbstractItemView* view = form.ComboBox_FreqBand->view();
+    view->setCurrentIndex(form.ComboBox_FreqBand->model()->index(3, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    ok = Save(&form, path("plan")) && ok;
+
+    // A backup of the radio with a few values changed, programmed back.
+    TRM7UXFlashRecordClass file;
+    ok = OpenRadioPort() && file.ReadFromRadio() && ok;
+    CloseRadioPort();
+    TRM7UXFlashRecord& r = file.Record();
+    r.PttTimeout = 30, r.Ctcss = 7, r.PowerLevel = 1;
+    file.SetFileName(dir.File("backup.RM7UX"));
+    ok = file.SaveToFile() && ok;
+    form.FileDialogHook = [&](TFileDialog& d) {
+        d.FileName = dir.File("backup.RM7UX");
+        return true;
+    };
+    dialogs.Script = {{"program-review", "Program"}, {"programmed", "OK"}};
+    form.BitBtn_WriteConfigClick();
+    ok = Save(&form, path("program")) && ok;
+    form.CheckBox_Connect->setChecked(false);
+    radio.Stop();
+    return ok && dialogs.Ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: window_shots FOLDER PREFIX [--dark]\n");
+        std::fprintf(stderr, "usage: window_shots FOLDER PREFIX [--dark] [--scenes]\n");
         return 2;
     }
     const std::string folder = argv[1], prefix = argv[2];
-    const bool dark = argc > 3 && std::string(argv[3]) == "--dark";
+    bool dark = false, scenes = false;
+    for (int i = 3; i < argc; ++i)
+        (std::string(argv[i]) == "--dark" ? dark : scenes) = true;
     TempDir dir;
     dir.PointConfigHere();
     QApplication app(argc, argv);
@@ -99,6 +193,8 @@ int main(int argc, char** argv) {
     SetHtmlHelpFunction(DefaultHtmlHelpFunction(THelpViewer{}));
     std::filesystem::create_directories(folder);
     auto path = [&](const char* name) { return folder + "/" + prefix + "-" + name + ".png"; };
+    if (scenes)
+        return Scenes(folder + "/" + prefix, dir);
     bool ok = true;
 
     RadioEmulator radio({.Pace = true});
