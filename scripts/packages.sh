@@ -6,7 +6,7 @@
 toolchain_packages=(g++ make)
 # Building the programs, their manual pages and completion: exactly debian/control's
 # Build-Depends, those without a build profile (the test package_build_depends holds the two
-# together). nlohmann-json3-dev is for the JSON code to come.
+# together). nlohmann-json3-dev (header-only) writes and reads rm7ux's JSON.
 build_packages=(cmake pkg-config scdoc nlohmann-json3-dev libsqlite3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev)
 # scripts/run: building, and the window without a display (Xvfb, and the screenshot that shows

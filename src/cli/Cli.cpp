@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "cli/CliCommands.h"
-#include "config/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
+#include "config/FieldTable.h"
 #include "config/RadioSettings.h"
 #include "config/Version.h"
 #include "platform/PortArgument.h"
@@ -74,8 +74,9 @@ const std::vector<CliCommand>& CliCommandTable() {
          "Then writes the fields, saves them to flash, resets the radio, reads it back and\n"
          "lists every field that did not take (status 1). FILE is a configuration file or a\n"
          "JSON record as 'read --json' prints it (each setting by its value or its raw digits;\n"
-         "where both are given they must agree). A PV that the radio's firmware lacks is\n"
-         "reported and left out, which is no failure.\n",
+         "where both are given they must agree; a setting given twice is refused), and a\n"
+         "regular file. A PV that the radio's firmware lacks is reported and left out, which\n"
+         "is no failure.\n",
          {"--yes"},
          {},
          1,
@@ -85,8 +86,10 @@ const std::vector<CliCommand>& CliCommandTable() {
          "FILE",
          "fields that differ between a configuration file and the radio",
          "Reads the radio and prints, for each configuration field whose value differs from\n"
-         "FILE's (a configuration file or a JSON record), 'KEY file=VALUE radio=VALUE'. Status\n"
-         "fields (RH, RC, RT, RV) are not compared. Like diff(1), and unlike the other\n"
+         "FILE's (a configuration file or a JSON record), 'KEY file=VALUE radio=VALUE' and,\n"
+         "for a field with a setting, its name and both values in its unit:\n"
+         "  PT file=$5780 radio=$5848 (tx-frequency: file 440.00000 MHz, radio 441.25000 MHz)\n"
+         "Status fields (RH, RC, RT, RV) are not compared. Like diff(1), and unlike the other\n"
          "commands: status 0 the same, 1 different, 2 trouble (a file that cannot be loaded,\n"
          "a radio that cannot be read; the message says which).\n",
          {},
@@ -117,10 +120,11 @@ const std::vector<CliCommand>& CliCommandTable() {
          "outside the radio's band limits status 3 (the limits in the message). Every value is\n"
          "checked before the first is sent. Prints NAME=VALUE for each value set.\n"
          "A field code takes hexadecimal digits, at most the field's width (zero-filled; a\n"
-         "leading $ is allowed). --flash saves everything to flash at the end ('rm7ux flash'\n"
-         "does it later). 'set step 5' re-encodes every frequency and limit on the new grid\n"
-         "(keeping them in MHz), saves to flash and resets the radio: it needs --yes and is\n"
-         "given on its own.\n",
+         "leading $ is allowed). PN, the serial number on the circuit board, is written only\n"
+         "after the two confirmations 'program' asks (on the terminal, or given by --yes).\n"
+         "--flash saves everything to flash at the end ('rm7ux flash' does it later).\n"
+         "'set step 5' re-encodes every frequency and limit on the new grid (keeping them in\n"
+         "MHz), saves to flash and resets the radio: it needs --yes and is given on its own.\n",
          {"--flash", "--yes"},
          {},
          2,
@@ -141,7 +145,7 @@ const std::vector<CliCommand>& CliCommandTable() {
          "Holds the port and prints the radio's raw RSSI and its temperature in degrees\n"
          "Celsius, one line per reading, every MS milliseconds (default 1000; 0 reads as fast\n"
          "as the line allows), until interrupted or, with --count, after N readings. With\n"
-         "--csv, a header line and then 'time,rssi,temperature_c'. Every few seconds the radio\n"
+         "--csv, a header line and then 'time,rssi,temperature-c'. Every few seconds the radio\n"
          "is identified again (RV, PN): when another radio is found on the port, the watch\n"
          "stops with status 1.\n",
          {"--csv"},
@@ -153,11 +157,13 @@ const std::vector<CliCommand>& CliCommandTable() {
          "[--serial N] [--since DATE] [--json|--csv]",
          "the changes this user's tool made to radios",
          "Prints the history of changes made to radios from the window and the command line,\n"
-         "newest first: time, serial number, model, the setting with its old and new values in\n"
-         "its unit (or a save to flash), where the change came from and the operator. The\n"
-         "radio is not needed. --serial N keeps one radio's entries, --since DATE those from\n"
-         "DATE on (YYYY-MM-DD, optionally with a time HH:MM[:SS]). --json prints one JSON\n"
-         "document (kind \"history\"), --csv comma-separated values with a header line.\n",
+         "newest first: time (UTC, 2026-12-08T09:30:00Z), serial number, model, the setting\n"
+         "with its old and new values in its unit (or a save to flash), where the change came\n"
+         "from and the operator. The radio is not needed, nor a port. --serial N keeps one\n"
+         "radio's entries, --since DATE those from DATE on: YYYY-MM-DD, optionally with a time\n"
+         "HH:MM[:SS] and a zone (Z, +HH:MM); without a zone it is local time. --json prints\n"
+         "one JSON document (kind \"history\"), --csv comma-separated values with a header\n"
+         "line of the JSON's keys; a cell a spreadsheet would run as a formula starts with '.\n",
          {"--json", "--csv"},
          {"--serial", "--since"},
          0,
@@ -233,7 +239,7 @@ constexpr std::string_view kExitStatuses =
     "  1  the radio could not be reached or an exchange failed (the link state, such as\n"
     "     \"No Connection\", and the reason on standard error); program: a field did not take\n"
     "  2  usage error, a value no model or not this model takes (nothing sent), or a file\n"
-    "     that cannot be read or written\n"
+    "     that cannot be read or written (standard output too: a full disk)\n"
     "  3  refused: wrong device, not confirmed, file exists, a frequency outside the radio's\n"
     "     band limits, get or set of PV on firmware without it\n"
     "diff alone follows diff(1): 0 the same, 1 different, 2 trouble.\n";
@@ -280,9 +286,7 @@ void PrintCommandHelp(std::ostream& out, const CliCommand& c) {
             std::string name(s.Name);
             std::string unit(s.Unit.empty() ? "-" : s.Unit);
             std::string code(s.Code.empty() ? "-" : s.Code);
-            // Columns count characters: "°C" is three bytes but two columns.
-            const size_t unitWidth = static_cast<size_t>(std::count_if(
-                unit.begin(), unit.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+            const size_t unitWidth = TerminalColumns(unit);
             out << "  " << name << std::string(name.size() < 25 ? 25 - name.size() : 1, ' ') << unit
                 << std::string(unitWidth < 5 ? 5 - unitWidth : 1, ' ') << code
                 << std::string(5 - code.size(), ' ') << s.Meaning
@@ -358,8 +362,11 @@ int GlobalOption(const std::string& arg, std::span<const std::string> args, size
     }
     if (name == "--port") {
         std::string problem;
-        if (!ParsePortArgument(value, ctx.Port, problem))
+        if (!ParsePortArgument(value, ctx.Port, problem)) {
+            if (StartsWith(TrimView(value), "/"))
+                problem += "; for a device, use --device " + std::string(TrimView(value));
             return GlobalUsageError(ctx.IO, problem);
+        }
     } else if (name == "--device") {
         if (value.empty())
             return GlobalUsageError(ctx.IO, "--device needs a path");
@@ -466,8 +473,11 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     if ((ctx.Port.Number || !ctx.Port.Auto.empty() || !ctx.Port.Address.empty()) &&
         !ctx.Device.empty())
         return GlobalUsageError(io, "--port and --device exclude each other");
+    // These never reach a radio: the port options are not theirs to act on.
+    const bool portless =
+        command->Name == "ports" || command->Name == "simulate" || command->Name == "history";
     // The search identifies radios; a modem in AT mode answers it with "OK", not a prompt.
-    if (!ctx.Port.Auto.empty() && ctx.Modem)
+    if (!ctx.Port.Auto.empty() && ctx.Modem && !portless)
         return GlobalUsageError(io, "--port auto finds plain radios only; give the modem's port");
     ctx.ComPort = ctx.Port.Number;
     TrafficLog log;
@@ -478,7 +488,6 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         ctx.Log = &log;
     }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
-    const bool portless = command->Name == "ports" || command->Name == "simulate";
     int status = kExitOk;
     if (!portless && !ctx.Port.Auto.empty())
         status = FindRadioPort(ctx, ctx.Port.Auto == "auto-all");

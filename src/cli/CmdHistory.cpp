@@ -1,32 +1,18 @@
 // history: what this user's tool has changed in radios, from the window and the command line.
+// The entries stream from the history to standard output, so a history of any length prints in
+// the same memory.
 
-#include <cctype>
 #include <string>
-#include <vector>
 
 #include "cli/CliCommands.h"
+#include "cli/Json.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
+#include "common/TimeText.h"
 #include "config/SerialGuard.h"
 #include "history/ChangeHistory.h"
 
 namespace {
-
-// "2026-12-08", "2026-12-08T09:30" or "2026-12-08 09:30:15": a prefix of the entries' times.
-bool SinceText(std::string text, std::string& since) {
-    if (text.size() > 10 && text[10] == ' ')
-        text[10] = 'T';
-    static const std::string kShape = "dddd-dd-ddTdd:dd:dd";
-    if (text.size() != 10 && text.size() != 16 && text.size() != 19)
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
-        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i])
-            return false;
-    }
-    since = text;
-    return true;
-}
 
 std::string Arrow(const HistoryEntry& e) {
     if (e.Field == "flash")
@@ -35,27 +21,20 @@ std::string Arrow(const HistoryEntry& e) {
     return e.Field + " " + (e.OldValue.empty() ? "?" : e.OldValue) + " -> " + e.NewValue + unit;
 }
 
-void PrintJson(const CliContext& ctx, const std::vector<HistoryEntry>& entries) {
-    ctx.Out() << "{\n  \"schema\": \"rm7ux\",\n  \"version\": 1,\n  \"kind\": \"history\",\n"
-              << "  \"entries\": [";
-    bool first = true;
-    for (const HistoryEntry& e : entries) {
-        const std::pair<const char*, const std::string*> members[] = {
-            {"time", &e.Time},      {"serial", &e.Serial}, {"model", &e.Model},
-            {"field", &e.Field},    {"code", &e.Code},     {"unit", &e.Unit},
-            {"old", &e.OldValue},   {"new", &e.NewValue},  {"old-raw", &e.OldRaw},
-            {"new-raw", &e.NewRaw}, {"source", &e.Source}, {"action", &e.Action},
-            {"user", &e.User}};
-        ctx.Out() << (first ? "\n    {" : ",\n    {");
-        bool firstMember = true;
-        for (const auto& [name, value] : members) {
-            ctx.Out() << (firstMember ? "" : ", ") << "\"" << name << "\": " << JsonString(*value);
-            firstMember = false;
-        }
-        ctx.Out() << "}";
-        first = false;
-    }
-    ctx.Out() << (entries.empty() ? "]\n}\n" : "\n  ]\n}\n");
+std::string PlainLine(const HistoryEntry& e) {
+    // Every part comes from a file that anyone with the user's rights may have written.
+    return TerminalSafe(e.Time) + "  " + (e.Serial.empty() ? "--------" : TerminalSafe(e.Serial)) +
+           "  " + TerminalSafe(e.Model) + "  " + TerminalSafe(Arrow(e)) + "  (" +
+           TerminalSafe(e.Source) + " " + TerminalSafe(e.Action) + ", " + TerminalSafe(e.User) +
+           ")\n";
+}
+
+std::string JsonEntry(const HistoryEntry& e) {
+    Json entry = Json::object();
+    for (const HistoryColumn& c : kHistoryColumns)
+        entry[std::string(c.Key)] = JsonString(e.*c.Member);
+    // As an element of the document's "entries": two levels in.
+    return JsonDump(entry, 2, 2);
 }
 
 }  // namespace
@@ -69,29 +48,43 @@ int RunHistory(CliContext& ctx) {
         filter.Serial = FormatSerialNumber(*n);
     }
     if (const std::string* since = ctx.Option("--since")) {
-        if (!SinceText(*since, filter.Since))
+        filter.Since = ParseTimeText(Trim(*since));
+        if (!filter.Since)
             return UsageError(ctx, "history",
-                              "--since needs a date YYYY-MM-DD, optionally with a time HH:MM[:SS]");
+                              "--since needs a date YYYY-MM-DD, optionally with a time "
+                              "HH:MM[:SS] and a zone (Z, +HH:MM); without a zone it is local time");
     }
-    if (ctx.Flag("--json") && ctx.Flag("--csv"))
+    const bool json = ctx.Flag("--json"), csv = ctx.Flag("--csv");
+    if (json && csv)
         return UsageError(ctx, "history", "--json and --csv exclude each other");
+    std::ostream& out = ctx.Out();
+    if (json)
+        out << "{\n  \"schema\": \"rm7ux\",\n  \"version\": 1,\n  \"kind\": \"history\",\n"
+            << "  \"entries\": [";
+    else if (csv)
+        out << HistoryCsvHeader();
+    bool first = true;
     ChangeHistory history;
-    std::vector<HistoryEntry> entries;
     std::string problem;
-    if (!history.Query(filter, entries, problem)) {
+    const bool read = history.Query(
+        filter,
+        [&](const HistoryEntry& e) {
+            if (json)
+                out << (first ? "\n    " : ",\n    ") << JsonEntry(e);
+            else if (csv)
+                out << HistoryCsvLine(e);
+            else
+                out << PlainLine(e);
+            first = false;
+            // Output that can no longer be written (a full disk) ends the reading.
+            return static_cast<bool>(out);
+        },
+        problem);
+    if (json)
+        out << (first ? "]\n}\n" : "\n  ]\n}\n");
+    if (!read) {
         ctx.Err() << "rm7ux history: " << TerminalSafe(problem) << "\n";
         return kExitUsage;
-    }
-    if (ctx.Flag("--json")) {
-        PrintJson(ctx, entries);
-    } else if (ctx.Flag("--csv")) {
-        ctx.Out() << HistoryCsv(entries);
-    } else {
-        for (const HistoryEntry& e : entries) {
-            ctx.Out() << e.Time << "  " << (e.Serial.empty() ? "--------" : e.Serial) << "  "
-                      << e.Model << "  " << TerminalSafe(Arrow(e)) << "  (" << e.Source << " "
-                      << TerminalSafe(e.Action) << ", " << TerminalSafe(e.User) << ")\n";
-        }
     }
     return kExitOk;
 }

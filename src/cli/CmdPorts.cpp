@@ -5,7 +5,8 @@
 #include <string>
 
 #include "cli/CliCommands.h"
-#include "cli/RecordFields.h"
+#include "cli/Json.h"
+#include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "platform/PortArgument.h"
 #include "platform/PortNames.h"
@@ -33,17 +34,19 @@ std::string ComText(uint32_t n) {
     return n == 0 ? "-" : "COM" + std::to_string(n);
 }
 
+// Names from sysfs, /dev and the ports folder are whatever someone made them: escaped.
 void PrintTable(std::ostream& out, const std::vector<SerialPortInfo>& ports) {
     if (ports.empty()) {
         out << "No serial ports found.\n";
         return;
     }
+    auto pad = [](const std::string& s, size_t w) {
+        const size_t columns = TerminalColumns(s);
+        return s + std::string(w > columns ? w - columns : 0, ' ');
+    };
     size_t deviceWidth = 6;
     for (const auto& p : ports)
-        deviceWidth = std::max(deviceWidth, p.Device.size());
-    auto pad = [](const std::string& s, size_t w) {
-        return s + std::string(w > s.size() ? w - s.size() : 0, ' ');
-    };
+        deviceWidth = std::max(deviceWidth, TerminalColumns(TerminalSafe(p.Device)));
     out << pad("PORT", 8) << pad("DEVICE", deviceWidth + 2) << "DESCRIPTION\n";
     for (const auto& p : ports) {
         std::string text = p.Description();
@@ -54,35 +57,34 @@ void PrintTable(std::ostream& out, const std::vector<SerialPortInfo>& ports) {
                 (p.Kind == SerialPortKind::Network ? ", address in " : ", linked from ") + p.Link;
         if (!p.ById.empty())
             text += ", " + p.ById;
-        out << pad(ComText(p.Com), 8) << pad(p.Device, deviceWidth + 2) << text << "\n";
+        out << pad(ComText(p.Com), 8) << pad(TerminalSafe(p.Device), deviceWidth + 2)
+            << TerminalSafe(text) << "\n";
     }
 }
 
 void PrintJson(std::ostream& out, const std::vector<SerialPortInfo>& ports) {
-    out << "[";
-    for (size_t i = 0; i < ports.size(); ++i) {
-        const auto& p = ports[i];
-        auto field = [&out](const char* name, const std::string& value, bool last = false) {
-            out << "\"" << name << "\": " << (value.empty() ? "null" : JsonString(value))
-                << (last ? "" : ", ");
+    Json list = Json::array();
+    for (const auto& p : ports) {
+        Json port = Json::object();
+        auto text = [](const std::string& value) {
+            return value.empty() ? Json(nullptr) : JsonString(value);
         };
-        out << (i == 0 ? "\n  {" : ",\n  {");
-        out << "\"com\": " << (p.Com == 0 ? "null" : std::to_string(p.Com)) << ", ";
-        out << "\"kind\": \"" << KindName(p.Kind) << "\", ";
-        out << "\"present\": " << (p.Present ? "true" : "false") << ", ";
-        field("device", p.Device);
-        field("link", p.Link);
-        field("byId", p.ById);
-        field("vendorId", p.VendorId);
-        field("productId", p.ProductId);
-        field("vendor", p.Vendor);
-        field("product", p.Product);
-        field("serial", p.Serial);
-        field("driver", p.Driver);
-        field("description", p.Description(), true);
-        out << "}";
+        port["com"] = p.Com == 0 ? Json(nullptr) : Json(p.Com);
+        port["kind"] = KindName(p.Kind);
+        port["present"] = p.Present;
+        port["device"] = text(p.Device);
+        port["link"] = text(p.Link);
+        port["by-id"] = text(p.ById);
+        port["vendor-id"] = text(p.VendorId);
+        port["product-id"] = text(p.ProductId);
+        port["vendor"] = text(p.Vendor);
+        port["product"] = text(p.Product);
+        port["serial"] = text(p.Serial);
+        port["driver"] = text(p.Driver);
+        port["description"] = text(p.Description());
+        list.push_back(std::move(port));
     }
-    out << (ports.empty() ? "]\n" : "\n]\n");
+    out << JsonDump(list) << "\n";
 }
 
 }  // namespace
@@ -99,19 +101,20 @@ int RunPorts(CliContext& ctx) {
         std::string error = address ? WriteAddressFile(static_cast<uint32_t>(*n), ctx.Args[0])
                                     : PinComPort(static_cast<uint32_t>(*n), ctx.Args[0], note);
         if (!error.empty()) {
-            ctx.Err() << "rm7ux ports: " << error << "\n";
+            ctx.Err() << "rm7ux ports: " << TerminalSafe(error) << "\n";
             return kExitUsage;
         }
         if (!note.empty())
-            ctx.Err() << "rm7ux ports: " << note << "\n";
+            ctx.Err() << "rm7ux ports: " << TerminalSafe(note) << "\n";
         for (const auto& p : ListSerialPorts()) {
             if (p.Com == static_cast<uint32_t>(*n))
-                ctx.Out() << "COM" << *n << " -> " << p.Device << " (" << p.Description() << ")\n";
+                ctx.Out() << "COM" << *n << " -> " << TerminalSafe(p.Device) << " ("
+                          << TerminalSafe(p.Description()) << ")\n";
         }
         return kExitOk;
     }
     if (!ctx.Args.empty())
-        return UsageError(ctx, "ports", "unexpected operand '" + ctx.Args[0] + "'");
+        return UsageError(ctx, "ports", "unexpected operand '" + TerminalSafe(ctx.Args[0]) + "'");
     const auto ports = ListSerialPorts();
     if (ctx.Flag("--json")) {
         PrintJson(ctx.Out(), ports);

@@ -55,18 +55,20 @@ int RunIdentify(CliContext& ctx) {
         SettingsContext sc;
         sc.RadioModel = model;
         sc.VersionText = version;
-        std::vector<JsonMember> members;
+        Json settings = Json::object();
         for (const char* name : {"model", "firmware", "serial", "hardware-revision"}) {
             const RadioSetting& s = *FindRadioSetting(name);
             const std::string raw =
                 s.Code == "RV" ? version : (s.Code == "PN" ? IntToHex(serial, 8) : rh);
-            members.push_back({name, SettingJson(s, raw, sc)});
+            settings[name] = SettingJson(s, raw, sc);
         }
-        members.push_back(
-            {"power-variant", "{\"code\": \"RV\", \"unit\": \"\", \"value\": " +
-                                  JsonString(PowerVariantText(ModelVariantCode(version))) +
-                                  ", \"raw\": " + JsonString(version) + "}"});
-        PrintJsonDocument(ctx.Out(), "identify", "null", members);
+        Json variant = Json::object();
+        variant["code"] = "RV";
+        variant["unit"] = "";
+        variant["value"] = JsonString(PowerVariantText(ModelVariantCode(version)));
+        variant["raw"] = JsonString(version);
+        settings["power-variant"] = std::move(variant);
+        PrintJsonDocument(ctx.Out(), "identify", nullptr, std::move(settings));
         return kExitOk;
     }
     const std::string revision = HardwareRevisionText(model, rh);
@@ -92,12 +94,12 @@ int RunStatus(CliContext& ctx) {
     session.Close();
 
     if (ctx.Flag("--json")) {
-        std::vector<JsonMember> members;
+        Json settings = Json::object();
         const std::pair<const char*, const std::string*> fields[] = {
             {"temperature", &rt}, {"rssi", &rr}, {"alarms", &rc}};
         for (const auto& [name, raw] : fields)
-            members.push_back({name, SettingJson(*FindRadioSetting(name), *raw, {})});
-        PrintJsonDocument(ctx.Out(), "status", "null", members);
+            settings[name] = SettingJson(*FindRadioSetting(name), *raw, {});
+        PrintJsonDocument(ctx.Out(), "status", nullptr, std::move(settings));
         return kExitOk;
     }
     const std::string temperature = TemperatureText(rt);

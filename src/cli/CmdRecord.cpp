@@ -1,6 +1,12 @@
 // read, save, program, diff: the whole flash record, between the radio and a configuration file.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +17,7 @@
 #include "cli/CliHistory.h"
 #include "cli/RadioSession.h"
 #include "cli/RecordFields.h"
+#include "cli/SerialQuestions.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
@@ -20,6 +27,8 @@
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
 #include "operations/RadioOperations.h"
+#include "platform/IniFile.h"
+#include "platform/Interruption.h"
 
 namespace {
 
@@ -27,6 +36,10 @@ namespace {
 // as the failed exchange it is.
 bool ReadRadio(TRM7UXFlashRecordClass& record, RadioSession& session, std::string& problem,
                const CliContext& ctx, const char* stage = "reading the radio") {
+    // The record's own exchanges open the port themselves: the holder check comes first, as
+    // for every other command, so a terminal program on the line is never read through.
+    if (session.PortHeld())
+        return false;
     Progress(ctx, stage);
     try {
         if (record.ReadFromRadio())
@@ -48,36 +61,48 @@ int ReadFailed(RadioSession& session, const CliContext& ctx, const std::string& 
 }
 
 // A JSON record: the first thing in the file, after a byte-order mark and blanks, is "{".
-bool LooksLikeJson(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string head(64, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
-    if (StartsWith(head, "\xEF\xBB\xBF"))
-        head.erase(0, 3);
-    const std::string_view t = TrimView(head);
+bool LooksLikeJson(std::string_view text) {
+    if (StartsWith(text, "\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    const std::string_view t = TrimView(text.substr(0, 64));
     return !t.empty() && t[0] == '{';
 }
 
-int LoadJsonFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
-    std::error_code ec;
-    const uintmax_t size = std::filesystem::file_size(record.FileName(), ec);
-    if (ec || size > TINIRM7UX::MaxFileSize) {
+int LoadJsonFile(const CliContext& ctx, TRM7UXFlashRecordClass& record, std::string_view text) {
+    if (text.size() > TINIRM7UX::MaxFileSize) {
         ctx.Err() << "rm7ux: '" << TerminalSafe(record.FileName())
-                  << "': " << (ec ? ec.message() : "larger than a record can be (1 MB)") << "\n";
+                  << "': larger than a record can be (1 MB)\n";
         return kExitUsage;
     }
-    std::ifstream in(record.FileName(), std::ios::binary);
-    std::string text(static_cast<size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
     if (StartsWith(text, "\xEF\xBB\xBF"))
-        text.erase(0, 3);
+        text.remove_prefix(3);
     std::string problem;
-    if (!in.bad() && RecordFromJson(text, record.Record(), problem))
+    if (RecordFromJson(text, record.Record(), problem))
         return kExitOk;
     ctx.Err() << "rm7ux: '" << TerminalSafe(record.FileName())
               << "' is not a record rm7ux can program: " << TerminalSafe(problem) << "\n";
+    return kExitUsage;
+}
+
+// Only a regular file is a record. Opened without blocking and asked what it is: a FIFO would
+// otherwise wait for a writer for ever, and a device give endless bytes.
+int CheckRegularFile(const CliContext& ctx, const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            ShowErrorBox("The file '" + path + "' does not exist");
+        } else {
+            ctx.Err() << "rm7ux: '" << TerminalSafe(path) << "': " << std::strerror(errno) << "\n";
+        }
+        return kExitUsage;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (regular)
+        return kExitOk;
+    ctx.Err() << "rm7ux: '" << TerminalSafe(path)
+              << "' is not a regular file; a configuration file or a JSON record is\n";
     return kExitUsage;
 }
 
@@ -85,12 +110,13 @@ int LoadJsonFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
 // read --json prints it; a status other than kExitOk on failure.
 int LoadFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
     record.SetFileName(ctx.Args[0]);
-    if (!record.FileExists()) {
-        ShowErrorBox("The file '" + record.FileName() + "' does not exist");
-        return kExitUsage;
-    }
-    if (LooksLikeJson(record.FileName()))
-        return LoadJsonFile(ctx, record);
+    if (int status = CheckRegularFile(ctx, record.FileName()); status != kExitOk)
+        return status;
+    // One more byte than a record may have tells that the file has more.
+    const std::optional<std::string> text =
+        ReadWholeFile(record.FileName(), TINIRM7UX::MaxFileSize);
+    if (text && LooksLikeJson(*text))
+        return LoadJsonFile(ctx, record, *text);
     bool loaded = false;
     try {
         loaded = record.LoadFromFile();
@@ -106,46 +132,6 @@ int LoadFile(const CliContext& ctx, TRM7UXFlashRecordClass& record) {
     return kExitOk;
 }
 
-// The connected radio's serial number in one exchange: -1 when it holds none that reads as a
-// number, -2 when the radio could not be asked (the session keeps the failure).
-int64_t RadioSerialNumber(RadioSession& session) {
-    if (!session.Connect())
-        return -2;
-    int64_t serial = ReadSerialNumber();
-    session.Close();
-    return serial < 0 && session.Failure() != 0 ? -2 : serial;
-}
-
-// The window's ConnectionUnchanged: the radio may have been exchanged while a question waited.
-int ConnectionUnchanged(RadioSession& session, int64_t radioSerial) {
-    const int64_t now = RadioSerialNumber(session);
-    if (now == -2)
-        return session.Fail("program");
-    if (now != radioSerial) {
-        ShowErrorBox(kConnectionChangedText);
-        return kExitRefused;
-    }
-    return kExitOk;
-}
-
-// The two confirmations for programming the file's serial number into a radio without one.
-int ConfirmSerialProgramming(RadioSession& session, int64_t fileSerial, int64_t radioSerial) {
-    if (ShowWarningBox(InvalidSerialWarningText(fileSerial), MsgButtons::OKAbort) != MsgResult::OK)
-        return kExitRefused;
-    if (int status = ConnectionUnchanged(session, radioSerial); status != kExitOk)
-        return status;
-    if (ShowWarningBox(ProgramSerialQuestionText(fileSerial), MsgButtons::OKCancel) !=
-        MsgResult::OK)
-        return kExitRefused;
-    return ConnectionUnchanged(session, radioSerial);
-}
-
-// Terminal columns: "°C" is three bytes but two columns.
-size_t TerminalWidth(const std::string& text) {
-    return static_cast<size_t>(
-        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-}
-
 // The review as a table: one line per field that changes, the count of those that do not.
 void PrintReview(const CliContext& ctx, const ProgramReview& review) {
     if (review.Changes.empty()) {
@@ -155,11 +141,11 @@ void PrintReview(const CliContext& ctx, const ProgramReview& review) {
     size_t name = 7, unit = 4, radio = 5;
     for (const ReviewRow& r : review.Changes) {
         name = std::max(name, r.Name.size());
-        unit = std::max(unit, TerminalWidth(r.Unit));
-        radio = std::max(radio, TerminalWidth(r.RadioValue));
+        unit = std::max(unit, TerminalColumns(r.Unit));
+        radio = std::max(radio, TerminalColumns(TerminalSafe(r.RadioValue)));
     }
     auto pad = [](const std::string& text, size_t width) {
-        const size_t w = TerminalWidth(text);
+        const size_t w = TerminalColumns(text);
         return text + std::string(w < width ? width - w : 0, ' ') + "  ";
     };
     ctx.Out() << pad("setting", name) << pad("unit", unit) << pad("radio", radio) << "file\n";
@@ -172,9 +158,10 @@ void PrintReview(const CliContext& ctx, const ProgramReview& review) {
               << review.Unchanged << " unchanged\n";
 }
 
-void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>& differences) {
+void PrintDifferences(const CliContext& ctx, const std::vector<FieldDifference>& differences,
+                      const TRM7UXFlashRecord& file, const TRM7UXFlashRecord& radio) {
     for (const auto& d : differences)
-        ctx.Out() << d.Key << " file=" << d.Expected << " radio=" << d.Actual << "\n";
+        ctx.Out() << DifferenceText(d, file, radio) << "\n";
 }
 
 // A save whose result would not load back is refused, and the old file left as it was.
@@ -211,7 +198,8 @@ int RunSave(CliContext& ctx) {
     TRM7UXFlashRecordClass record;
     record.SetFileName(ctx.Args[0]);
     if (record.FileExists() && !ctx.Flag("--force")) {
-        ctx.Err() << "rm7ux save: '" << record.FileName() << "' exists; --force replaces it\n";
+        ctx.Err() << "rm7ux save: '" << TerminalSafe(record.FileName())
+                  << "' exists; --force replaces it\n";
         return kExitRefused;
     }
     RadioSession session(ctx);
@@ -219,11 +207,21 @@ int RunSave(CliContext& ctx) {
     if (!ReadRadio(record, session, problem, ctx))
         return ReadFailed(session, ctx, problem);
     Progress(ctx, "writing '" + record.FileName() + "'");
-    if (int status = SaveLoadable(ctx, record); status != kExitOk)
-        return status;
+    {
+        // A signal waits for the file to be written or left: either way it is whole, and the
+        // trial copy and the temporary file are gone before the run ends.
+        InterruptionHold whole;
+        const int status = SaveLoadable(ctx, record);
+        if (PendingInterruption() != 0) {
+            NoteInterruptionOutcome("'" + TerminalSafe(record.FileName()) +
+                                    (status == kExitOk ? "' was saved" : "' was left as it was"));
+        }
+        if (status != kExitOk)
+            return status;
+    }
     ctx.Err() << "Saved the configuration of serial number "
-              << FormatSerialNumber(record.Record().SerialNumber) << " to '" << record.FileName()
-              << "'\n";
+              << FormatSerialNumber(record.Record().SerialNumber) << " to '"
+              << TerminalSafe(record.FileName()) << "'\n";
     return kExitOk;
 }
 
@@ -252,7 +250,7 @@ int RunProgram(CliContext& ctx) {
     }
     if (decision == SerialDecision::WriteWithoutSerial) {
         record.Record().SerialNumber = -1;
-    } else if (int status = ConfirmSerialProgramming(session, fileSerial, radioSerial);
+    } else if (int status = ConfirmSerialNumber(session, fileSerial, radioSerial);
                status != kExitOk) {
         return status;
     }
@@ -322,14 +320,14 @@ int RunProgram(CliContext& ctx) {
     }
     const std::vector<FieldDifference> differences = CompareRecords(expected, back.Record(), true);
     if (!differences.empty()) {
-        PrintDifferences(ctx, differences);
+        PrintDifferences(ctx, differences, expected, back.Record());
         ctx.Err() << "rm7ux program: " << differences.size()
                   << (differences.size() == 1 ? " field" : " fields")
                   << " did not take (file value, radio value above)\n";
         return kExitFailed;
     }
-    ctx.Out() << "Programmed and verified '" << record.FileName() << "' into serial number "
-              << FormatSerialNumber(back.Record().SerialNumber) << "\n";
+    ctx.Out() << "Programmed and verified '" << TerminalSafe(record.FileName())
+              << "' into serial number " << FormatSerialNumber(back.Record().SerialNumber) << "\n";
     return kExitOk;
 }
 
@@ -347,6 +345,6 @@ int RunDiff(CliContext& ctx) {
     }
     const std::vector<FieldDifference> differences =
         CompareRecords(file.Record(), radio.Record(), false);
-    PrintDifferences(ctx, differences);
+    PrintDifferences(ctx, differences, file.Record(), radio.Record());
     return differences.empty() ? kExitOk : kExitFailed;
 }

@@ -9,6 +9,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliHistory.h"
 #include "cli/RadioSession.h"
+#include "cli/SerialQuestions.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "common/UserDialogs.h"
@@ -16,6 +17,7 @@
 #include "config/INIunit.h"
 #include "config/RM7UXFlashConfigObj.h"
 #include "config/RadioSettings.h"
+#include "config/SerialGuard.h"
 #include "frequency/CountryFrequency.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
@@ -173,8 +175,8 @@ class RadioView {
 
     int Garbage(const std::string& code, const std::string& reply) {
         session_.Close();
-        ctx_.Err() << "rm7ux: " << session_.PortLabel() << ": the radio's " << code << " value '"
-                   << TerminalSafe(reply) << "' is not a value of that field\n";
+        ctx_.Err() << "rm7ux: " << TerminalSafe(session_.PortLabel()) << ": the radio's " << code
+                   << " value '" << TerminalSafe(reply) << "' is not a value of that field\n";
         return kExitFailed;
     }
 
@@ -369,6 +371,24 @@ int RunSet(CliContext& ctx) {
         wanted.emplace_back(*t, value);
     }
 
+    // The serial number on the board decides which files a radio takes: it is replaced only
+    // after the two questions program asks, and only in the radio they were asked about.
+    std::optional<int64_t> serialBefore;
+    for (const auto& [target, value] : wanted) {
+        if (target.Field == nullptr || target.Field->Kind != FlashFieldKind::Serial)
+            continue;
+        RadioSession asking(ctx);
+        const int64_t radioSerial = RadioSerialNumber(asking);
+        if (radioSerial == -2)
+            return asking.Fail("set");
+        const int64_t newSerial = *TryHexToInt64(RawValue(value, target.Field->Digits));
+        if (newSerial != radioSerial) {
+            if (int status = ConfirmSerialNumber(asking, newSerial, radioSerial); status != kExitOk)
+                return status;
+        }
+        serialBefore = radioSerial;
+    }
+
     RadioSession session(ctx);
     if (!session.Connect())
         return session.Fail("set");
@@ -450,6 +470,11 @@ int RunSet(CliContext& ctx) {
     RadioIdentity identity;
     if (!Identified(session, identity, status, "set"))
         return status;
+    if (serialBefore && identity.Serial != *serialBefore) {
+        session.Close();
+        ShowErrorBox(kConnectionChangedText);
+        return kExitRefused;
+    }
     const SettingsContext& context = radio.Context();
     // One operation: every value is written, or none stays.
     std::vector<FieldWrite> writes;

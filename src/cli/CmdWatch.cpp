@@ -13,6 +13,7 @@
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
+#include "common/Csv.h"
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -45,11 +46,12 @@ int RunWatch(CliContext& ctx) {
     // temperature read every few seconds.
     AlignmentSampler sampler(radio.Serial, radio.VersionText);
     if (csv)
-        ctx.Out() << "time,rssi,temperature_c\n" << std::flush;
-    for (int64_t n = 0; PendingInterruption() == 0 && (!count || n < *count); ++n) {
+        ctx.Out() << CsvLine({"time", "rssi", "temperature-c"}) << std::flush;
+    // Output that can no longer be written (a full disk) ends the watch: nobody sees it.
+    for (int64_t n = 0; PendingInterruption() == 0 && (!count || n < *count) && ctx.Out(); ++n) {
         const AlignmentSampler::Reading r = sampler.Next();
         if (r.Kind == AlignmentSampler::State::AnotherRadio) {
-            ctx.Err() << "rm7ux watch: " << session.PortLabel()
+            ctx.Err() << "rm7ux watch: " << TerminalSafe(session.PortLabel())
                       << ": another radio is connected now (serial number " << r.Serial << ", "
                       << TerminalSafe(r.VersionText) << "); the watch stops\n";
             return kExitFailed;
@@ -61,8 +63,7 @@ int RunWatch(CliContext& ctx) {
         const std::string rssiText = r.Rssi ? std::to_string(*r.Rssi) : "";
         const std::string temperature = r.TemperatureC ? std::to_string(*r.TemperatureC) : "";
         if (csv)
-            ctx.Out() << LocalTimeWithMilliseconds('T') << "," << rssiText << "," << temperature
-                      << "\n";
+            ctx.Out() << CsvLine({LocalTimeWithMilliseconds('T'), rssiText, temperature});
         else
             ctx.Out() << LocalTimeWithMilliseconds('T') << "  RSSI "
                       << (r.Rssi ? rssiText : "unknown") << "  "

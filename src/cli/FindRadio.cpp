@@ -1,6 +1,7 @@
 #include "cli/FindRadio.h"
 
 #include "cli/RadioSession.h"
+#include "cli/TerminalText.h"
 #include "common/StrUtils.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
@@ -33,7 +34,7 @@ int FindRadioPort(CliContext& ctx, bool builtIn) {
             return false;
         });
     for (const auto& step : steps)
-        ctx.Err() << "rm7ux: port search: " << step.Text() << "\n";
+        ctx.Err() << "rm7ux: port search: " << TerminalSafe(step.Text()) << "\n";
     if (steps.empty() || !steps.back().Found) {
         ctx.Err() << "rm7ux: no radio answered on "
                   << (candidates.empty() ? "any port: none to try" : "the ports tried")

@@ -1,6 +1,7 @@
 #include "cli/InsideModem.h"
 
 #include "cli/RadioSession.h"
+#include "cli/TerminalText.h"
 #include "link/RM7UXcomms.h"
 #include "platform/Interruption.h"
 
@@ -30,12 +31,12 @@ bool LeaveConfigMode(const CliContext& ctx) {
     RadioSession session(ctx);
     bool loaded = false;
     if (!ExitModemConfigMode(loaded)) {
-        ctx.Err() << "rm7ux: " << session.PortLabel()
+        ctx.Err() << "rm7ux: " << TerminalSafe(session.PortLabel())
                   << ": the M82KD modem did not return to AT mode\n";
         return false;
     }
     if (!loaded) {
-        ctx.Err() << "rm7ux: " << session.PortLabel()
+        ctx.Err() << "rm7ux: " << TerminalSafe(session.PortLabel())
                   << ": the M82KD modem did not report \"Config loaded OK\"\n";
     }
     return true;
@@ -69,7 +70,7 @@ int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
         if (!EnterModemConfigMode(kM82KDPassword, &reply)) {
             if (session.Failure() == csPortNotAvailable)
                 return session.Fail("the M82KD modem");
-            ctx.Err() << "rm7ux: " << session.PortLabel()
+            ctx.Err() << "rm7ux: " << TerminalSafe(session.PortLabel())
                       << ": the M82KD modem did not enter its radio configuration mode; "
                       << (reply.empty() ? "it did not answer"
                                         : "it answered \"" + Visible(reply) + "\"")

@@ -232,7 +232,7 @@ int RadioSession::FailWith(const std::string& account) {
     Note("failed: " + account);
     Close();
     std::ostream& err = ctx_.Err();
-    err << "rm7ux: " << PortLabel() << ": " << TerminalSafeLines(account) << "\n";
+    err << "rm7ux: " << TerminalSafe(PortLabel()) << ": " << TerminalSafeLines(account) << "\n";
     err.flush();
     return kExitFailed;
 }
@@ -241,26 +241,30 @@ int RadioSession::Fail(const std::string& what) {
     Note("failed: " + what);
     Close();
     std::ostream& err = ctx_.Err();
-    err << "rm7ux: " << PortLabel() << ": " << what;
+    err << "rm7ux: " << TerminalSafe(PortLabel()) << ": " << what;
     if (failure_ != 0)
         err << ": " << CommsStateText(failure_);
     err << "\n";
     const bool byPath = !ctx_.Device.empty();
+    // The diagnosis names devices, links and programs, any of which may carry control
+    // characters: it is escaped line by line like everything else from outside.
+    std::string diagnosis;
     if (!link_.LastOpenProblem().empty()) {
         // A device server that could not be reached: which, and why, in its own words.
-        err << link_.LastOpenProblem() << "\n";
+        diagnosis = link_.LastOpenProblem();
     } else if (!link_.LineLost().empty()) {
         // Like a cable pulled out: the exchange under way did not complete.
-        err << link_.LineLost() << "\n";
+        diagnosis = link_.LineLost();
     } else if (failure_ == csPortNotAvailable && !holders_.empty()) {
-        err << DescribePortHeld(PortLabel(), byPath ? ctx_.Device : ResolveComPort(link_.CommPort),
-                                holders_)
-            << "\n";
+        diagnosis = DescribePortHeld(
+            PortLabel(), byPath ? ctx_.Device : ResolveComPort(link_.CommPort), holders_);
     } else if (failure_ == csPortNotAvailable) {
-        err << DescribePortOpenFailure(PortLabel(), byPath ? ctx_.Device : link_.LastOpenPath(),
-                                       link_.LastOpenError(), link_.LastOpenErrno())
-            << "\n";
+        diagnosis =
+            DescribePortOpenFailure(PortLabel(), byPath ? ctx_.Device : link_.LastOpenPath(),
+                                    link_.LastOpenError(), link_.LastOpenErrno());
     }
+    if (!diagnosis.empty())
+        err << TerminalSafeLines(diagnosis) << "\n";
     // An adapter that keeps its 16 ms latency can make echoes late enough to fail an exchange.
     if (link_.Latency().Result == LowLatency::Refused && !link_.IsRemote())
         err << DescribeLatency(link_.Latency()) << "\n";

@@ -2,13 +2,14 @@
 
 #include <ctime>
 
-#include "cli/Json.h"
 #include "cli/TerminalText.h"
 #include "common/StrUtils.h"
+#include "common/TimeText.h"
 
 namespace {
 
-std::string LocalTimeText(std::chrono::system_clock::time_point t) {
+// As the configuration file's Time line: local time without a zone.
+std::string RecordTimeText(std::chrono::system_clock::time_point t) {
     if (t == std::chrono::system_clock::time_point{})
         return "";
     std::time_t seconds = std::chrono::system_clock::to_time_t(t);
@@ -44,14 +45,34 @@ std::vector<FieldDifference> CompareRecords(const TRM7UXFlashRecord& expected,
         const int64_t have = f.Value(actual);
         if (want == have || (skipUnsetExpected && want < 0))
             continue;
-        differences.push_back(
-            {std::string(f.Code), RecordValueText(want, f.Digits), RecordValueText(have, f.Digits)});
+        differences.push_back({std::string(f.Code), RecordValueText(want, f.Digits),
+                               RecordValueText(have, f.Digits)});
     }
     return differences;
 }
 
+std::string DifferenceText(const FieldDifference& d, const TRM7UXFlashRecord& expected,
+                           const TRM7UXFlashRecord& actual) {
+    std::string text = d.Key + " file=" + d.Expected + " radio=" + d.Actual;
+    const RadioSetting* s = SettingOfCode(d.Key);
+    const FlashFieldInfo* f = FindFlashField(d.Key);
+    if (s == nullptr || f == nullptr)
+        return text;
+    const auto inUnit = [&](const TRM7UXFlashRecord& r) {
+        const int64_t value = f->Value(r);
+        if (value < 0)
+            return std::string("(none)");
+        const std::optional<std::string> v =
+            DecodeSetting(*s, IntToHex(value, f->Digits), ContextOfRecord(r));
+        return v ? TerminalSafe(*v) + (s->Unit.empty() ? "" : " " + std::string(s->Unit))
+                 : std::string("not a value of the field");
+    };
+    return text + " (" + std::string(s->Name) + ": file " + inUnit(expected) + ", radio " +
+           inUnit(actual) + ")";
+}
+
 void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record) {
-    out << "Time=" << LocalTimeText(record.TimeLoad) << "\n";
+    out << "Time=" << RecordTimeText(record.TimeLoad) << "\n";
     for (const FlashFieldInfo& f : FlashFieldTable()) {
         const int64_t value = f.Value(record);
         // As in the file: no PV without one, and no PN line for a record without a number.
@@ -64,7 +85,7 @@ void PrintRecordText(std::ostream& out, const TRM7UXFlashRecord& record) {
 
 void PrintRecordJson(std::ostream& out, const TRM7UXFlashRecord& r) {
     const SettingsContext ctx = ContextOfRecord(r);
-    std::vector<JsonMember> members;
+    Json settings = Json::object();
     for (const RadioSetting& s : RadioSettingTable()) {
         std::optional<std::string> raw;
         if (s.Code == "RV") {
@@ -76,15 +97,17 @@ void PrintRecordJson(std::ostream& out, const TRM7UXFlashRecord& r) {
             if (const int64_t v = f->Value(r); v >= 0)
                 raw = IntToHex(v, f->Digits);
         }
-        members.push_back({std::string(s.Name), SettingJson(s, raw, ctx)});
+        settings[std::string(s.Name)] = SettingJson(s, raw, ctx);
     }
-    const std::string time = LocalTimeText(r.TimeLoad);
-    PrintJsonDocument(out, "record", time.empty() ? "null" : JsonString(time), members);
+    Json time = nullptr;
+    if (r.TimeLoad != std::chrono::system_clock::time_point{})
+        time = LocalTimeText(std::chrono::system_clock::to_time_t(r.TimeLoad));
+    PrintJsonDocument(out, "record", std::move(time), std::move(settings));
 }
 
-std::string SettingJson(const RadioSetting& s, const std::optional<std::string>& raw,
-                        const SettingsContext& ctx) {
-    std::string value = "null";
+Json SettingJson(const RadioSetting& s, const std::optional<std::string>& raw,
+                 const SettingsContext& ctx) {
+    Json value = nullptr;
     if (raw) {
         if (std::optional<std::string> v = DecodeSetting(s, *raw, ctx)) {
             switch (s.Kind) {
@@ -94,27 +117,29 @@ std::string SettingJson(const RadioSetting& s, const std::optional<std::string>&
                 case SettingKind::Number:
                 case SettingKind::Celsius:
                 case SettingKind::Bandwidth:
-                    value = *v;
+                    value = JsonNumber(*v);
                     break;
                 default:
                     value = JsonString(*v);
             }
         }
     }
-    return "{\"code\": " + JsonString(s.Code) + ", \"unit\": " + JsonString(s.Unit) +
-           ", \"value\": " + value + ", \"raw\": " + (raw ? JsonString(*raw) : "null") + "}";
+    Json entry = Json::object();
+    entry["code"] = JsonString(s.Code);
+    entry["unit"] = JsonString(s.Unit);
+    entry["value"] = std::move(value);
+    entry["raw"] = raw ? JsonString(*raw) : Json(nullptr);
+    return entry;
 }
 
-void PrintJsonDocument(std::ostream& out, std::string_view kind, const std::string& time,
-                       const std::vector<JsonMember>& settings) {
-    out << "{\n  \"schema\": \"rm7ux\",\n  \"version\": " << kJsonSchemaVersion
-        << ",\n  \"kind\": " << JsonString(kind) << ",\n  \"time\": " << time
-        << ",\n  \"settings\": {\n";
-    for (size_t i = 0; i < settings.size(); ++i) {
-        out << "    " << JsonString(settings[i].Name) << ": " << settings[i].Json
-            << (i + 1 < settings.size() ? ",\n" : "\n");
-    }
-    out << "  }\n}\n";
+void PrintJsonDocument(std::ostream& out, std::string_view kind, Json time, Json settings) {
+    Json doc = Json::object();
+    doc["schema"] = "rm7ux";
+    doc["version"] = kJsonSchemaVersion;
+    doc["kind"] = JsonString(kind);
+    doc["time"] = std::move(time);
+    doc["settings"] = std::move(settings);
+    out << JsonDump(doc) << "\n";
 }
 
 namespace {
@@ -143,7 +168,9 @@ std::optional<int64_t> EntryValue(const RadioSetting& s, const JsonValue& entry,
             problem = "value is neither a number nor a text";
             return std::nullopt;
         }
-        fromValue = RecordValueOf(s, value->Text, ctx, problem);
+        const std::string text =
+            value->Kind == JsonValue::Type::Number ? JsonDecimal(value->Text) : value->Text;
+        fromValue = RecordValueOf(s, text, ctx, problem);
         if (!fromValue)
             return std::nullopt;
     }

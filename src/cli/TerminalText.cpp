@@ -2,8 +2,9 @@
 
 namespace {
 
-// Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none.
-size_t Utf8Length(std::string_view text, size_t i) {
+// Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none (or starts
+// a C1 control, unless c1 allows them).
+size_t Utf8Length(std::string_view text, size_t i, bool c1 = false) {
     const auto b = static_cast<unsigned char>(text[i]);
     size_t n = 0;
     uint32_t cp = 0;
@@ -34,7 +35,7 @@ size_t Utf8Length(std::string_view text, size_t i) {
         (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     // C1 controls act as escape sequences on some terminals.
-    if (cp >= 0x80 && cp < 0xA0)
+    if (cp >= 0x80 && cp < 0xA0 && !c1)
         return 0;
     return n;
 }
@@ -63,6 +64,13 @@ std::string TerminalSafe(std::string_view text) {
     return out;
 }
 
+size_t TerminalColumns(std::string_view text) {
+    size_t columns = 0;
+    for (char c : text)
+        columns += (c & 0xC0) != 0x80;
+    return columns;
+}
+
 std::string TerminalSafeLines(std::string_view text) {
     std::string out;
     size_t start = 0;
@@ -81,24 +89,17 @@ std::string TerminalSafeLines(std::string_view text) {
     return out;
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
+std::string JsonText(std::string_view text) {
+    std::string out;
     for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const size_t n = Utf8Length(text, i);
-        if (b == '"' || b == '\\') {
-            out += '\\';
-            out += static_cast<char>(b);
-            ++i;
-        } else if (n == 0 || b < 0x20 || b == 0x7F) {
-            // A byte that is not UTF-8 is kept as the code point of the same number, so the
-            // document stays valid and the byte can still be told.
-            out += "\\u00" + Hex2(b);
-            ++i;
-        } else {
+        if (const size_t n = Utf8Length(text, i, true); n > 0) {
             out.append(text.substr(i, n));
             i += n;
+        } else {
+            const auto b = static_cast<unsigned char>(text[i++]);
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
         }
     }
-    return out + "\"";
+    return out;
 }

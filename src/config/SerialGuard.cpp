@@ -48,3 +48,13 @@ std::string ProgramSerialQuestionText(int64_t fileSerial) {
            FormatSerialNumber(fileSerial) +
            "'\r\nMake sure this is the correct Serial number and press OK to proceed.";
 }
+
+std::string ChangeSerialWarningText(int64_t radioSerial, int64_t newSerial) {
+    return "Change the serial number ?!!\r\n\r\nThe connected device has serial number '" +
+           FormatSerialNumber(radioSerial) +
+           "'.\r\nThe serial number is a unique number printed on the devices Printed Circuit "
+           "Board (PCB); it keeps a configuration from being programmed into the wrong device."
+           "\r\n\r\nMake sure that '" +
+           FormatSerialNumber(newSerial) +
+           "' is the number printed on this device's PCB !!!\r\nIf it is not abort now !!!";
+}

@@ -24,6 +24,8 @@ SerialDecision DecideSerialNumber(int64_t fileSerial, int64_t radioSerial);
 std::string WrongDeviceText(int64_t fileSerial, int64_t radioSerial);
 std::string InvalidSerialWarningText(int64_t fileSerial);
 std::string ProgramSerialQuestionText(int64_t fileSerial);
+// Before a valid serial number is replaced (rm7ux set PN): which number goes, which comes.
+std::string ChangeSerialWarningText(int64_t radioSerial, int64_t newSerial);
 // The radio was exchanged while a question or the file dialog was open.
 inline constexpr const char* kConnectionChangedText =
     "The device connection has changed.\r\nAborting!";

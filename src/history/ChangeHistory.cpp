@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "common/Csv.h"
+#include "common/TimeText.h"
 #include "platform/UserFolders.h"
 
 namespace {
@@ -42,13 +44,8 @@ std::string OperatorName() {
     return user != nullptr ? user : std::to_string(geteuid());
 }
 
-std::string LocalTimeNow() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    return text;
+std::string HistoryTimeNow() {
+    return UtcTimeText(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
 }
 
 ChangeHistory::ChangeHistory(std::string path) : path_(std::move(path)) {}
@@ -108,7 +105,7 @@ std::string ChangeHistory::TakeWarning() {
 
 bool ChangeHistory::Record(HistoryEntry e) {
     if (e.Time.empty())
-        e.Time = LocalTimeNow();
+        e.Time = HistoryTimeNow();
     if (e.User.empty())
         e.User = OperatorName();
     std::string problem;
@@ -143,33 +140,38 @@ bool ChangeHistory::Record(HistoryEntry e) {
     return true;
 }
 
-bool ChangeHistory::Query(const HistoryFilter& filter, std::vector<HistoryEntry>& entries,
+bool ChangeHistory::Query(const HistoryFilter& filter,
+                          const std::function<bool(const HistoryEntry&)>& each,
                           std::string& problem) {
-    entries.clear();
     if (!Open(false, problem))
         return problem.empty();
     Statement st;
     const char* sql =
-        "SELECT id, time, serial, model, field, code, unit, old_raw, new_raw, old_value,"
-        " new_value, source, action, user FROM changes"
-        " WHERE (?1 = '' OR serial = ?1) AND (?2 = '' OR time >= ?2) ORDER BY id DESC";
+        "SELECT id, time, serial, model, field, code, unit, old_value, new_value, old_raw,"
+        " new_raw, source, action, user FROM changes"
+        " WHERE (?1 = '' OR serial = ?1) ORDER BY id DESC";
     if (sqlite3_prepare_v2(db_, sql, -1, &st.S, nullptr) != SQLITE_OK) {
         problem = path_ + ": " + sqlite3_errmsg(db_);
         return false;
     }
     sqlite3_bind_text(st.S, 1, filter.Serial.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(st.S, 2, filter.Since.c_str(), -1, SQLITE_TRANSIENT);
     int rc;
+    HistoryEntry e;
     while ((rc = sqlite3_step(st.S)) == SQLITE_ROW) {
-        HistoryEntry e;
         e.Id = sqlite3_column_int64(st.S, 0);
-        std::string* fields[] = {&e.Time,   &e.Serial, &e.Model,  &e.Field,    &e.Code,
-                                 &e.Unit,   &e.OldRaw, &e.NewRaw, &e.OldValue, &e.NewValue,
-                                 &e.Source, &e.Action, &e.User};
+        // The columns in the order of kHistoryColumns.
         int column = 1;
-        for (std::string* f : fields)
-            *f = Column(st.S, column++);
-        entries.push_back(std::move(e));
+        for (const HistoryColumn& c : kHistoryColumns)
+            e.*c.Member = Column(st.S, column++);
+        // Times were once kept in local time without a zone; those read as local time.
+        const std::optional<std::time_t> time = ParseTimeText(e.Time);
+        if (time)
+            e.Time = UtcTimeText(*time);
+        // A time that cannot be read cannot be told to be on or after Since.
+        if (filter.Since && (!time || *time < *filter.Since))
+            continue;
+        if (!each(e))
+            return true;
     }
     if (rc != SQLITE_DONE) {
         problem = path_ + ": " + sqlite3_errmsg(db_);
@@ -178,38 +180,35 @@ bool ChangeHistory::Query(const HistoryFilter& filter, std::vector<HistoryEntry>
     return true;
 }
 
-namespace {
-
-std::string CsvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
+bool ChangeHistory::Query(const HistoryFilter& filter, std::vector<HistoryEntry>& entries,
+                          std::string& problem) {
+    entries.clear();
+    return Query(
+        filter,
+        [&entries](const HistoryEntry& e) {
+            entries.push_back(e);
+            return true;
+        },
+        problem);
 }
 
-}  // namespace
+std::string HistoryCsvHeader() {
+    std::vector<std::string_view> keys;
+    for (const HistoryColumn& c : kHistoryColumns)
+        keys.push_back(c.Key);
+    return CsvLine(keys);
+}
+
+std::string HistoryCsvLine(const HistoryEntry& e) {
+    std::vector<std::string_view> cells;
+    for (const HistoryColumn& c : kHistoryColumns)
+        cells.push_back(e.*c.Member);
+    return CsvLine(cells);
+}
 
 std::string HistoryCsv(const std::vector<HistoryEntry>& entries) {
-    std::string out =
-        "time,serial,model,field,code,unit,old_value,new_value,old_raw,new_raw,source,action,"
-        "user\r\n";
-    for (const HistoryEntry& e : entries) {
-        const std::string* cells[] = {&e.Time,   &e.Serial,   &e.Model,    &e.Field,  &e.Code,
-                                      &e.Unit,   &e.OldValue, &e.NewValue, &e.OldRaw, &e.NewRaw,
-                                      &e.Source, &e.Action,   &e.User};
-        bool first = true;
-        for (const std::string* c : cells) {
-            if (!first)
-                out += ',';
-            out += CsvCell(*c);
-            first = false;
-        }
-        out += "\r\n";
-    }
+    std::string out = HistoryCsvHeader();
+    for (const HistoryEntry& e : entries)
+        out += HistoryCsvLine(e);
     return out;
 }

@@ -7,15 +7,18 @@
 // reason is handed out once through TakeWarning, for the caller to show as it shows things.
 
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
 
 struct HistoryEntry {
     int64_t Id = 0;
-    std::string Time;    // local time, "2026-12-08T09:30:00"; Record fills it when empty
+    std::string Time;    // UTC, "2026-12-08T09:30:00Z"; Record fills it when empty
     std::string Serial;  // the radio's eight digits; "" when it holds none
     std::string Model;   // "RM7UX", "RM7VX"
     std::string Field;   // the setting's name ("tx-frequency"), a code without one, or "flash"
@@ -28,9 +31,24 @@ struct HistoryEntry {
     std::string User;                // the operator; Record fills it when empty
 };
 
+// An entry's members by the one name the command line's JSON and CSV give them.
+struct HistoryColumn {
+    std::string_view Key;
+    std::string HistoryEntry::*Member;
+};
+inline constexpr HistoryColumn kHistoryColumns[] = {
+    {"time", &HistoryEntry::Time},      {"serial", &HistoryEntry::Serial},
+    {"model", &HistoryEntry::Model},    {"field", &HistoryEntry::Field},
+    {"code", &HistoryEntry::Code},      {"unit", &HistoryEntry::Unit},
+    {"old", &HistoryEntry::OldValue},   {"new", &HistoryEntry::NewValue},
+    {"old-raw", &HistoryEntry::OldRaw}, {"new-raw", &HistoryEntry::NewRaw},
+    {"source", &HistoryEntry::Source},  {"action", &HistoryEntry::Action},
+    {"user", &HistoryEntry::User},
+};
+
 struct HistoryFilter {
-    std::string Serial;  // "" for every radio
-    std::string Since;   // "" or a local time prefix "2026-12-08" / "2026-12-08T09:30"
+    std::string Serial;                // "" for every radio
+    std::optional<std::time_t> Since;  // the entries from this moment on
 };
 
 class ChangeHistory {
@@ -48,8 +66,14 @@ class ChangeHistory {
     // Why the first failed Record failed, the first time it is asked; "" otherwise.
     std::string TakeWarning();
 
-    // The entries that pass the filter, newest first. False with the reason in `problem` when the
-    // history cannot be read; a history never written is empty, not a failure.
+    // The entries that pass the filter, newest first, handed to `each` one at a time, so a
+    // history of any length is read in the same memory; `each` returns false to stop. An entry
+    // written before times were kept in UTC (local time without a zone) comes with its time in
+    // UTC too. False with the reason in `problem` when the history cannot be read; a history
+    // never written is empty, not a failure.
+    bool Query(const HistoryFilter& filter, const std::function<bool(const HistoryEntry&)>& each,
+               std::string& problem);
+    // The same, all at once.
     bool Query(const HistoryFilter& filter, std::vector<HistoryEntry>& entries,
                std::string& problem);
 
@@ -67,8 +91,11 @@ class ChangeHistory {
 
 // The operator's user name, from the login database ($USER where it has none).
 std::string OperatorName();
-// Now, in local time, as history entries keep it.
-std::string LocalTimeNow();
+// Now, in UTC, as history entries keep it.
+std::string HistoryTimeNow();
 
-// The entries as CSV (RFC 4180, CR LF lines), one header line first: what a spreadsheet reads.
+// The entries as CSV (common/Csv.h: CR LF lines, safe in a spreadsheet), a header line of the
+// columns' keys first.
+std::string HistoryCsvHeader();
+std::string HistoryCsvLine(const HistoryEntry& entry);
 std::string HistoryCsv(const std::vector<HistoryEntry>& entries);

@@ -1,8 +1,14 @@
 #include "platform/SerialPorts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -247,6 +253,42 @@ std::vector<SerialPortInfo> ListSerialPorts(const SerialPortRoots& roots) {
     return ports;
 }
 
+namespace {
+
+// Why a character device is no serial line to pin, or "" when it is one. A serial line (a UART,
+// a USB adapter, a pseudo-terminal) answers TCGETS; /dev/null and /dev/zero do not. The
+// terminals of this machine itself answer it but are no line to a radio: /dev/tty (the
+// caller's own terminal), /dev/console, /dev/ptmx and the virtual consoles /dev/ttyN.
+std::string NotASerialLine(const std::string& path, const struct stat& st,
+                           const SerialPortRoots& roots) {
+    const unsigned maj = major(st.st_rdev), min = minor(st.st_rdev);
+    if ((maj == 5 && min <= 2) || (maj == 4 && min < 64))
+        return path + " is a terminal or console of this machine, not a serial device";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        // Held exclusively (TIOCEXCL) by a program using it: only a terminal is, so it is one.
+        std::error_code ec;
+        const std::string subsystem =
+            fs::read_symlink(roots.Sys + "/dev/char/" + std::to_string(maj) + ":" +
+                                 std::to_string(min) + "/subsystem",
+                             ec)
+                .filename()
+                .string();
+        const bool ptySlave = maj >= 136 && maj <= 143;
+        if (err == EBUSY && (subsystem == "tty" || ptySlave))
+            return "";
+        return path + ": " + std::strerror(err);
+    }
+    termios settings{};
+    const bool terminal = ::tcgetattr(fd, &settings) == 0;
+    const int err = errno;
+    ::close(fd);
+    return terminal ? "" : path + " is not a serial device (" + std::strerror(err) + ")";
+}
+
+}  // namespace
+
 std::string PinComPort(uint32_t n, const std::string& device, std::string& note,
                        const SerialPortRoots& roots) {
     note.clear();
@@ -257,9 +299,11 @@ std::string PinComPort(uint32_t n, const std::string& device, std::string& note,
         path = roots.Dev + "/" + path;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return path + " does not exist";
+        return errno == ENOENT ? path + " does not exist" : path + ": " + std::strerror(errno);
     if (!S_ISCHR(st.st_mode))
         return path + " is not a serial device";
+    if (std::string why = NotASerialLine(path, st, roots); !why.empty())
+        return why;
     const SerialPortInfo info = DescribeSerialDevice(path, roots);
     std::string target = info.ById;
     if (target.empty()) {
@@ -272,12 +316,14 @@ std::string PinComPort(uint32_t n, const std::string& device, std::string& note,
     fs::create_directories(folder, ec);
     const std::string link = folder + "/COM" + std::to_string(n);
     const std::string temp = link + ".pin";
-    fs::remove(temp, ec);
+    std::error_code ignored;
+    fs::remove(temp, ignored);
     fs::create_symlink(target, temp, ec);
     if (!ec)
         fs::rename(temp, link, ec);
     if (ec) {
-        fs::remove(temp, ec);
+        // The reason is the failed step's, not that of the tidying after it.
+        fs::remove(temp, ignored);
         return "cannot make the link " + link + ": " + ec.message();
     }
     return "";

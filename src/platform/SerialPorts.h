@@ -51,7 +51,10 @@ SerialPortInfo DescribeSerialDevice(const std::string& path, const SerialPortRoo
 
 // Makes COMn in the ports folder lead to this cable by its stable by-id name, so the number holds
 // whichever ttyUSB it comes back as. With no by-id name the link goes to the device itself and
-// `note` says that the number then follows the name, not the cable. "" on success, else why not.
+// `note` says that the number then follows the name, not the cable. Only a serial line is taken:
+// a device that does not answer as a terminal (/dev/null) is refused, and so are the machine's
+// own terminals (/dev/tty, /dev/console, /dev/ptmx, the consoles /dev/ttyN); a pseudo-terminal
+// is a line. "" on success, else why not.
 std::string PinComPort(uint32_t n, const std::string& device, std::string& note,
                        const SerialPortRoots& roots = {});
 

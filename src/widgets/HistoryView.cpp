@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "common/TimeText.h"
 #include "common/UserDialogs.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
@@ -21,6 +22,15 @@ constexpr int kColumns = 5;
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// The entry's moment in this machine's local time, with its offset: "2026-12-08 10:30:00 +01:00".
+QString LocalTime(const std::string& time) {
+    const std::optional<std::time_t> t = ParseTimeText(time);
+    if (!t)
+        return Text(time);
+    QString text = Text(LocalTimeText(*t, ' '));
+    return text.insert(text.size() - 6, ' ');
 }
 
 QString Change(const HistoryEntry& e) {
@@ -71,7 +81,7 @@ void THistoryView::Fill() {
     Table_History->setRowCount(static_cast<int>(entries_.size()));
     for (size_t i = 0; i < entries_.size(); ++i) {
         const HistoryEntry& e = entries_[i];
-        const QString cells[] = {Text(e.Time).replace('T', ' '), Text(e.Field), Change(e),
+        const QString cells[] = {LocalTime(e.Time), Text(e.Field), Change(e),
                                  Text(e.Source + " " + e.Action), Text(e.User)};
         for (int c = 0; c < kColumns; ++c)
             Table_History->setItem(static_cast<int>(i), c, new QTableWidgetItem(cells[c]));

@@ -232,17 +232,16 @@ TEST_F(CliTest, ReadPrintsTheRecordByFileKeysOrAsJson) {
 
     CliResult json = Run({"read", "--json"});
     EXPECT_EQ(json.Status, 0) << json.Err;
-    for (std::string member :
-         {"\"ctcss\": {\"code\": \"SC\", \"unit\": \"\", \"value\": 0, \"raw\": \"00\"}",
-          "\"rx-low\": {\"code\": \"P1\", \"unit\": \"MHz\", \"value\": 430.00000, \"raw\": "
-          "\"5140\"}",
-          "\"power\": {\"code\": \"PW\", \"unit\": \"\", \"value\": \"500mW\", \"raw\": \"03\"}",
-          "\"serial\": {\"code\": \"PN\", \"unit\": \"\", \"value\": \"12345601\", \"raw\": "
-          "\"00BC6101\"}",
-          "\"reverse-power-threshold\": {\"code\": \"PV\", \"unit\": \"\", \"value\": null, "
-          "\"raw\": null}",
-          "\"firmware\": {\"code\": \"RV\", \"unit\": \"\", \"value\": \"RM7UL V1.11Z\""})
-        EXPECT_TRUE(Has(json.Out, member)) << member << " in\n" << json.Out;
+    const std::pair<const char*, const char*> entries[] = {
+        {"ctcss", "SC  0 00"},
+        {"rx-low", "P1 MHz 430.0 5140"},
+        {"power", "PW  500mW 03"},
+        {"serial", "PN  12345601 00BC6101"},
+        {"reverse-power-threshold", "PV  null null"},
+        {"firmware", "RV  RM7UL V1.11Z RM7UL V1.11Z"},
+    };
+    for (const auto& [name, entry] : entries)
+        EXPECT_EQ(SettingEntry(json.Out, name), entry) << name << " in\n" << json.Out;
 }
 
 TEST_F(CliTest, DiffListsWhatASetChanged) {
@@ -257,7 +256,10 @@ TEST_F(CliTest, DiffListsWhatASetChanged) {
     ASSERT_EQ(Run({"set", "PL0", "41"}).Status, 0);
     CliResult r = Run({"diff", file});
     EXPECT_EQ(r.Status, 1) << r.Err;  // as diff(1)
-    EXPECT_EQ(r.Out, "PT file=$5780 radio=$5781\nPL0 file=$40 radio=$41\n");
+    // The raw codes, and the setting by name in its unit where it has one.
+    EXPECT_EQ(r.Out,
+              "PT file=$5780 radio=$5781 (tx-frequency: file 440.00000 MHz, radio 440.00625 MHz)\n"
+              "PL0 file=$40 radio=$41 (power-calibration-0: file 64, radio 65)\n");
 
     EXPECT_EQ(Run({"diff", File("absent.RM7UX")}).Status, 2);
 }

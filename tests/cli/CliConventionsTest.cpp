@@ -49,7 +49,9 @@ TEST_F(CliTest, DiffFollowsDiff1AndFailuresNameWhatFailedOrWasSkipped) {
     Radio().SetField("PT", 0x5781);
     CliResult r = Run({"diff", File("radio.RM7UX")});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Out, "PT file=$5780 radio=$5781\n");
+    EXPECT_EQ(
+        r.Out,
+        "PT file=$5780 radio=$5781 (tx-frequency: file 440.00000 MHz, radio 440.00625 MHz)\n");
     EXPECT_EQ(Run({"diff", File("absent.RM7UX")}).Status, 2);
     // A failure names the field and what the radio said.
     RadioFaults garbage;

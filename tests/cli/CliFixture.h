@@ -10,7 +10,48 @@
 
 #include "CliRunner.h"
 #include "TempDir.h"
+#include "cli/Json.h"
 #include "emulator/RadioEmulator.h"
+
+// A member of a JSON document's object by its path ({"settings", "tx-frequency", "value"}) as
+// its text, "null" for null; "(none)" when the path leads nowhere, "(not JSON: ...)" when the
+// text is not one document.
+inline std::string JsonAt(const std::string& json, const std::vector<std::string>& path) {
+    std::string problem;
+    const std::optional<JsonValue> doc = ParseJson(json, problem);
+    if (!doc)
+        return "(not JSON: " + problem + ")";
+    const JsonValue* v = &*doc;
+    for (const std::string& name : path) {
+        v = v->Find(name);
+        if (v == nullptr)
+            return "(none)";
+    }
+    return v->IsNull() ? "null" : v->Text;
+}
+
+// The port of `ports --json` with COM n, as one line: "link true /dev/pts/3" (kind, present,
+// device); "(none)" when there is none.
+inline std::string PortEntry(const std::string& json, uint32_t n) {
+    std::string problem;
+    const std::optional<JsonValue> list = ParseJson(json, problem);
+    if (!list)
+        return "(not JSON: " + problem + ")";
+    for (const JsonValue& port : list->Items) {
+        if (port.Find("com") != nullptr && port.Find("com")->Text == std::to_string(n))
+            return port.Find("kind")->Text + " " + port.Find("present")->Text + " " +
+                   port.Find("device")->Text;
+    }
+    return "(none)";
+}
+
+// A setting's entry as one line: "PT MHz 440.0 5780".
+inline std::string SettingEntry(const std::string& json, const std::string& name) {
+    std::string line;
+    for (const char* member : {"code", "unit", "value", "raw"})
+        line += (line.empty() ? "" : " ") + JsonAt(json, {"settings", name, member});
+    return line;
+}
 
 class CliTest : public testing::Test {
   protected:

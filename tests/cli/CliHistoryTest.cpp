@@ -7,9 +7,15 @@
 #include <sstream>
 
 #include "CliFixture.h"
+#include "TimeZone.h"
+#include "common/TimeText.h"
 #include "history/ChangeHistory.h"
 
 namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 std::vector<HistoryEntry> History(const std::string& dataHome) {
     ChangeHistory history(dataHome + "/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
@@ -68,6 +74,82 @@ TEST_F(CliTest, EveryChangeIsRecordedOnceWithTheValueItReplaced) {
     EXPECT_EQ(RunPlain({"history", "--since", "yesterday"}).Status, 2);
 }
 
+// Times are kept in UTC; a row written before that, in local time without a zone, is read as
+// local time. --since takes a zone, or means local time. The CSV is a spreadsheet's, and safe.
+TEST_F(CliTest, HistoryTimesAreUtcAndItsCsvIsSafeInASpreadsheet) {
+    TimeZone cet(kCentralEurope);
+    StartRadio();
+    {
+        ChangeHistory history(dir_.Path() + "/data/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
+        HistoryEntry old;
+        old.Time = "2026-01-15T10:00:00";
+        old.Serial = "12345678";
+        old.Model = "RM7UX";
+        old.Field = "cutout-temperature";
+        old.Code = "PS";
+        old.Unit =
+            "\xC2\xB0"
+            "C";
+        old.OldValue = "65";
+        old.NewValue = "-40";
+        old.Source = "window";
+        old.Action = "adjust";
+        old.User = "=1+1";
+        ASSERT_TRUE(history.Record(old));
+    }
+    ASSERT_EQ(Run({"set", "power", "1W"}).Status, 0);
+
+    CliResult csv = RunPlain({"history", "--csv"});
+    ASSERT_EQ(csv.Status, 0) << csv.Err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = csv.Out.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(csv.Out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 3u) << csv.Out;
+    EXPECT_EQ(std::count(csv.Out.begin(), csv.Out.end(), '\n'), 3) << "CR LF ends every line";
+    EXPECT_EQ(lines[0],
+              "time,serial,model,field,code,unit,old,new,old-raw,new-raw,source,action,user");
+    // Now, in UTC.
+    const std::string now = lines[1].substr(0, lines[1].find(','));
+    ASSERT_EQ(now.size(), 20u) << now;
+    EXPECT_EQ(now.back(), 'Z');
+    EXPECT_LT(std::abs(*ParseTimeText(now) - std::time(nullptr)), 120) << now;
+    EXPECT_EQ(lines[1].substr(20),
+              ",12345678,RM7UX,power,PW,,5W,1W,03,01,cli,set," + OperatorName());
+    // 10:00 in winter in Central Europe; -40 is a number, "=1+1" would be a formula.
+    EXPECT_EQ(lines[2],
+              "2026-01-15T09:00:00Z,12345678,RM7UX,cutout-temperature,PS,\xC2\xB0"
+              "C,65,-40,,,window,adjust,'=1+1");
+
+    CliResult json = RunPlain({"history", "--json"});
+    std::string problem;
+    const std::optional<JsonValue> doc = ParseJson(json.Out, problem);
+    ASSERT_TRUE(doc) << problem << json.Out;
+    ASSERT_EQ(doc->Find("entries")->Items.size(), 2u);
+    const JsonValue& entry = doc->Find("entries")->Items[1];
+    EXPECT_EQ(entry.Find("time")->Text, "2026-01-15T09:00:00Z");
+    EXPECT_EQ(entry.Find("user")->Text, "=1+1");
+    EXPECT_EQ(entry.Find("old-raw")->Text, "");
+
+    // From 09:30 local time (08:30 UTC) both; from 09:30 UTC the newer only.
+    const std::pair<std::string, size_t> since[] = {
+        {"2026-01-15T09:30", 2},       {"2026-01-15 09:30:00", 2},      {"2026-01-15T09:30Z", 1},
+        {"2026-01-15T10:00+01:00", 2}, {"2026-01-15T10:00:01+0100", 1}, {"2026-01-16", 1},
+    };
+    for (const auto& [from, count] : since) {
+        CliResult r = RunPlain({"history", "--since", from});
+        EXPECT_EQ(r.Status, 0) << from << ": " << r.Err;
+        EXPECT_EQ(static_cast<size_t>(std::count(r.Out.begin(), r.Out.end(), '\n')), count)
+            << from << ":\n"
+            << r.Out;
+    }
+    for (const std::string bad :
+         {"2026-02-30", "2026-01-15T25:00", "2026-01-15T09:30+1", "15.01.2026"}) {
+        CliResult r = RunPlain({"history", "--since", bad});
+        EXPECT_EQ(r.Status, 2) << bad;
+        EXPECT_TRUE(Has(r.Err, "without a zone it is local time")) << r.Err;
+    }
+}
+
 TEST_F(CliTest, ProgramReviewsExactlyTheFieldsAnEditedFileChanges) {
     StartRadio();
     ASSERT_EQ(Run({"save", File("radio.RM7UX")}).Status, 0);
@@ -120,11 +202,11 @@ TEST_F(CliTest, WatchReadsOnlyRssiAndTemperatureHoldingThePort) {
     std::istringstream lines(r.Out);
     std::string line;
     std::getline(lines, line);
-    EXPECT_EQ(line, "time,rssi,temperature_c");
+    EXPECT_EQ(line, "time,rssi,temperature-c\r");
     int readings = 0;
     while (std::getline(lines, line)) {
         ++readings;
-        EXPECT_NE(line.find(",42,25"), std::string::npos) << line;
+        EXPECT_TRUE(line.ends_with(",42,25\r")) << line;
     }
     EXPECT_EQ(readings, 20);
     int rr = 0, rt = 0;

@@ -2,11 +2,17 @@
 // by the radio itself at the moment it records the command; and a transmitter whose "O4" echo is
 // lost. The radio must end un-keyed, with working settings equal to its flash.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "CliFixture.h"
@@ -47,6 +53,71 @@ struct SignalAt {
             ::kill(pid, Signal);
     }
 };
+
+// Runs `args` (the program first) traced and, the first time it enters the system call `nr`,
+// sends it `signal` and lets it go on: a signal at one exact moment, which no timing could give.
+// Its output is collected as RunProgram collects it; Status -1 when the call never came.
+// `traced` says whether this machine let it be traced at all (a container may forbid ptrace).
+RunResult SignalAtSystemCall(const std::vector<std::string>& args, long nr, int signal,
+                             const std::string& outputs, bool& traced) {
+    std::vector<std::string> copy = args;
+    std::vector<char*> argv;
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string outPath = outputs + ".out", errPath = outputs + ".err";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only what is safe between fork and exec in a process with threads.
+        ::dup2(::open("/dev/null", O_RDONLY), STDIN_FILENO);
+        ::dup2(::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+        ::dup2(::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+        ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    RunResult result;
+    int status = 0;
+    const auto stopped = [&] {
+        return WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
+                       std::chrono::seconds(30));
+    };
+    traced = pid > 0 && stopped() && WIFSTOPPED(status);  // at its exec
+    bool sent = false, ended = pid > 0 && !traced, hung = false;
+    if (traced) {
+        ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+        int pass = 0;
+        while (!sent && !ended) {
+            ::ptrace(PTRACE_SYSCALL, pid, nullptr, pass);
+            pass = 0;
+            if (!stopped()) {
+                ended = hung = true;
+            } else if (!WIFSTOPPED(status)) {
+                ended = true;
+            } else if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
+                __ptrace_syscall_info info{};
+                if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
+                    info.op == PTRACE_SYSCALL_INFO_ENTRY &&
+                    info.entry.nr == static_cast<uint64_t>(nr)) {
+                    ::kill(pid, signal);
+                    ::ptrace(PTRACE_DETACH, pid, nullptr, 0);
+                    sent = true;
+                }
+            } else {
+                pass = WSTOPSIG(status);  // a signal of its own goes on to it
+            }
+        }
+    }
+    if (sent) {
+        result.Status = subprocess_detail::Reap(pid, std::chrono::seconds(30));
+    } else if (hung) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    result.Out = ReadWholeFile(outPath);
+    result.Err = ReadWholeFile(errPath);
+    return result;
+}
 
 class InterruptTest : public CliTest {
   protected:
@@ -139,9 +210,34 @@ TEST_F(InterruptTest, AWatchEndsBetweenReadingsOnASignal) {
         CliResult r = RunUntilSignalled(Rm7ux({"watch", "--interval", "0", "--csv"}), at);
         EXPECT_TRUE(at.Sent);
         EXPECT_EQ(r.Status, 0) << r.Err;
-        EXPECT_TRUE(Has(r.Out, ",42,25\n")) << r.Out;
-        EXPECT_EQ(r.Out.back(), '\n');
+        EXPECT_TRUE(Has(r.Out, ",42,25\r\n")) << r.Out;
+        EXPECT_TRUE(r.Out.ends_with("\r\n")) << r.Out;
     }
+}
+
+// A signal while save writes its file: the file is finished whole and the trial copy and the
+// temporary file are gone, and the run ends on the signal saying so. The first fsync is the
+// temporary file's, with the trial copy beside it.
+TEST_F(InterruptTest, ASignalWhileSaveWritesLeavesNoTrialOrTemporaryFile) {
+    StartRadio();
+    const std::string file = File("radio.RM7UX");
+    ASSERT_EQ(Run({"save", file}).Status, 0);
+    ASSERT_EQ(Run({"set", "power", "1W"}).Status, 0);  // so the new file differs from the old
+    bool traced = false;
+    RunResult r = SignalAtSystemCall(
+        {RM7UX_CLI_PATH, "--port", std::to_string(Radio().ComPort()), "save", file, "--force"},
+        SYS_fsync, SIGTERM, dir_.File("traced"), traced);
+    if (!traced)
+        GTEST_SKIP() << "this machine does not let a test trace a program (ptrace)";
+    EXPECT_EQ(r.Status, 128 + SIGTERM) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "rm7ux: interrupted by SIGTERM\n")) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "rm7ux: '" + file + "' was saved\n")) << r.Err;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find("radio.RM7UX") == std::string::npos || name == "radio.RM7UX") << name;
+    }
+    CliResult same = Run({"diff", file});
+    EXPECT_EQ(same.Status, 0) << same.Out << same.Err;
 }
 
 TEST_F(InterruptTest, ALostEchoOfTheReleaseIsFollowedByAnotherRelease) {

@@ -122,6 +122,8 @@ TEST(TerminalDialogs, QuestionsAreAnsweredByYesTheTerminalOrNotAtAll) {
 namespace {
 
 TEST(TerminalText, EscapesControlsAndWhatIsNotUtf8) {
+    // A terminal gets bytes escaped; a JSON document characters, a byte that is not UTF-8 being
+    // the character of the same number.
     struct Case {
         std::string In, Terminal, Json;
     };
@@ -134,34 +136,75 @@ TEST(TerminalText, EscapesControlsAndWhatIsNotUtf8) {
          "\"25 \xC2\xB0"
          "C\""},  // UTF-8 passes
         {"\x1b]0;x\x07", "\\x1b]0;x\\x07", "\"\\u001b]0;x\\u0007\""},
+        {"\n\t\x7f", "\\x0a\\x09\\x7f", "\"\\u000a\\u0009\\u007f\""},
         {"\xC2\x9B"
          "2J",
-         "\\xc2\\x9b2J", "\"\\u00c2\\u009b2J\""},                          // C1 CSI
-        {"\xC0\xAF", "\\xc0\\xaf", "\"\\u00c0\\u00af\""},                  // overlong "/"
-        {"\xED\xA0\x80", "\\xed\\xa0\\x80", "\"\\u00ed\\u00a0\\u0080\""},  // surrogate
-        {"\xE2\x82", "\\xe2\\x82", "\"\\u00e2\\u0082\""},                  // cut short
+         "\\xc2\\x9b2J", "\"\\u009b2J\""},                   // C1 CSI, one character
+        {"\x9b", "\\x9b", "\"\\u009b\""},                    // the same as a lone byte
+        {"\xC0\xAF", "\\xc0\\xaf", "\"\xC3\x80\xC2\xAF\""},  // overlong "/"
+        {"\xED\xA0\x80", "\\xed\\xa0\\x80", "\"\xC3\xAD\xC2\xA0\\u0080\""},  // surrogate
+        {"\xE2\x82", "\\xe2\\x82", "\"\xC3\xA2\\u0082\""},                   // cut short
+        {"\xFF", "\\xff", "\"\xC3\xBF\""},
         {"a\"b\\", "a\"b\\", "\"a\\\"b\\\\\""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TerminalSafe(c.In), c.Terminal);
-        EXPECT_EQ(JsonString(c.In), c.Json);
+        EXPECT_EQ(JsonDump(JsonString(c.In)), c.Json);
     }
+    // Escapes inside a document stay whole: a backslash before an "n" is no line end.
+    Json doc = Json::object();
+    doc["text"] = JsonString("\\n\n\\\x01");
+    EXPECT_EQ(JsonDump(doc, 2, 1), "{\n    \"text\": \"\\\\n\\u000a\\\\\\u0001\"\n  }");
 }
 
 TEST(Json, ReadsRecordsAndRefusesHostileText) {
     std::string problem;
-    std::optional<JsonValue> v =
-        ParseJson(" {\"a\": [1, -2.5e3, true, null], \"b\": \"\\u00b0\\ud83d\\ude00\"} ", problem);
+    std::optional<JsonValue> v = ParseJson(
+        " {\"a\": [1, -2.5e3, true, null, 6e1, 18446744073709551616], \"b\": "
+        "\"\\u00b0\\ud83d\\ude00\"} ",
+        problem);
     ASSERT_TRUE(v) << problem;
-    EXPECT_EQ(v->Find("a")->Items[1].Text, "-2.5e3");
+    // Numbers keep their text: as written, or the integer JSON allows no other form of.
+    const std::vector<JsonValue>& a = v->Find("a")->Items;
+    EXPECT_EQ(a[0].Text, "1");
+    EXPECT_EQ(a[1].Text, "-2.5e3");
+    EXPECT_EQ(a[4].Text, "6e1");
+    EXPECT_EQ(a[5].Text, "18446744073709551616");
     EXPECT_EQ(v->Find("b")->Text, "\xC2\xB0\xF0\x9F\x98\x80");
-    for (const std::string& bad :
-         {std::string(100000, '['), std::string("{\"a\": 1,}"), std::string("{\"a\" 1}"),
-          std::string("\"unterminated"), std::string("{} {}"), std::string("[\"\x01\"]"),
-          std::string("")}) {
-        EXPECT_FALSE(ParseJson(bad, problem)) << bad.substr(0, 20);
-        EXPECT_FALSE(problem.empty());
+    const std::pair<std::string, std::string> bad[] = {
+        {std::string(100000, '['), "nested too deeply"},
+        {"{\"a\": 1,}", "line 1, column 9"},
+        {"{\"a\" 1}", "syntax error"},
+        {"\"unterminated", "syntax error"},
+        {"{} {}", "syntax error"},
+        {"[\"\x01\"]", "control character"},
+        {"[\"\xff\"]", "ill-formed UTF-8"},
+        {"", "syntax error"},
+        {"[060]", "unexpected number literal"},
+        {"{\"a\": {\"b\": 1, \"b\": 2}}", "the member \"b\" in \"a\" is given twice"},
+        {"{\"a\": 1, \"a\": 1}", "the member \"a\" is given twice"},
+    };
+    for (const auto& [text, said] : bad) {
+        problem.clear();
+        EXPECT_FALSE(ParseJson(text, problem)) << text.substr(0, 20);
+        EXPECT_NE(problem.find(said), std::string::npos) << text.substr(0, 20) << ": " << problem;
     }
+    // The same name in two objects is no repeat.
+    EXPECT_TRUE(ParseJson("[{\"a\": 1}, {\"a\": 2}]", problem)) << problem;
+}
+
+TEST(Json, NumbersAsDecimalsAndBack) {
+    const std::pair<const char*, const char*> decimals[] = {
+        {"6e1", "60"},  {"4.4125e2", "441.25"}, {"1E-2", "0.01"},           {"-2.5e3", "-2500"},
+        {"0.5e1", "5"}, {"0.50e1", "5.0"},      {"440.00000", "440.00000"}, {"-1e+1", "-10"},
+        {"0e5", "0"},   {"1e99999", "1e99999"},
+    };
+    for (const auto& [number, decimal] : decimals)
+        EXPECT_EQ(JsonDecimal(number), decimal) << number;
+    EXPECT_EQ(JsonDump(JsonNumber("-40")), "-40");
+    EXPECT_EQ(JsonDump(JsonNumber("441.25000")), "441.25");
+    EXPECT_EQ(JsonDump(JsonNumber("430.00625")), "430.00625");
+    EXPECT_EQ(JsonDump(JsonNumber("1W")), "\"1W\"");
 }
 
 }  // namespace

@@ -103,55 +103,72 @@ TEST_F(CliTest, JsonRecordGivesUnitsAndRawAndProgramTakesItBack) {
     StartRadio();
     CliResult r = Run({"read", "--json"});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    std::string problem;
-    std::optional<JsonValue> doc = ParseJson(r.Out, problem);
-    ASSERT_TRUE(doc) << problem << "\n" << r.Out;
-    EXPECT_EQ(doc->Find("version")->Text, "1");
-    const JsonValue& tx = *doc->Find("settings")->Find("tx-frequency");
-    EXPECT_EQ(tx.Find("value")->Text, "440.00000");
-    EXPECT_EQ(tx.Find("raw")->Text, "5780");
-    EXPECT_EQ(tx.Find("unit")->Text, "MHz");
-    EXPECT_EQ(doc->Find("settings")->Find("power")->Find("value")->Text, "5W");
+    EXPECT_EQ(JsonAt(r.Out, {"version"}), "1");
+    EXPECT_EQ(SettingEntry(r.Out, "tx-frequency"), "PT MHz 440.0 5780");
+    EXPECT_EQ(JsonAt(r.Out, {"settings", "power", "value"}), "5W");
+    // When it was read, in local time with its offset.
+    const std::string time = JsonAt(r.Out, {"time"});
+    ASSERT_EQ(time.size(), 25u) << time;
+    EXPECT_TRUE(time[19] == '+' || time[19] == '-') << time;
 
-    // A template edited by hand: a value in MHz with its raw digits taken out.
-    auto replaced = [](std::string text, const std::string& from, const std::string& to) {
-        const size_t at = text.find(from);
-        return at == std::string::npos ? text : text.replace(at, from.size(), to);
-    };
-    const std::string edited =
-        replaced(r.Out, "\"value\": 440.00000, \"raw\": \"5780\"", "\"value\": 441.25");
-    std::ofstream(File("line.json")) << edited;
+    // A template edited by hand: a value in MHz with its raw digits taken out, a whole number
+    // written with an exponent.
+    Json edited = Json::parse(r.Out);
+    edited["settings"]["tx-frequency"]["value"] = 441.25;
+    edited["settings"]["tx-frequency"].erase("raw");
+    edited["settings"]["ptt-timeout"].erase("raw");
+    std::string text = edited.dump(2);
+    const std::string sixty = "\"value\": 60";
+    ASSERT_NE(text.find(sixty), std::string::npos) << text;
+    text.replace(text.find(sixty), sixty.size(), "\"value\": 6e1");
+    std::ofstream(File("line.json")) << text;
     r = Run({"program", File("line.json"), "--yes"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(Radio().FlashField("PT"), 0x5848u);
+    EXPECT_EQ(Radio().FlashField("PP"), 60u);
     EXPECT_EQ(Run({"diff", File("line.json")}).Status, 0);
 
-    // A value that disagrees with its raw digits is refused, naming the field; nothing sent.
-    const std::string stale =
-        replaced(edited, "\"value\": 60, \"raw\": \"3C\"", "\"value\": 61, \"raw\": \"3C\"");
-    ASSERT_NE(stale, edited);
-    std::ofstream(File("stale.json")) << stale;
-    Radio().ClearEvents();
-    r = Run({"program", File("stale.json"), "--yes"});
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_TRUE(Has(r.Err, "ptt-timeout")) << r.Err;
-    EXPECT_TRUE(Radio().Events().empty());
+    // Refused, naming what is wrong, with nothing sent: a value that disagrees with its raw
+    // digits; a number JSON does not allow (a leading zero); a setting given twice, where one
+    // reader would take the first and another the last.
+    Json stale = edited;
+    stale["settings"]["power"]["value"] = "1W";
+    const std::string dup = edited.dump(2).insert(edited.dump(2).find("\"settings\": {") + 13,
+                                                  "\"ctcss\": {\"raw\": \"05\"}, ");
+    const std::pair<std::string, std::string> refused[] = {
+        {stale.dump(2), "power: value '1W' and raw '03' disagree"},
+        {text.replace(text.find("6e1"), 3, "060"), "unexpected number literal"},
+        {dup, "the member \"ctcss\" in \"settings\" is given twice"},
+    };
+    for (const auto& [json, said] : refused) {
+        std::ofstream(File("refused.json"), std::ios::trunc) << json;
+        Radio().ClearEvents();
+        r = Run({"program", File("refused.json"), "--yes"});
+        EXPECT_EQ(r.Status, 2);
+        EXPECT_TRUE(Has(r.Err, said)) << r.Err;
+        EXPECT_TRUE(Radio().Events().empty());
+    }
 }
 
+// Text from the radio reaches a terminal escaped byte by byte, and a JSON document escaped
+// character by character: every control as one \u00NN, a byte that is not UTF-8 as the
+// character of the same number.
 TEST_F(CliTest, RadioTextReachesTerminalAndJsonEscaped) {
     RadioPersonality p = RadioPersonality::RM7UH();
-    p.VersionText = "RM7UH V1.12A \x1b]0;owned\x07\xff";
+    p.VersionText = "RM7UH V1.12A \x1b]0;owned\x07\xff\x7f\xc2\x9b\x9b";
     StartRadio(p);
     CliResult r = Run({"identify"});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_FALSE(Has(r.Out, "\x1b")) << r.Out;
-    EXPECT_TRUE(Has(r.Out, "\\x1b]0;owned\\x07\\xff")) << r.Out;
+    EXPECT_TRUE(Has(r.Out, "\\x1b]0;owned\\x07\\xff\\x7f\\xc2\\x9b\\x9b")) << r.Out;
     r = Run({"read", "--json"});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_FALSE(Has(r.Out, "\xff"));
-    EXPECT_TRUE(Has(r.Out, "\\u001b]0;owned\\u0007\\u00ff")) << r.Out;
-    std::string problem;
-    EXPECT_TRUE(ParseJson(r.Out, problem)) << problem;
+    EXPECT_TRUE(Has(r.Out, "\"RM7UH V1.12A \\u001b]0;owned\\u0007\xc3\xbf\\u007f\\u009b\\u009b\""))
+        << r.Out;
+    for (const char* raw : {"\x1b", "\x07", "\x7f", "\xc2\x9b"})
+        EXPECT_FALSE(Has(r.Out, raw)) << r.Out;
+    EXPECT_EQ(JsonAt(r.Out, {"settings", "firmware", "raw"}),
+              "RM7UH V1.12A \x1b]0;owned\x07\xc3\xbf\x7f\xc2\x9b\xc2\x9b");
 }
 
 }  // namespace

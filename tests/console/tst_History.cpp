@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "TimeZone.h"
 #include "WindowFixture.h"
 #include "history/ChangeHistory.h"
 #include "widgets/AlignmentView.h"
@@ -78,7 +79,49 @@ class tst_History : public QObject, public WindowFixture {
         std::string header, first;
         std::getline(csv, header);
         std::getline(csv, first);
-        QVERIFY(first.rfind(",12345678,RM7UX,flash,", 19) == 19);
+        // Kept in UTC: "2026-12-08T09:30:00Z".
+        QVERIFY2(first.rfind("Z,12345678,RM7UX,flash,", 19) == 19, first.c_str());
+        view->close();
+    }
+
+    // The view shows each moment in local time with its offset, rows written before times were
+    // kept in UTC (local time without a zone) among them; its export is the command line's
+    // CSV, which a spreadsheet cannot run as a formula.
+    void historyViewShowsLocalTimeAndExportsSafeCsv() {
+        TimeZone cet(kCentralEurope);
+        {
+            ChangeHistory history(dir_->Path() + "/data/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
+            HistoryEntry old;
+            old.Time = "2026-01-15T10:00:00";
+            old.Serial = "12345678";
+            old.Field = "cutout-temperature";
+            old.OldValue = "65";
+            old.NewValue = "-40";
+            old.User = "=HYPERLINK(\"http://x\")";
+            QVERIFY(history.Record(old));
+            HistoryEntry summer = old;
+            summer.Time = "2026-07-01T12:00:00Z";
+            summer.User = "@SUM(A1)";
+            QVERIFY(history.Record(summer));
+        }
+        TMainForm& f = Attach();
+        Tick();
+        f.Button_HistoryClick();
+        auto* view = f.findChild<THistoryView*>();
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->Table_History->item(0, 0)->text(), QString("2026-07-01 14:00:00 +02:00"));
+        QCOMPARE(view->Table_History->item(1, 0)->text(), QString("2026-01-15 10:00:00 +01:00"));
+        QString problem;
+        QVERIFY(view->ExportCsv(QString::fromStdString(dir_->File("h.csv")), problem));
+        std::ifstream file(dir_->File("h.csv"), std::ios::binary);
+        const std::string csv{std::istreambuf_iterator<char>(file), {}};
+        QCOMPARE(
+            QString::fromStdString(csv),
+            QString("time,serial,model,field,code,unit,old,new,old-raw,new-raw,source,"
+                    "action,user\r\n"
+                    "2026-07-01T12:00:00Z,12345678,,cutout-temperature,,,65,-40,,,,,'@SUM(A1)\r\n"
+                    "2026-01-15T09:00:00Z,12345678,,cutout-temperature,,,65,-40,,,,,"
+                    "\"'=HYPERLINK(\"\"http://x\"\")\"\r\n"));
         view->close();
     }
 
