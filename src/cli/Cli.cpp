@@ -7,15 +7,18 @@
 #include <string_view>
 
 #include "cli/CliCommands.h"
-#include "config/FieldTable.h"
 #include "cli/FindRadio.h"
 #include "cli/InsideModem.h"
 #include "cli/TerminalDialogs.h"
 #include "cli/TerminalText.h"
 #include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
+#include "config/FieldTable.h"
 #include "config/RadioSettings.h"
 #include "config/Version.h"
+#include "history/ChangeHistory.h"
+#include "history/Journal.h"
+#include "operations/RadioOperations.h"
 #include "platform/PortArgument.h"
 
 const std::vector<CliCommand>& CliCommandTable() {
@@ -108,7 +111,7 @@ const std::vector<CliCommand>& CliCommandTable() {
          64,
          RunGet},
         {"set",
-         "NAME VALUE... [--flash] [--yes]",
+         "NAME VALUE... [--flash] [--yes] [--force]",
          "change settings (working settings; --flash keeps them)",
          "Sets each NAME to VALUE in one exchange, with the window's rules: a frequency is\n"
          "snapped to the step's grid (the value printed is the one set), a cut-out temperature\n"
@@ -120,21 +123,43 @@ const std::vector<CliCommand>& CliCommandTable() {
          "leading $ is allowed). --flash saves everything to flash at the end ('rm7ux flash'\n"
          "does it later). 'set step 5' re-encodes every frequency and limit on the new grid\n"
          "(keeping them in MHz), saves to flash and resets the radio: it needs --yes and is\n"
-         "given on its own.\n",
-         {"--flash", "--yes"},
+         "given on its own. --flash and step are refused (status 3) over an operation an\n"
+         "earlier run left unfinished on this radio, unless --force is given.\n",
+         {"--flash", "--yes", "--force"},
          {},
          2,
          128,
          RunSet},
         {"flash",
-         "",
+         "[--force]",
          "save the working settings to flash",
-         "Makes the radio copy its working settings into flash (EE, then EP).\n",
-         {},
+         "Makes the radio copy its working settings into flash (EE, then EP). Over an\n"
+         "operation an earlier run left unfinished on this radio it is refused (status 3),\n"
+         "naming it ('rm7ux repair' puts it right) unless --force is given.\n",
+         {"--force"},
          {},
          0,
          0,
          RunFlash},
+        {"repair",
+         "[--yes]",
+         "put right what a killed run left unfinished",
+         "Looks in the journal of operations in flight for what an earlier run (killed, or\n"
+         "ended without putting the radio right) left unfinished on the radio of this port,\n"
+         "found by its serial number, or on the port itself, says what was in flight, and puts\n"
+         "it right: a transmitter left keyed is released and its PTT time-out put back; when\n"
+         "every write was confirmed and only the save to flash is missing, it is saved; when\n"
+         "the working settings may be half-written, the radio is reset to its flash; an M82KD\n"
+         "modem left in its radio configuration mode is returned to AT mode. The save and the\n"
+         "reset are asked on a terminal, or given by --yes; elsewhere they are refused (status\n"
+         "3). Status 0 when repaired or when there is nothing to repair, 1 when no radio\n"
+         "answers. Every other command says first what it finds unfinished, and releases a\n"
+         "transmitter left keyed.\n",
+         {"--yes"},
+         {},
+         0,
+         0,
+         RunRepair},
         {"watch",
          "[--interval MS] [--csv] [--count N]",
          "RSSI and temperature, one line per reading",
@@ -157,7 +182,9 @@ const std::vector<CliCommand>& CliCommandTable() {
          "its unit (or a save to flash), where the change came from and the operator. The\n"
          "radio is not needed. --serial N keeps one radio's entries, --since DATE those from\n"
          "DATE on (YYYY-MM-DD, optionally with a time HH:MM[:SS]). --json prints one JSON\n"
-         "document (kind \"history\"), --csv comma-separated values with a header line.\n",
+         "document (kind \"history\"), --csv comma-separated values with a header line.\n"
+         "An operation a killed run left unfinished comes first, as field \"unfinished\" with\n"
+         "what was in flight ('rm7ux repair' puts it right).\n",
          {"--json", "--csv"},
          {"--serial", "--since"},
          0,
@@ -210,6 +237,9 @@ const std::vector<CliGlobalOption>& CliGlobalOptions() {
 }
 
 namespace {
+
+// How long the run's end waits for a history another program holds.
+constexpr int kHistoryWaitAtEndMs = 2000;
 
 const CliGlobalOption* FindGlobalOption(std::string_view name) {
     for (const auto& o : CliGlobalOptions()) {
@@ -418,6 +448,19 @@ int ParseCommandArgs(const CliCommand& c, std::span<const std::string> args, Cli
 
 }  // namespace
 
+void FinishHistory(const CliContext& ctx) {
+    // The run's end: what waited for a busy history goes in, or stays in the journal.
+    const bool waited = ctx.History->HasPending();
+    if (!ctx.History->FlushPending(kHistoryWaitAtEndMs) && waited) {
+        ctx.Err() << "rm7ux: the history of changes is still in use: this run's entries stay in "
+                     "the journal, and the next run writes them\n";
+    }
+    for (std::string w; !(w = ctx.History->TakeWarning()).empty();)
+        ctx.Err() << "rm7ux: " << TerminalSafe(w) << "\n";
+    if (std::string w = ctx.Journal->TakeWarning(); !w.empty())
+        ctx.Err() << "rm7ux: " << TerminalSafe(w) << "\n";
+}
+
 void Progress(const CliContext& ctx, const std::string& stage) {
     if (ctx.IO.ProgressLines)
         ctx.Err() << "rm7ux: " << TerminalSafe(stage) << "...\n" << std::flush;
@@ -479,11 +522,28 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
     }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
     const bool portless = command->Name == "ports" || command->Name == "simulate";
+    // One history and one journal for the whole run: a busy history is waited for once.
+    ChangeHistory history;
+    OperationJournal journal;
+    ctx.History = &history;
+    ctx.Journal = &journal;
     int status = kExitOk;
     if (!portless && !ctx.Port.Auto.empty())
         status = FindRadioPort(ctx, ctx.Port.Auto == "auto-all");
-    if (status == kExitOk)
-        status = ctx.Modem && !portless ? RunInsideModem(ctx, command->Run) : command->Run(ctx);
+    const bool radio = !portless && command->Name != "history";
+    std::optional<TransmitterKeyingWatch> keying;
+    if (radio)
+        keying.emplace(
+            &journal, [label = CliPortLabel(ctx)] { return label; }, "cli");
+    if (status == kExitOk && ctx.Modem && radio) {
+        status = RunInsideModem(ctx, command->Run);
+    } else if (status == kExitOk) {
+        if (radio && command->Name != "repair")
+            NoticeUnfinished(ctx);
+        status = command->Run(ctx);
+    }
+    keying.reset();
+    FinishHistory(ctx);
     if (ctx.Log != nullptr && !log.Finish()) {
         io.Err << "rm7ux: " << TerminalSafe(log.Problem()) << "\n";
         if (status == kExitOk)

@@ -9,6 +9,8 @@
 #include "common/StrUtils.h"
 #include "config/SerialGuard.h"
 #include "history/ChangeHistory.h"
+#include "history/HistoryEntries.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ bool SinceText(std::string text, std::string& since) {
 std::string Arrow(const HistoryEntry& e) {
     if (e.Field == "flash")
         return "saved to flash";
+    if (e.Field == kUnfinishedField)
+        return "UNFINISHED " + e.NewValue;
     const std::string unit = e.Unit.empty() ? "" : " " + e.Unit;
     return e.Field + " " + (e.OldValue.empty() ? "?" : e.OldValue) + " -> " + e.NewValue + unit;
 }
@@ -75,13 +79,20 @@ int RunHistory(CliContext& ctx) {
     }
     if (ctx.Flag("--json") && ctx.Flag("--csv"))
         return UsageError(ctx, "history", "--json and --csv exclude each other");
-    ChangeHistory history;
+    // The rows of runs that died are written first; what they left unfinished comes first.
     std::vector<HistoryEntry> entries;
+    for (const JournalState& s : UnfinishedOperations(*ctx.Journal, ctx.History)) {
+        HistoryEntry e = UnfinishedEntry(s);
+        if ((filter.Serial.empty() || e.Serial == filter.Serial) && e.Time >= filter.Since)
+            entries.push_back(std::move(e));
+    }
+    std::vector<HistoryEntry> changes;
     std::string problem;
-    if (!history.Query(filter, entries, problem)) {
+    if (!ctx.History->Query(filter, changes, problem)) {
         ctx.Err() << "rm7ux history: " << TerminalSafe(problem) << "\n";
         return kExitUsage;
     }
+    entries.insert(entries.end(), changes.begin(), changes.end());
     if (ctx.Flag("--json")) {
         PrintJson(ctx, entries);
     } else if (ctx.Flag("--csv")) {

@@ -468,6 +468,7 @@ void TMainForm::RadioGroup_FreqStepClick() {
         const int64_t startSerial = SerialNumber;
         // A step change saves to flash: with the transmitter on, its PTT time-out of 255 s too.
         if (RefusedWhileTransmitting("frequency step change") ||
+            !ConfirmOverUnfinished("frequency step change") ||
             ShowWarningBox(kStepQuestion, MsgButtons::YesNo) != MsgResult::Yes ||
             !ChangeFrequencyStep(startSerial)) {
             Updating = true;

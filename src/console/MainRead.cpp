@@ -78,6 +78,8 @@ void RefreshOpenPort(TMainForm& f) {
         return;
     if (serial == f.LastUnreadable.Serial && f.LastUnreadable.InFullRead)
         return;
+    // A radio not shown before: what an earlier run left unfinished on it comes first.
+    f.NoticeUnfinishedOperations(serial);
     if (f.OperatorPTTTimeout >= 0 && serial != f.TxTestSerial) {
         // The radio keyed for the TX test is gone; this one is not keyed by the window.
         f.OperatorPTTTimeout = -1;
@@ -179,8 +181,8 @@ bool TMainForm::LoadRadioData() {
     // had goes back in place of the FF the test set.
     if (OperatorPTTTimeout >= 0) {
         auto recorder = Recorder("read correction", RefreshSerial);
-        const OperationResult r = WriteRadioField("PP", IntToHex(OperatorPTTTimeout, 2),
-                                                  HistoryContext(), recorder.get());
+        const OperationResult r =
+            TransmitterTestEnded(OperatorPTTTimeout, ShownRadio(), recorder.get());
         SayHistoryWarning(*recorder);
         if (!r.Done())
             return false;

@@ -31,6 +31,7 @@
 #include "console/Main.h"
 #include "console/QtDialogs.h"
 #include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 #include "platform/Interruption.h"
 #include "platform/PortArgument.h"
 #include "platform/PortNames.h"
@@ -113,8 +114,10 @@ void EndOnSignal(TMainForm& form, int signal) {
                                     ? form.OperatorPTTTimeout
                                     : TryStrToInt(form.Edit_PTTTimeout->text().toStdString())
                                           .value_or(60);  // SetValidPTTTimeOut's default
-            SetField("PP", IntToHex(seconds, 2));
-            if (TransmitterOff())
+            // As TX OFF does, so that the test's journal entry ends with it.
+            auto recorder = form.Recorder("TX test", form.TxTestSerial);
+            TransmitterTestOff(seconds, form.ShownRadio(), recorder.get());
+            if (!TransmitterMayBeOn())
                 form.TransmitterOn = 0;
         }
         CloseRadioPort();

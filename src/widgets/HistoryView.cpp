@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "common/UserDialogs.h"
+#include "history/HistoryEntries.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
 
@@ -26,6 +27,9 @@ QString Text(const std::string& s) {
 QString Change(const HistoryEntry& e) {
     if (e.Field == "flash")
         return "Saved to flash";
+    // An operation a killed run left unfinished: what was in flight.
+    if (e.Field == kUnfinishedField)
+        return "Unfinished: " + Text(e.NewValue);
     return Text(e.OldValue.empty() ? "?" : e.OldValue) + " → " + Text(e.NewValue) +
            (e.Unit.empty() ? "" : " " + Text(e.Unit));
 }
