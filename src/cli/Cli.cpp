@@ -265,7 +265,8 @@ constexpr std::string_view kExitStatuses =
     "  2  usage error, a value no model or not this model takes (nothing sent), or a file\n"
     "     that cannot be read or written\n"
     "  3  refused: wrong device, not confirmed, file exists, a frequency outside the radio's\n"
-    "     band limits, get or set of PV on firmware without it\n"
+    "     band limits, get or set of PV on firmware without it, a save to flash over an\n"
+    "     operation a killed run left unfinished (repair puts it right)\n"
     "diff alone follows diff(1): 0 the same, 1 different, 2 trouble.\n";
 
 void PrintUsage(std::ostream& out) {

@@ -12,6 +12,7 @@
 #include "cli/TerminalText.h"
 #include "common/UserDialogs.h"
 #include "config/SerialGuard.h"
+#include "link/RM7UXcomms.h"
 #include "operations/RadioOperations.h"
 
 namespace {
@@ -61,6 +62,12 @@ std::vector<JournalState> StillUnfinished(OperationJournal& journal,
 // could not connect.
 std::string ConnectedSerial(RadioSession& session, RadioIdentity& radio, bool& connected) {
     connected = session.Connect();
+    if (!connected && session.Failure() != csPortNotAvailable) {
+        // A radio that a killed run was resetting greets late, into the identification: once
+        // it has fallen silent, it answers.
+        session.Settle();
+        connected = session.Connect();
+    }
     if (!connected || !IdentifyOnLink(radio))
         return "";
     return FormatSerialNumber(radio.Serial);
@@ -89,6 +96,7 @@ void NoticeUnfinished(CliContext& ctx, bool modemOnly) {
     const std::string port = CliPortLabel(ctx);
     if (modemOnly) {
         // A --modem run enters the mode itself: one an earlier run left is left first.
+        RadioSession session(ctx);
         for (const JournalState& s : OperationsOf(all, "", port)) {
             if (!s.ModemMayBeInConfigMode())
                 continue;

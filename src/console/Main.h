@@ -396,9 +396,9 @@ class TMainForm : public QWidget {
     bool ConfirmOverUnfinished(const std::string& process);
     // The unfinished operations of the radio with `serial`, as History lists them.
     std::vector<HistoryEntry> UnfinishedEntries(int64_t serial);
-    // Entries already told in this run, and what was done about them at once.
+    // Entries told in this run; those still to tell, with what was done about them at once.
     std::set<std::string> UnfinishedTold;
-    std::map<std::string, std::string> UnfinishedReleased;
+    std::vector<std::pair<JournalState, std::string>> UnfinishedToTell;
     bool AskingUnfinished = false;
     // ================= Advanced.cpp: advanced mode and the modem button =================
     void Button_AdvancedClick();

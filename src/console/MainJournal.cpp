@@ -3,6 +3,8 @@
 // rest said in a box that offers the repair; Save to Flash and the step change ask first.
 
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 #include "common/UserDialogs.h"
 #include "config/SerialGuard.h"
@@ -49,22 +51,25 @@ std::vector<JournalState> TMainForm::UnfinishedOnRadio(int64_t serial) {
 }
 
 void TMainForm::NoticeUnfinishedOperations(int64_t serial) {
-    const std::vector<JournalState> found = UnfinishedOnRadio(serial);
-    bool untold = false;
-    for (const JournalState& s : found) {
-        if (UnfinishedTold.count(s.Path) == 0)
-            untold = true;
-        if (!s.MayBeKeyed() && !s.PTTToPutBack())
+    bool queued = false;
+    for (const JournalState& s : UnfinishedOnRadio(serial)) {
+        const bool waiting =
+            std::any_of(UnfinishedToTell.begin(), UnfinishedToTell.end(),
+                        [&](const auto& told) { return told.first.Path == s.Path; });
+        if (UnfinishedTold.count(s.Path) != 0 || waiting)
             continue;
-        RadioIdentity radio = ShownRadio();
-        radio.Serial = serial;
-        auto recorder = Recorder("repair", serial);
-        const OperationResult r = ReleaseLeftKeyed(s, *Journal, radio, recorder.get());
-        SayHistoryWarning(*recorder);
-        if (!r.Message.empty())
-            UnfinishedReleased[s.Path] = r.Message;
+        std::string released;
+        if (s.MayBeKeyed() || s.PTTToPutBack()) {
+            RadioIdentity radio = ShownRadio();
+            radio.Serial = serial;
+            auto recorder = Recorder("repair", serial);
+            released = ReleaseLeftKeyed(s, *Journal, radio, recorder.get()).Message;
+            SayHistoryWarning(*recorder);
+        }
+        UnfinishedToTell.emplace_back(s, released);
+        queued = true;
     }
-    if (untold && !AskingUnfinished)
+    if (queued && !AskingUnfinished)
         QTimer::singleShot(0, this, [this, serial] { AskAboutUnfinished(serial); });
 }
 
@@ -77,14 +82,17 @@ void TMainForm::AskAboutUnfinished(int64_t serial) {
         bool& asking;
         ~Done() { asking = false; }
     } done{AskingUnfinished};
-    for (const JournalState& s : UnfinishedOnRadio(serial)) {
-        if (!UnfinishedTold.insert(s.Path).second)
-            continue;
-        std::string text = Account(s);
-        if (const auto released = UnfinishedReleased.find(s.Path);
-            released != UnfinishedReleased.end())
-            text += "\r\n\r\nPut right at once: " + released->second + ".";
-        const RepairKind kind = RepairOffered(s);
+    const auto told = std::exchange(UnfinishedToTell, {});
+    for (const auto& [found, released] : told) {
+        UnfinishedTold.insert(found.Path);
+        // As it stands now: what was put right at once may have closed it.
+        JournalState s = found;
+        const bool open = Journal->Claim(found.Path, s) != nullptr && s.NeedsRepair();
+        std::string text = Account(found);
+        if (!released.empty())
+            text += "\r\n\r\nPut right at once: " + released + ".";
+        const RepairKind kind = open ? RepairOffered(s) : RepairKind::None;
+        const bool modem = open && s.ModemMayBeInConfigMode();
         if (kind != RepairKind::None) {
             text += "\r\n\r\n" + RepairOfferText(s) + ".\r\n\r\n" +
                     (kind == RepairKind::Save ? "Save the working settings to flash now?"
@@ -110,10 +118,10 @@ void TMainForm::AskAboutUnfinished(int64_t serial) {
                 if (!r.Done())
                     ShowErrorBox(r.Message);
             }
-        } else if (!s.ModemMayBeInConfigMode()) {
+        } else if (!modem) {
             ShowWarningBox(text);
         }
-        if (s.ModemMayBeInConfigMode() &&
+        if (modem &&
             ShowWarningBox((kind == RepairKind::None ? text + "\r\n\r\n" : std::string()) +
                                "The M82KD modem may be in its radio configuration mode. Return "
                                "it to AT mode now?",
@@ -121,7 +129,8 @@ void TMainForm::AskAboutUnfinished(int64_t serial) {
             if (!ReturnModemToAtMode(s, *Journal))
                 ShowErrorBox("The M82KD modem did not return to AT mode");
         }
-        CloseUnlessUnfinished(s, *Journal);
+        if (open)
+            CloseUnlessUnfinished(s, *Journal);
     }
 }
 

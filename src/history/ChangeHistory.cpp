@@ -140,9 +140,12 @@ bool ChangeHistory::CheckWritable(std::string& problem, bool* busy) {
         }
     }
     if (damaged) {
+        // Renamed while still open: on closing, SQLite removes the journal files it sees beside
+        // the file, and they belong with it.
+        const bool setAside = SetAside(why, problem);
         sqlite3_close(db_);
         db_ = nullptr;
-        if (!SetAside(why, problem))
+        if (!setAside)
             return false;
         if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                             nullptr) != SQLITE_OK) {
@@ -179,7 +182,7 @@ bool ChangeHistory::SetAside(const std::string& why, std::string& problem) {
         problem = path_ + " is damaged (" + why + ") and cannot be set aside: " + ec.message();
         return false;
     }
-    // Its journal files belong to it: left beside a new file, SQLite would apply them to it.
+    // Its journal files belong with it: left beside a new file, SQLite would apply them to it.
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
         std::error_code ignored;
         if (std::filesystem::exists(path_ + suffix, ignored))

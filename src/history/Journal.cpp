@@ -172,13 +172,11 @@ std::string Flag(bool on) {
     return on ? "1" : "0";
 }
 
+// The window's labels hold commas ("TX Band, low"): a list of them is parted by slashes.
 std::string Labels(const std::vector<std::string>& codes) {
     std::string text;
-    for (size_t i = 0; i < codes.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == codes.size() ? " and " : ", ";
-        text += std::string(FieldLabel(codes[i]));
-    }
+    for (size_t i = 0; i < codes.size(); ++i)
+        text += (i == 0 ? "" : " / ") + std::string(FieldLabel(codes[i]));
     return text;
 }
 
@@ -328,10 +326,10 @@ std::string JournalState::InFlight() const {
         if (not_confirmed.empty())
             parts.push_back("every write confirmed (" + Labels(confirmed) + ")");
         else if (confirmed.empty())
-            parts.push_back("no write confirmed (" + Labels(not_confirmed) + " to write)");
+            parts.push_back("no write confirmed (to write: " + Labels(not_confirmed) + ")");
         else
-            parts.push_back(Labels(confirmed) + " written, " + Labels(not_confirmed) +
-                            " not confirmed");
+            parts.push_back("written: " + Labels(confirmed) +
+                            "; not confirmed: " + Labels(not_confirmed));
     }
     if (Intent.Flash)
         parts.push_back(Saved

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "CliFixture.h"
+#include "SignalAt.h"
 #include "cli/RadioSession.h"
 
 namespace {
@@ -22,38 +23,12 @@ size_t CountOf(const std::vector<std::string>& events, const std::string& event)
     return static_cast<size_t>(std::count(events.begin(), events.end(), event));
 }
 
-// Sends `Signal` to the program once the radio records an event starting with `Prefix`.
-struct SignalAt {
-    std::string Prefix;
-    int Signal = 0;
-    std::atomic<pid_t> Pid{0};
-    std::atomic<bool> Due{false};
-    std::atomic<bool> Sent{false};
-
-    void Seen(const RadioEvent& e) {
-        if (!Due && e.Text().rfind(Prefix, 0) == 0) {
-            Due = true;
-            Fire();
-        }
-    }
-    void Started(pid_t pid) {
-        Pid = pid;
-        if (Due)
-            Fire();
-    }
-    void Fire() {
-        const pid_t pid = Pid;
-        if (pid > 0 && !Sent.exchange(true))
-            ::kill(pid, Signal);
-    }
-};
-
 class InterruptTest : public CliTest {
   protected:
     void StartSignalling(SignalAt& at, RadioPersonality radio = RadioPersonality::RM7UH()) {
         EmulatorOptions options;
         options.Radio = std::move(radio);
-        options.OnEvent = [&at](const RadioEvent& e) { at.Seen(e); };
+        options.OnEvent = [&at](const RadioEvent& e) { at.Look(e); };
         radio_ = std::make_unique<RadioEmulator>(options);
         radio_->Start();
     }
