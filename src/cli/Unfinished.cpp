@@ -22,7 +22,12 @@ void Say(const CliContext& ctx, const std::string& port, const std::string& text
 }
 
 void Describe(const CliContext& ctx, const std::string& port, const JournalState& s) {
-    Say(ctx, port, "an operation did not finish: " + s.Title());
+    // Killed after its last step: said, though nothing is left to do.
+    Say(ctx, port,
+        (s.NeedsRepair() ? "an operation did not finish: "
+                         : "an operation was cut off after its last step (nothing is left to "
+                           "do): ") +
+            s.Title());
     if (const std::string what = s.InFlight(); !what.empty())
         Say(ctx, port, "  " + what);
 }

@@ -27,8 +27,10 @@ std::string SerialText(int64_t serial) {
 
 std::string Account(const JournalState& s) {
     const std::string what = s.InFlight();
-    return "An operation on this radio did not finish:\r\n" + s.Title() +
-           (what.empty() ? "" : "\r\n" + what) + ".";
+    return std::string(s.NeedsRepair() ? "An operation on this radio did not finish:\r\n"
+                                       : "An operation on this radio was cut off after its last "
+                                         "step; nothing is left to do:\r\n") +
+           s.Title() + (what.empty() ? "" : "\r\n" + what) + ".";
 }
 
 }  // namespace

@@ -113,6 +113,15 @@ bool ChangeHistory::Open(bool create, std::string& problem, int waitMs, bool* bu
     return true;
 }
 
+bool ChangeHistory::OpenForWriting(std::string& problem, int waitMs, bool& busy) {
+    // A read-only handle from an earlier Query cannot write.
+    if (db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+    return Open(true, problem, waitMs, &busy);
+}
+
 bool ChangeHistory::CheckWritable(std::string& problem, bool* busy) {
     if (checked_)
         return true;
@@ -242,14 +251,9 @@ bool ChangeHistory::Record(HistoryEntry e, std::function<void()> written) {
         return true;
     }
     std::string problem;
-    // A read-only handle from an earlier Query cannot write.
-    if (db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-    }
     bool busy = false;
     int rc = SQLITE_OK;
-    if (Open(true, problem, kBusyWaitMs, &busy) && Insert(e, rc)) {
+    if (OpenForWriting(problem, kBusyWaitMs, busy) && Insert(e, rc)) {
         if (written)
             written();
         return true;
@@ -272,7 +276,7 @@ bool ChangeHistory::FlushPending(int waitMs) {
         return true;
     std::string problem;
     bool busy = false;
-    if (!Open(true, problem, waitMs, &busy)) {
+    if (!OpenForWriting(problem, waitMs, busy)) {
         if (!busy) {
             Failed(problem);
             pending_.clear();

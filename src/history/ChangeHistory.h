@@ -72,6 +72,8 @@ class ChangeHistory {
   private:
     // `busy`, when given, learns whether another program's lock is what failed it.
     bool Open(bool create, std::string& problem, int waitMs, bool* busy = nullptr);
+    // Open(true), replacing a read-only handle a Query left.
+    bool OpenForWriting(std::string& problem, int waitMs, bool& busy);
     // Once, for writing: a damaged file set aside, one of a newer version refused. False with
     // `problem` set.
     bool CheckWritable(std::string& problem, bool* busy);

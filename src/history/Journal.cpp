@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <map>
 
 #include "common/StrUtils.h"
@@ -463,14 +464,21 @@ std::shared_ptr<JournalEntry> OperationJournal::Begin(const JournalIntent& inten
     static std::atomic<unsigned> counter{0};
     const std::string name = FileStamp() + "-" + std::to_string(::getpid()) + "-" +
                              std::to_string(++counter) + kEntrySuffix;
-    const std::string temp = folder_ + "/" + kNewPrefix + name;
     const std::string path = folder_ + "/" + name;
-    const int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    // Made without a name, locked, filled and made durable, then given its name in one step: no
+    // other run ever sees it half made.
+    std::string temp;
+    int fd = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
-        Failed(temp + ": " + std::strerror(errno));
+        // A file system without unnamed files: a hidden name until it is ready.
+        temp = folder_ + "/" + kNewPrefix + name;
+        fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    }
+    if (fd < 0) {
+        Failed(folder_ + ": " + std::strerror(errno));
         return nullptr;
     }
-    // Locked before anyone can see it, and held until the operation ends.
+    // Held until the operation ends.
     ::flock(fd, LOCK_EX | LOCK_NB);
     const JournalIntent& i = intent;
     std::string text = Line("begin", {{"t", LocalTimeNow()},
@@ -491,10 +499,17 @@ std::shared_ptr<JournalEntry> OperationJournal::Begin(const JournalIntent& inten
                                       {"modem", Flag(i.Modem)}});
     for (const PlannedWrite& w : i.Writes)
         text += Line("plan", {{"code", w.Code}, {"old", w.OldRaw}, {"new", w.NewRaw}});
-    if (!WriteAll(fd, text) || ::fdatasync(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0 ||
-        !SyncFolder(folder_)) {
+    // Named only once durable: the name is the intent.
+    const auto publish = [&] {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        return temp.empty() ? ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(),
+                                       AT_SYMLINK_FOLLOW) == 0
+                            : ::rename(temp.c_str(), path.c_str()) == 0;
+    };
+    if (!WriteAll(fd, text) || ::fdatasync(fd) != 0 || !publish() || !SyncFolder(folder_)) {
         Failed(path + ": " + std::strerror(errno));
-        ::unlink(temp.c_str());
+        if (!temp.empty())
+            ::unlink(temp.c_str());
         ::unlink(path.c_str());
         ::close(fd);
         return nullptr;
@@ -563,10 +578,12 @@ std::vector<JournalState> OperationJournal::Scan(std::vector<JournalState>* ende
     for (const std::string& name : names) {
         const std::string path = folder_ + "/" + name;
         if (StartsWith(name, kNewPrefix)) {
-            // Its owner died before the intent was durable: nothing was sent after it.
-            JournalState ignored;
+            // Its owner died before the intent was durable: nothing was sent after it. A minute
+            // old, so that one being made now (unlocked for an instant) is not taken.
+            struct stat st {};
             const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-            if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_mtime + 60 < ::time(nullptr) &&
+                ::flock(fd, LOCK_EX | LOCK_NB) == 0)
                 ::unlink(path.c_str());
             if (fd >= 0)
                 ::close(fd);

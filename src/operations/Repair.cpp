@@ -67,8 +67,7 @@ std::string RepairOfferText(const JournalState& state) {
         case RepairKind::Reset:
             return state.RestartMissing()
                        ? "it was saved to flash, but the radio was not reset onto it"
-                       : "its working settings may be half-written: a reset takes the radio back "
-                         "to its flash";
+                       : "its working settings may be half-written";
         case RepairKind::None:
             break;
     }

@@ -62,21 +62,6 @@ class JournalTest : public CliTest {
         std::sort(fields.begin(), fields.end());
         return fields;
     }
-    // A file of this radio whose every calibration field and both frequencies differ from it.
-    std::string ChangedFile() {
-        const std::string file = File("radio.RM7UX");
-        EXPECT_EQ(Run({"save", file, "--force"}).Status, 0);
-        RadioPersonality before = Radio().Radio();
-        for (RadioFields* f : {&before.Fields, &before.Flash}) {
-            for (const char* code : {"PF", "PD", "PM", "PS", "PW", "PL0", "PL1", "PL2", "PL3", "PP",
-                                     "PO", "SC", "PB", "PV"})
-                f->Set(code, f->Get(code) ^ 1);
-            f->PT += 8;
-            f->PR += 8;
-        }
-        Radio().SwapRadio(before);
-        return file;
-    }
     // A set step killed after its first two writes: an operation left half-written.
     void LeaveAStepChangeUnfinished() {
         SignalAt at{"write P4", SIGKILL};
@@ -98,7 +83,7 @@ TEST_F(JournalTest, ASignalDuringOrJustAfterProgramsFlashSaveLosesNoHistory) {
         SignalAt at{event, SIGTERM};
         StartSignalling(at);
         at.Armed = false;
-        const std::string file = ChangedFile();
+        const std::string file = SaveThenChangeRadio("radio.RM7UX");
         std::filesystem::remove(HistoryFile());
         at.Armed = true;
         const CliResult r = RunUntilSignalled({"program", file}, at);
@@ -164,7 +149,7 @@ TEST_F(JournalTest, ABusyHistoryIsWaitedForOnceAndLosesNothing) {
         };
         radio_ = std::make_unique<RadioEmulator>(options);
         radio_->Start();
-        const std::string file = ChangedFile();
+        const std::string file = SaveThenChangeRadio("radio.RM7UX");
         std::filesystem::remove(HistoryFile());
         ASSERT_EQ(Run({"set", "ctcss", "2"}).Status, 0);
         ASSERT_EQ(sqlite3_open(HistoryFile().c_str(), &holder), SQLITE_OK);
@@ -225,6 +210,27 @@ TEST_F(JournalTest, ADamagedHistoryIsSetAsideOnceAndANewerOneLeftAlone) {
     EXPECT_TRUE(Has(r.Err, "was made by a newer version of the tool")) << r.Err;
     EXPECT_FALSE(Has(r.Err, "damaged")) << r.Err;
     EXPECT_EQ(Rows().size(), 2u) << "not written, not renamed";
+}
+
+// What a crash can leave in the journal folder: a file that holds no entry goes without a word,
+// and an entry's last record cut short by the crash is not read (nothing after it was sent).
+TEST_F(JournalTest, ATornOrForeignJournalFileIsNoEntry) {
+    StartRadio();
+    const std::string folder = dir_.File("state/KorvaTech/CFG_RM7UX_Radio/journal");
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/20260101T000000-1-1.op") << std::string(300, '\x01') << "\n";
+    std::ofstream(folder + "/20260101T000000-1-2.op")
+        << "begin\tt=2026-01-01T00:00:00\tpid=1\top=set\tsource=cli\taction=set\tport=COM1"
+           "\tserial=12345678\tmodel=1\n"
+           "plan\tcode=PW\told=03\tnew=01\n"
+           "wrote\tt=2026-01-01T00:00:00\tcode=PW\told=03\tne";
+    const CliResult r = Run({"status"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "did not finish: set (rm7ux set on COM1")) << r.Err;
+    EXPECT_TRUE(Has(r.Err, "no write confirmed (to write: RF Level)")) << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder + "/20260101T000000-1-1.op"));
+    EXPECT_EQ(Run({"repair", "--yes"}).Status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 // A write of the value the radio already holds, by its meaning, changes nothing to record.

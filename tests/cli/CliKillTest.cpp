@@ -100,19 +100,8 @@ class ProgramKillTest : public KillTest {};
 
 TEST_P(ProgramKillTest, TheNextRunNoticesAndRepairLeavesWorkingEqualToFlash) {
     Start({});
-    const std::string file = File("radio.RM7UX");
     at_.Armed = false;
-    ASSERT_EQ(Run({"save", file}).Status, 0);
-    // The radio before the program: every field the file writes is another value.
-    RadioPersonality before = Radio().Radio();
-    for (RadioFields* f : {&before.Fields, &before.Flash}) {
-        for (const char* code : {"PF", "PD", "PM", "PS", "PW", "PL0", "PL1", "PL2", "PL3", "PP",
-                                 "PO", "SC", "PB", "PV"})
-            f->Set(code, f->Get(code) ^ 1);
-        f->PT += 8;
-        f->PR += 8;
-    }
-    Radio().SwapRadio(before);
+    const std::string file = SaveThenChangeRadio("radio.RM7UX");
     at_.Armed = true;
     RunUntilKilled(Rm7ux({"program", file}));
     ExpectNoticedAndRepaired("program");

@@ -135,7 +135,28 @@ class tst_Journal : public QObject, public WindowFixture {
         QVERIFY(Has(radio_->EventTexts(), "flash"));
     }
 
+    // The modem's configuration mode is in the journal from before the first AT command until it
+    // is left; a window that dies in it leaves the entry for the next run.
+    void theModemsConfigurationModeIsJournaled() {
+        TMainForm& f = Attach(EmulatorOptions{.Modem = true});
+        f.PowerButton_M82KDModem->setEnabled(true);
+        f.PowerButton_M82KDModem->Toggle();
+        QVERIFY(radio_->ModemInRadioMode());
+        QCOMPARE(JournalFiles(), 1);
+        f.PowerButton_M82KDModem->Toggle();
+        QVERIFY(!radio_->ModemInRadioMode());
+        QVERIFY(JournalEmpty());
+    }
+
   private:
+    int JournalFiles() const {
+        std::error_code ec;
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(
+                 dir_->File("state/KorvaTech/CFG_RM7UX_Radio/journal"), ec))
+            n += e.path().extension() == ".op" ? 1 : 0;
+        return n;
+    }
     // An entry as a run leaves it that dies with `wrote` confirmed: no end, and no owner.
     void LeaveEntry(JournalIntent intent, const std::vector<PlannedWrite>& wrote) {
         intent.Port = form_->JournalPort();

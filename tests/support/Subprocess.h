@@ -124,6 +124,7 @@ class Subprocess {
             s.pop_back();
         return s;
     }
+    pid_t Pid() const { return pid_; }
     void Signal(int signal) {
         if (pid_ > 0)
             ::kill(pid_, signal);
