@@ -75,10 +75,11 @@ const std::vector<std::string> kChangedFields = {"PB",  "PD", "PF", "PL0", "PL1"
                                                  "PL3", "PM", "PO", "PP",  "PR",   "PS",
                                                  "PT",  "PV", "PW", "SC",  "flash"};
 
-// A signal while program saves to flash (between EE and EP), and just after it: the save goes
-// whole, the radio runs on it, and the history holds every field written and the save.
+// A signal while program saves to flash (between EE and EP), just after it, and during the
+// reset: the save goes whole, the radio runs on it, the run says what it did, and the history
+// holds every field written and the save.
 TEST_F(JournalTest, ASignalDuringOrJustAfterProgramsFlashSaveLosesNoHistory) {
-    for (const char* event : {"ee", "flash"}) {
+    for (const char* event : {"ee", "flash", "reset"}) {
         SCOPED_TRACE(event);
         SignalAt at{event, SIGTERM};
         StartSignalling(at);
@@ -90,7 +91,10 @@ TEST_F(JournalTest, ASignalDuringOrJustAfterProgramsFlashSaveLosesNoHistory) {
         EXPECT_TRUE(at.Sent);
         EXPECT_EQ(r.Status, 128 + SIGTERM) << r.Err;
         EXPECT_TRUE(Has(r.Err, "interrupted by SIGTERM")) << r.Err;
-        EXPECT_TRUE(Has(r.Err, "runs on its flash, which holds the file's settings")) << r.Err;
+        EXPECT_TRUE(Has(r.Err, std::string(event) == "reset"
+                                   ? "the radio was programmed, saved to flash and reset"
+                                   : "runs on its flash, which holds the file's settings"))
+            << r.Err;
         EXPECT_EQ(Radio().FlashField("PT"), 0x5780u) << "the file's, saved whole";
         EXPECT_EQ(Radio().Field("PT"), 0x5780u);
         EXPECT_EQ(Fields(Rows()), kChangedFields);

@@ -215,11 +215,14 @@ int main(int argc, char** argv) {
         kills += killed ? 1 : 0;
         std::error_code ec;
         const std::string journal = dir.File("state/KorvaTech/CFG_RM7UX_Radio/journal");
-        // An entry whose intent was not yet durable (".new-") has sent nothing.
+        // An entry without an end: one whose intent was not yet durable (".new-") has sent
+        // nothing, and one that ended was only not yet removed.
         bool inFlight = false;
         for (const auto& f : std::filesystem::directory_iterator(journal, ec)) {
             const std::string name = f.path().filename().string();
-            inFlight = inFlight || (f.path().extension() == ".op" && name.rfind(".new-", 0) != 0);
+            const std::string text = "\n" + ReadWholeFile(f.path().string());
+            inFlight = inFlight || (f.path().extension() == ".op" && name.rfind(".new-", 0) != 0 &&
+                                    !Has(text, "\nend\t") && !Has(text, "\nrepaired\t"));
         }
         const bool keyed = r.Transmitting();
         const bool radioMode = r.ModemInRadioMode();
@@ -228,7 +231,7 @@ int main(int argc, char** argv) {
             status.push_back("--modem");
         status.push_back("status");
         const CliResult next = RunRm7ux(status, dir.Path());
-        const bool said = Has(next.Err, "did not finish");
+        const bool said = Has(next.Err, "did not finish") || Has(next.Err, "was cut off");
         if (inFlight) {
             ++leftInFlight;
             noticed += said ? 1 : 0;
