@@ -224,8 +224,6 @@ bool ParseJournal(const std::string& text, JournalState& s) {
             s.Saved = true;
             s.SavedRecord = record;
             s.SavedTime = r["t"];
-        } else if (r.Kind == kRestarting) {
-            s.Restarting = true;
         } else if (r.Kind == kRestarted) {
             s.Restarted = true;
             s.Keyed = false;
@@ -239,12 +237,8 @@ bool ParseJournal(const std::string& text, JournalState& s) {
             s.ModemLeft = true;
         } else if (r.Kind == kLineLost) {
             s.LineLost = true;
-        } else if (r.Kind == "rowkept") {
-            s.RowsExpected.insert(static_cast<int>(TryStrToInt64(r["n"]).value_or(-1)));
         } else if (r.Kind == "row") {
-            const int row = static_cast<int>(TryStrToInt64(r["n"]).value_or(-1));
-            s.RowsExpected.insert(row);
-            s.RowsWritten.insert(row);
+            s.RowsWritten.insert(static_cast<int>(TryStrToInt64(r["n"]).value_or(-1)));
         } else if (r.Kind == "end" || r.Kind == kRepaired) {
             s.Ended = true;
             s.Unresolved = r.Kind == "end" && r["resolved"] != "1";
@@ -254,14 +248,39 @@ bool ParseJournal(const std::string& text, JournalState& s) {
     return true;
 }
 
+namespace {
+
+// Each field the intent writes, with the value it is to hold at the end (a field written twice,
+// a plan's frequency then the one asked for, ends with the second).
+std::vector<std::pair<std::string, std::string>> FinalValues(const JournalIntent& intent) {
+    std::vector<std::pair<std::string, std::string>> finals;
+    for (const PlannedWrite& p : intent.Writes) {
+        auto same = std::find_if(finals.begin(), finals.end(),
+                                 [&](const auto& f) { return f.first == p.Code; });
+        if (same != finals.end())
+            same->second = p.NewRaw;
+        else
+            finals.emplace_back(p.Code, p.NewRaw);
+    }
+    return finals;
+}
+
+// Whether the last confirmed write of `code` left `raw`.
+bool Holds(const std::vector<JournalWrite>& writes, const std::string& code,
+           const std::string& raw) {
+    const JournalWrite* last = nullptr;
+    for (const JournalWrite& w : writes) {
+        if (w.Code == code)
+            last = &w;
+    }
+    return last != nullptr && last->NewRaw == raw;
+}
+
+}  // namespace
+
 bool JournalState::AllWritesConfirmed() const {
-    for (const PlannedWrite& p : Intent.Writes) {
-        const JournalWrite* last = nullptr;
-        for (const JournalWrite& w : Writes) {
-            if (w.Code == p.Code)
-                last = &w;
-        }
-        if (last == nullptr || last->NewRaw != p.NewRaw)
+    for (const auto& [code, raw] : FinalValues(Intent)) {
+        if (!Holds(Writes, code, raw))
             return false;
     }
     return true;
@@ -315,15 +334,8 @@ std::string JournalState::InFlight() const {
     std::vector<std::string> parts;
     if (!Intent.Writes.empty() && !Intent.Key) {
         std::vector<std::string> confirmed, not_confirmed;
-        for (const PlannedWrite& p : Intent.Writes) {
-            const JournalWrite* last = nullptr;
-            for (const JournalWrite& w : Writes) {
-                if (w.Code == p.Code)
-                    last = &w;
-            }
-            (last != nullptr && last->NewRaw == p.NewRaw ? confirmed : not_confirmed)
-                .push_back(p.Code);
-        }
+        for (const auto& [code, raw] : FinalValues(Intent))
+            (Holds(Writes, code, raw) ? confirmed : not_confirmed).push_back(code);
         if (not_confirmed.empty())
             parts.push_back("every write confirmed (" + Labels(confirmed) + ")");
         else if (confirmed.empty())

@@ -79,14 +79,13 @@ struct JournalState {
     bool Saving = false, Saved = false;
     int SavedRecord = -1;
     std::string SavedTime;
-    bool Restarting = false, Restarted = false;
+    bool Restarted = false;
     bool Keyed = false;  // keyed (from the intent on) without a release or restart after it
     bool ModemEntering = false, ModemLeft = false;
     bool LineLost = false;
     bool Ended = false, Unresolved = false;
-    std::string Why;             // why it ended unresolved
-    std::set<int> RowsWritten;   // records whose history row is in the history
-    std::set<int> RowsExpected;  // records that got a row (the others changed nothing)
+    std::string Why;            // why it ended unresolved
+    std::set<int> RowsWritten;  // records whose history row is in the history
 
     // The planned writes all confirmed with their new values, and none put back.
     bool AllWritesConfirmed() const;

@@ -14,6 +14,7 @@
 #include "CliFixture.h"
 #include "SignalAt.h"
 #include "history/ChangeHistory.h"
+#include "history/Journal.h"
 
 namespace {
 
@@ -235,6 +236,62 @@ TEST_F(JournalTest, ATornOrForeignJournalFileIsNoEntry) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/20260101T000000-1-1.op"));
     EXPECT_EQ(Run({"repair", "--yes"}).Status, 0);
     EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
+// What the journal's records say is left to do, and how it is put in words: the rules repair
+// and every notice go by.
+TEST(JournalState, WhatIsLeftToDoFollowsTheRecords) {
+    TempDir dir;
+    OperationJournal journal(dir.File("journal"));
+    JournalIntent intent;
+    intent.Operation = "set";
+    intent.Source = "cli";
+    intent.Action = "set plan NW";
+    intent.Port = "COM7";
+    intent.Serial = "12345678";
+    // A plan's frequency, then the one asked for: PT ends with the second.
+    intent.Writes = {{"P3", "5140", "5200"}, {"PT", "5780", "5300"}, {"PT", "5300", "5848"}};
+    intent.Flash = true;
+    const auto state = [&](const std::shared_ptr<JournalEntry>& entry) {
+        JournalState s;
+        EXPECT_TRUE(ParseJournal(ReadWholeFile(entry->Path()), s));
+        return s;
+    };
+    auto entry = journal.Begin(intent);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_TRUE(state(entry).WorkingMayBeHalfWritten()) << "the first write may be in flight";
+    entry->Wrote("P3", "5140", "5200", "00", "00");
+    entry->Wrote("PT", "5780", "5300", "00", "00");
+    JournalState s = state(entry);
+    EXPECT_TRUE(s.WorkingMayBeHalfWritten());
+    EXPECT_EQ(s.InFlight(),
+              "written: TX Band, low; not confirmed: TX Frequency; not saved to flash");
+    entry->Wrote("PT", "5300", "5848", "00", "00");
+    s = state(entry);
+    EXPECT_FALSE(s.WorkingMayBeHalfWritten());
+    EXPECT_TRUE(s.FlashMissing());
+    entry->Note(kSaving);
+    EXPECT_TRUE(state(entry).FlashMissing()) << "EE without EP: saved again";
+    entry->Note(kSaved);
+    EXPECT_FALSE(state(entry).NeedsRepair());
+    EXPECT_EQ(state(entry).Title().rfind("set (rm7ux set plan NW on COM7, ", 0), 0u);
+
+    JournalIntent test;
+    test.Operation = "transmitter test";
+    test.Key = true;
+    test.OperatorPTT = 60;
+    test.Writes = {{"PP", "3C", "FF"}};
+    auto keyed = journal.Begin(test);
+    ASSERT_NE(keyed, nullptr);
+    EXPECT_TRUE(state(keyed).MayBeKeyed()) << "keyed from the intent on";
+    EXPECT_TRUE(state(keyed).PTTToPutBack());
+    EXPECT_FALSE(state(keyed).WorkingMayBeHalfWritten()) << "the release puts its one write back";
+    keyed->Wrote("PP", "3C", "FF", "", "");
+    keyed->Note(kReleased);
+    EXPECT_FALSE(state(keyed).MayBeKeyed());
+    EXPECT_TRUE(state(keyed).PTTToPutBack());
+    keyed->Wrote("PP", "FF", "3C", "", "");
+    EXPECT_FALSE(state(keyed).NeedsRepair());
 }
 
 // A write of the value the radio already holds, by its meaning, changes nothing to record.

@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
     }
 
     int kills = 0, leftInFlight = 0, noticed = 0, repaired = 0, wrong = 0;
+    int leftKeyed = 0, leftInRadioMode = 0, leftUnsaved = 0;
     for (int t = 1; t <= tries; ++t) {
         const size_t which = std::uniform_int_distribution<size_t>(0, commands.size() - 1)(random);
         const Command& c = commands[which];
@@ -226,6 +227,12 @@ int main(int argc, char** argv) {
         }
         const bool keyed = r.Transmitting();
         const bool radioMode = r.ModemInRadioMode();
+        bool unsaved = false;
+        for (const char* code : kFields)
+            unsaved = unsaved || r.Field(code) != r.FlashField(code);
+        leftKeyed += keyed ? 1 : 0;
+        leftInRadioMode += radioMode ? 1 : 0;
+        leftUnsaved += unsaved ? 1 : 0;
         std::vector<std::string> status = {"--port", std::to_string(r.ComPort())};
         if (c.Modem)
             status.push_back("--modem");
@@ -271,7 +278,9 @@ int main(int argc, char** argv) {
     killer.Stop();
     killing.join();
     std::cout << "seed " << seed << ": " << tries << " tries, " << kills << " kills, "
-              << leftInFlight << " left an operation in flight, " << noticed
+              << leftInFlight << " left an operation in flight (" << leftKeyed << " keyed, "
+              << leftInRadioMode << " with the modem in its configuration mode, " << leftUnsaved
+              << " with working settings other than flash), " << noticed
               << " of them noticed by the next run, " << repaired << " of " << tries
               << " tries repaired (working = flash, un-keyed, modem in AT mode, journal empty), "
               << wrong << " wrong\n";
