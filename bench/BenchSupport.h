@@ -22,8 +22,9 @@ inline std::string PrivateConfigFolder() {
     char* made = mkdtemp(pattern.data());
     std::string dir = made != nullptr ? made : "/tmp";
     setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-    // The history of changes too: a benchmark never writes into the user's own.
+    // The history of changes and the journal too: a benchmark never writes into the user's own.
     setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir + "/state").c_str(), 1);
     return dir;
 }
 

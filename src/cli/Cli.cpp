@@ -16,6 +16,9 @@
 #include "config/FieldTable.h"
 #include "config/RadioSettings.h"
 #include "config/Version.h"
+#include "history/ChangeHistory.h"
+#include "history/Journal.h"
+#include "operations/RadioOperations.h"
 #include "platform/PortArgument.h"
 
 const std::vector<CliCommand>& CliCommandTable() {
@@ -111,7 +114,7 @@ const std::vector<CliCommand>& CliCommandTable() {
          64,
          RunGet},
         {"set",
-         "NAME VALUE... [--flash] [--yes]",
+         "NAME VALUE... [--flash] [--yes] [--force]",
          "change settings (working settings; --flash keeps them)",
          "Sets each NAME to VALUE in one exchange, with the window's rules: a frequency is\n"
          "snapped to the step's grid (the value printed is the one set), a cut-out temperature\n"
@@ -124,21 +127,44 @@ const std::vector<CliCommand>& CliCommandTable() {
          "after the two confirmations 'program' asks (on the terminal, or given by --yes).\n"
          "--flash saves everything to flash at the end ('rm7ux flash' does it later).\n"
          "'set step 5' re-encodes every frequency and limit on the new grid (keeping them in\n"
-         "MHz), saves to flash and resets the radio: it needs --yes and is given on its own.\n",
-         {"--flash", "--yes"},
+         "MHz), saves to flash and resets the radio: it needs --yes and is given on its own.\n"
+         "--flash and step are refused (status 3) over an operation an earlier run left\n"
+         "unfinished on this radio, unless --force is given.\n",
+         {"--flash", "--yes", "--force"},
          {},
          2,
          128,
          RunSet},
         {"flash",
-         "",
+         "[--force]",
          "save the working settings to flash",
-         "Makes the radio copy its working settings into flash (EE, then EP).\n",
-         {},
+         "Makes the radio copy its working settings into flash (EE, then EP). Over an\n"
+         "operation an earlier run left unfinished on this radio it is refused (status 3),\n"
+         "naming it ('rm7ux repair' puts it right) unless --force is given.\n",
+         {"--force"},
          {},
          0,
          0,
          RunFlash},
+        {"repair",
+         "[--yes]",
+         "put right what a killed run left unfinished",
+         "Looks in the journal of operations in flight for what an earlier run (killed, or\n"
+         "ended without putting the radio right) left unfinished on the radio of this port,\n"
+         "found by its serial number, or on the port itself, says what was in flight, and puts\n"
+         "it right: a transmitter left keyed is released and its PTT time-out put back; when\n"
+         "every write was confirmed and only the save to flash is missing, it is saved; when\n"
+         "the working settings may be half-written, the radio is reset to its flash; an M82KD\n"
+         "modem left in its radio configuration mode is returned to AT mode. The save and the\n"
+         "reset are asked on a terminal, or given by --yes; elsewhere they are refused (status\n"
+         "3). Status 0 when repaired or when there is nothing to repair, 1 when no radio\n"
+         "answers. Every other command says first what it finds unfinished, and releases a\n"
+         "transmitter left keyed.\n",
+         {"--yes"},
+         {},
+         0,
+         0,
+         RunRepair},
         {"watch",
          "[--interval MS] [--csv] [--count N]",
          "RSSI and temperature, one line per reading",
@@ -163,7 +189,9 @@ const std::vector<CliCommand>& CliCommandTable() {
          "radio's entries, --since DATE those from DATE on: YYYY-MM-DD, optionally with a time\n"
          "HH:MM[:SS] and a zone (Z, +HH:MM); without a zone it is local time. --json prints\n"
          "one JSON document (kind \"history\"), --csv comma-separated values with a header\n"
-         "line of the JSON's keys; a cell a spreadsheet would run as a formula starts with '.\n",
+         "line of the JSON's keys; a cell a spreadsheet would run as a formula starts with '.\n"
+         "An operation a killed run left unfinished comes first, as field \"unfinished\" with\n"
+         "what was in flight ('rm7ux repair' puts it right).\n",
          {"--json", "--csv"},
          {"--serial", "--since"},
          0,
@@ -217,6 +245,9 @@ const std::vector<CliGlobalOption>& CliGlobalOptions() {
 
 namespace {
 
+// How long the run's end waits for a history another program holds.
+constexpr int kHistoryWaitAtEndMs = 2000;
+
 const CliGlobalOption* FindGlobalOption(std::string_view name) {
     for (const auto& o : CliGlobalOptions()) {
         if (o.Name == name || (!o.Short.empty() && o.Short == name))
@@ -241,7 +272,8 @@ constexpr std::string_view kExitStatuses =
     "  2  usage error, a value no model or not this model takes (nothing sent), or a file\n"
     "     that cannot be read or written (standard output too: a full disk)\n"
     "  3  refused: wrong device, not confirmed, file exists, a frequency outside the radio's\n"
-    "     band limits, get or set of PV on firmware without it\n"
+    "     band limits, get or set of PV on firmware without it, a save to flash over an\n"
+    "     operation a killed run left unfinished (repair puts it right)\n"
     "diff alone follows diff(1): 0 the same, 1 different, 2 trouble.\n";
 
 void PrintUsage(std::ostream& out) {
@@ -425,6 +457,19 @@ int ParseCommandArgs(const CliCommand& c, std::span<const std::string> args, Cli
 
 }  // namespace
 
+void FinishHistory(const CliContext& ctx) {
+    // The run's end: what waited for a busy history goes in, or stays in the journal.
+    const bool waited = ctx.History->HasPending();
+    if (!ctx.History->FlushPending(kHistoryWaitAtEndMs) && waited) {
+        ctx.Err() << "rm7ux: the history of changes is still in use: this run's entries stay in "
+                     "the journal, and the next run writes them\n";
+    }
+    for (std::string w; !(w = ctx.History->TakeWarning()).empty();)
+        ctx.Err() << "rm7ux: " << TerminalSafe(w) << "\n";
+    if (std::string w = ctx.Journal->TakeWarning(); !w.empty())
+        ctx.Err() << "rm7ux: " << TerminalSafe(w) << "\n";
+}
+
 void Progress(const CliContext& ctx, const std::string& stage) {
     if (ctx.IO.ProgressLines)
         ctx.Err() << "rm7ux: " << TerminalSafe(stage) << "...\n" << std::flush;
@@ -488,11 +533,28 @@ int RunCli(const std::vector<std::string>& args, const CliIO& io) {
         ctx.Log = &log;
     }
     TerminalDialogs dialogs(io.In, io.Err, io.InteractiveInput, ctx.Flag("--yes"));
+    // One history and one journal for the whole run: a busy history is waited for once.
+    ChangeHistory history;
+    OperationJournal journal;
+    ctx.History = &history;
+    ctx.Journal = &journal;
     int status = kExitOk;
     if (!portless && !ctx.Port.Auto.empty())
         status = FindRadioPort(ctx, ctx.Port.Auto == "auto-all");
-    if (status == kExitOk)
-        status = ctx.Modem && !portless ? RunInsideModem(ctx, command->Run) : command->Run(ctx);
+    const bool radio = !portless;
+    std::optional<TransmitterKeyingWatch> keying;
+    if (radio)
+        keying.emplace(
+            &journal, [label = CliPortLabel(ctx)] { return label; }, "cli");
+    if (status == kExitOk && ctx.Modem && radio) {
+        status = RunInsideModem(ctx, command->Run);
+    } else if (status == kExitOk) {
+        if (radio && command->Name != "repair")
+            NoticeUnfinished(ctx);
+        status = command->Run(ctx);
+    }
+    keying.reset();
+    FinishHistory(ctx);
     if (ctx.Log != nullptr && !log.Finish()) {
         io.Err << "rm7ux: " << TerminalSafe(log.Problem()) << "\n";
         if (status == kExitOk)

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "history/Journal.h"
 #include "platform/PortArgument.h"
 
+class ChangeHistory;
 class TrafficLog;
 
 struct CliContext {
@@ -25,6 +27,10 @@ struct CliContext {
     std::vector<std::string> Args;               // the command's operands
     std::set<std::string> Flags;                 // its flags given ("--force")
     std::map<std::string, std::string> Options;  // its options with a value ("--model")
+    ChangeHistory* History = nullptr;            // the run's history of changes
+    OperationJournal* Journal = nullptr;         // the journal of operations in flight
+    // What earlier runs left unfinished on this radio, as the run found it (NoticeUnfinished).
+    std::vector<JournalState> Unfinished;
 
     std::ostream& Out() const { return IO.Out; }
     std::ostream& Err() const { return IO.Err; }
@@ -58,8 +64,26 @@ struct CliGlobalOption {
 };
 const std::vector<CliGlobalOption>& CliGlobalOptions();
 
+// The run's end for the history: entries kept while it was busy written (or left to the
+// journal), and what went wrong said once.
+void FinishHistory(const CliContext& ctx);
+
 // One line per stage of a longer command, on a terminal only: a script's log stays clean.
 void Progress(const CliContext& ctx, const std::string& stage);
+
+// "COM9", the device path given with --device, or the address given with --port: the port as
+// messages and the journal name it.
+std::string CliPortLabel(const CliContext& ctx);
+
+// Says, first, what an earlier run left unfinished on the radio of this port (by its serial
+// number) or on the port itself, and releases a transmitter it left keyed; the rest is for
+// 'rm7ux repair'. Keeps what is still unfinished in ctx.Unfinished. With `modemOnly`, only the
+// modem's configuration mode is looked at, and returned to AT mode (a --modem run, before it
+// enters the mode).
+void NoticeUnfinished(CliContext& ctx, bool modemOnly = false);
+// Whether a flash save would go over an unfinished operation: then says so, naming it, and
+// what to do (status 3), unless --force. `serial` is the radio's.
+bool RefusedOverUnfinished(const CliContext& ctx, int64_t serial, const std::string& command);
 
 // Prints "rm7ux <command>: <problem>" and the hint to --help; returns kExitUsage.
 int UsageError(const CliContext& ctx, const std::string& command, const std::string& problem);
@@ -76,5 +100,6 @@ int RunDiff(CliContext& ctx);
 int RunSimulate(CliContext& ctx);
 int RunWatch(CliContext& ctx);
 int RunHistory(CliContext& ctx);
+int RunRepair(CliContext& ctx);
 
 int RunPorts(CliContext& ctx);

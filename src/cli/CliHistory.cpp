@@ -6,9 +6,11 @@
 CliHistory::CliHistory(const CliContext& ctx, std::string action, const RadioIdentity& radio,
                        const SettingsContext& context)
     : ctx_(ctx),
-      recorder_(&history_,
-                OriginOf(radio.Serial, radio.VersionText, radio.Model, "cli", std::move(action))) {
+      recorder_(ctx.History,
+                OriginOf(radio.Serial, radio.VersionText, radio.Model, "cli", std::move(action)),
+                ctx.Journal) {
     recorder_.Origin().Context = context;
+    recorder_.Origin().Port = CliPortLabel(ctx);
 }
 
 CliHistory::~CliHistory() {
@@ -16,6 +18,6 @@ CliHistory::~CliHistory() {
 }
 
 void CliHistory::SayWarning() {
-    if (std::string warning = recorder_.TakeWarning(); !warning.empty())
+    for (std::string warning; !(warning = recorder_.TakeWarning()).empty();)
         ctx_.Err() << "rm7ux: " << TerminalSafe(warning) << "\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The command line's part in the change history: the recorder its operations write through, and
-// a history that cannot be written said once on standard error while the command goes on.
+// The command line's part in the change history: the recorder its operations write through (the
+// run's history and journal, on the run's port), and a history or journal that cannot be written
+// said once on standard error while the command goes on.
 
 #include <memory>
 #include <string>
@@ -21,11 +22,10 @@ class CliHistory {
     CliHistory& operator=(const CliHistory&) = delete;
 
     ChangeRecorder* Recorder() { return &recorder_; }
-    // Says the history's warning, if any, now.
+    // Says the warnings of the history and the journal, if any, now.
     void SayWarning();
 
   private:
     const CliContext& ctx_;
-    ChangeHistory history_;
     ChangeRecorder recorder_;
 };

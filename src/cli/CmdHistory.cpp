@@ -11,12 +11,16 @@
 #include "common/TimeText.h"
 #include "config/SerialGuard.h"
 #include "history/ChangeHistory.h"
+#include "history/HistoryEntries.h"
+#include "operations/RadioOperations.h"
 
 namespace {
 
 std::string Arrow(const HistoryEntry& e) {
     if (e.Field == "flash")
         return "saved to flash";
+    if (e.Field == kUnfinishedField)
+        return "UNFINISHED " + e.NewValue;
     const std::string unit = e.Unit.empty() ? "" : " " + e.Unit;
     return e.Field + " " + (e.OldValue.empty() ? "?" : e.OldValue) + " -> " + e.NewValue + unit;
 }
@@ -64,22 +68,27 @@ int RunHistory(CliContext& ctx) {
     else if (csv)
         out << HistoryCsvHeader();
     bool first = true;
-    ChangeHistory history;
+    const auto print = [&](const HistoryEntry& e) {
+        if (json)
+            out << (first ? "\n    " : ",\n    ") << JsonEntry(e);
+        else if (csv)
+            out << HistoryCsvLine(e);
+        else
+            out << PlainLine(e);
+        first = false;
+        // Output that can no longer be written (a full disk) ends the reading.
+        return static_cast<bool>(out);
+    };
+    // The rows of runs that died are written first; what they left unfinished comes first.
+    for (const JournalState& s : UnfinishedOperations(*ctx.Journal, ctx.History)) {
+        const HistoryEntry e = UnfinishedEntry(s);
+        const std::optional<std::time_t> time = ParseTimeText(e.Time);
+        if ((filter.Serial.empty() || e.Serial == filter.Serial) &&
+            (!filter.Since || (time && *time >= *filter.Since)))
+            print(e);
+    }
     std::string problem;
-    const bool read = history.Query(
-        filter,
-        [&](const HistoryEntry& e) {
-            if (json)
-                out << (first ? "\n    " : ",\n    ") << JsonEntry(e);
-            else if (csv)
-                out << HistoryCsvLine(e);
-            else
-                out << PlainLine(e);
-            first = false;
-            // Output that can no longer be written (a full disk) ends the reading.
-            return static_cast<bool>(out);
-        },
-        problem);
+    const bool read = ctx.History->Query(filter, print, problem);
     if (json)
         out << (first ? "]\n}\n" : "\n  ]\n}\n");
     if (!read) {

@@ -117,6 +117,10 @@ int RunFlash(CliContext& ctx) {
     RadioIdentity radio;
     if (!IdentifyOnLink(radio) && session.Failure() != 0)
         return session.Fail("flash: reading the serial number");
+    if (RefusedOverUnfinished(ctx, radio.Serial, "flash")) {
+        session.Close();
+        return kExitRefused;
+    }
     CliHistory history(ctx, "flash", radio, radio.Context());
     const OperationResult saved = SaveWorkingSettings(history.Recorder());
     if (!saved.Done())

@@ -284,6 +284,14 @@ int RunProgram(CliContext& ctx) {
         CliHistory history(ctx, "program", radio, ContextOfRecord(before.Record()));
         result = ProgramRecord(record.Record(), before.Record(), radio, history.Recorder());
     }
+    // A signal that came during the reset ends the run at the port's close: what was done is
+    // said with it.
+    if (PendingInterruption() != 0 && result.Outcome != OperationOutcome::Mixed)
+        NoteInterruptionOutcome(result.Done()
+                                    ? "the radio was programmed, saved to flash and reset; it "
+                                      "was not read back to verify"
+                                    : "the radio was programmed and saved to flash; its reset "
+                                      "was not confirmed: reset it");
     session.Close();
     if (!result.Done() && result.Outcome != OperationOutcome::ResetUnconfirmed) {
         // What the radio holds now, field by field, as read back.

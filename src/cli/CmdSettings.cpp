@@ -263,6 +263,10 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
     int status = kExitOk;
     if (!Identified(session, radio, status, "set step"))
         return status;
+    if (RefusedOverUnfinished(ctx, radio.Serial, "set step")) {
+        session.Close();
+        return kExitRefused;
+    }
     SettingsContext context = radio.Context();
     EncodedSetting e = EncodeSetting(step, value, context);
     if (e.Refusal != SettingRefusal::None) {
@@ -277,10 +281,12 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
         ctx.Out() << "step=" << held("PC") << "\ntx-frequency=" << held("PT")
                   << "\nrx-frequency=" << held("PR") << "\n";
     };
+    // Before the port closes: a signal that waited for the exchange is delivered there.
+    print();
+    ctx.Out().flush();
     if (result.Outcome == OperationOutcome::ResetUnconfirmed || result.Done()) {
         session.Close();
         session.Settle();
-        print();
         if (!result.Done()) {
             ctx.Err() << "rm7ux: " << TerminalSafeLines(result.Message) << "\n";
             return kExitFailed;
@@ -288,9 +294,7 @@ int ChangeStep(CliContext& ctx, const std::string& value) {
         ctx.Err() << "Saved to flash and reset\n";
         return kExitOk;
     }
-    status = OperationFailed(session, result);
-    print();
-    return status;
+    return OperationFailed(session, result);
 }
 
 }  // namespace
@@ -475,6 +479,10 @@ int RunSet(CliContext& ctx) {
         ShowErrorBox(kConnectionChangedText);
         return kExitRefused;
     }
+    if (ctx.Flag("--flash") && RefusedOverUnfinished(ctx, identity.Serial, "set --flash")) {
+        session.Close();
+        return kExitRefused;
+    }
     const SettingsContext& context = radio.Context();
     // One operation: every value is written, or none stays.
     std::vector<FieldWrite> writes;
@@ -492,7 +500,8 @@ int RunSet(CliContext& ctx) {
                            ? "set plan " + changes[0].Shown
                            : "set",
                        identity, context);
-    const OperationResult result = WriteRadioFields("set", writes, context, history.Recorder());
+    const OperationResult result =
+        WriteRadioFields("set", writes, context, history.Recorder(), ctx.Flag("--flash"));
     // Each setting as the radio now holds it.
     const auto planHeld = [&] {
         std::string limits[4];
@@ -506,33 +515,24 @@ int RunSet(CliContext& ctx) {
                                                  limits[0], limits[1], limits[2], limits[3]);
         return row != nullptr ? PlanCodeOf(*row) : std::string("none");
     };
-    const auto print = [&] {
-        for (const Change& c : changes) {
-            ctx.Out() << c.What.Label << "=";
-            if (result.Done())
-                ctx.Out() << c.Shown << "\n";
-            else if (c.PlanRow != nullptr)
-                ctx.Out() << planHeld() << "\n";
-            else if (c.What.Setting != nullptr && !c.What.Setting->Code.empty())
-                ctx.Out() << HeldValue(result, c.What.Setting->Code, context) << "\n";
-            else
-                ctx.Out() << result.Value(c.What.Field->Code).value_or("unknown") << "\n";
-        }
-    };
-    if (!result.Done()) {
-        status = OperationFailed(session, result);
-        print();
-        return status;
+    const bool applied = result.Done() || result.Outcome == OperationOutcome::FlashUnconfirmed;
+    // Printed before the port closes: a signal that waited for the exchange is delivered there,
+    // and what was applied is said before the signal is named.
+    for (const Change& c : changes) {
+        ctx.Out() << c.What.Label << "=";
+        if (applied)
+            ctx.Out() << c.Shown << "\n";
+        else if (c.PlanRow != nullptr)
+            ctx.Out() << planHeld() << "\n";
+        else if (c.What.Setting != nullptr && !c.What.Setting->Code.empty())
+            ctx.Out() << HeldValue(result, c.What.Setting->Code, context) << "\n";
+        else
+            ctx.Out() << result.Value(c.What.Field->Code).value_or("unknown") << "\n";
     }
-    if (ctx.Flag("--flash")) {
-        const OperationResult saved = SaveWorkingSettings(history.Recorder());
-        if (!saved.Done()) {
-            print();
-            return OperationFailed(session, saved);
-        }
-    }
+    ctx.Out().flush();
+    if (!result.Done())
+        return OperationFailed(session, result);
     session.Close();
-    print();
     if (!ctx.Flag("--flash"))
         ctx.Err() << "In the working settings only ('rm7ux flash', or --flash, keeps them)\n";
     else

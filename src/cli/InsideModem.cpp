@@ -1,8 +1,11 @@
 #include "cli/InsideModem.h"
 
+#include <optional>
+
 #include "cli/RadioSession.h"
 #include "cli/TerminalText.h"
 #include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 #include "platform/Interruption.h"
 
 namespace {
@@ -30,7 +33,7 @@ std::string Visible(const std::string& reply) {
 bool LeaveConfigMode(const CliContext& ctx) {
     RadioSession session(ctx);
     bool loaded = false;
-    if (!ExitModemConfigMode(loaded)) {
+    if (!LeaveModemConfiguration(loaded)) {
         ctx.Err() << "rm7ux: " << TerminalSafe(session.PortLabel())
                   << ": the M82KD modem did not return to AT mode\n";
         return false;
@@ -62,12 +65,20 @@ class ConfigModeGuard {
 }  // namespace
 
 int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
+    // A mode an earlier run left the modem in is left first: entering would fail in it.
+    NoticeUnfinished(ctx, true);
+    // Registered before the first AT command: a signal while the modem switches leaves it too.
+    // (ETX and ATZ to a modem still in AT mode do no harm.)
+    std::optional<InterruptionCleanup> onSignal;
+    onSignal.emplace([&ctx] { LeaveConfigMode(ctx); });
     {
         RadioSession session(ctx);
         std::string reply;
         if (session.PortHeld())
             return session.Fail("the M82KD modem");
-        if (!EnterModemConfigMode(kM82KDPassword, &reply)) {
+        if (!EnterModemConfiguration(kM82KDPassword, &reply, ctx.Journal, CliPortLabel(ctx),
+                                     "cli")) {
+            onSignal.reset();
             if (session.Failure() == csPortNotAvailable)
                 return session.Fail("the M82KD modem");
             ctx.Err() << "rm7ux: " << TerminalSafe(session.PortLabel())
@@ -78,12 +89,14 @@ int RunInsideModem(CliContext& ctx, int (*run)(CliContext&)) {
             return kExitFailed;
         }
     }
+    if (run != RunRepair)
+        NoticeUnfinished(ctx);
     int status = kExitFailed;
     {
         ConfigModeGuard leave(ctx, status);
-        // A run ended by a signal leaves through this cleanup instead of the guard.
-        InterruptionCleanup onSignal([&ctx] { LeaveConfigMode(ctx); });
+        // A run ended by a signal leaves through the cleanup instead of the guard.
         status = run(ctx);
+        onSignal.reset();
     }
     return status;
 }

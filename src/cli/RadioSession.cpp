@@ -10,6 +10,7 @@
 #include "cli/TrafficLog.h"
 #include "common/StrUtils.h"
 #include "config/Unit_Registry.h"
+#include "history/ChangeHistory.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "platform/Interruption.h"
@@ -21,8 +22,22 @@ namespace {
 // A device given by path still has a COM number for the link's messages: one that names no
 // device of its own.
 constexpr uint32_t kDevicePort = 256;
+// A signal ends the run soon: the history gets a short last chance.
+constexpr int kHistoryWaitOnSignalMs = 500;
 
 }  // namespace
+
+std::string CliPortLabel(const CliContext& ctx) {
+    if (!ctx.Port.Address.empty())
+        return ctx.Port.Address;
+    if (!ctx.Device.empty())
+        return ctx.Device;
+    if (ctx.ComPort)
+        return ComPortName(*ctx.ComPort);
+    TRadioConfigRegistry registry;
+    registry.ReadSettings();
+    return ComPortName(registry.CommPort);
+}
 
 RadioSession::RadioSession(const CliContext& ctx) : ctx_(ctx) {
     if (!ctx.Port.Address.empty()) {
@@ -114,6 +129,9 @@ void RadioSession::EndOnSignal(int signal) {
         err << "rm7ux: " << kTransmitterMayBeOnText << "\n";
     err.flush();
     RunInterruptionCleanups();
+    // What waited for a busy history goes in now if it can; the journal keeps it otherwise.
+    if (ctx_.History != nullptr)
+        ctx_.History->FlushPending(kHistoryWaitOnSignalMs);
     ctx_.Out().flush();
     err.flush();
     std::fflush(nullptr);

@@ -10,6 +10,7 @@
 #include "common/UserDialogs.h"
 #include "console/Main.h"
 #include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
 #include "widgets/PowerButton.h"
@@ -119,9 +120,9 @@ void TMainForm::PowerButton_M82KDModemBeforeClick(TPowerButton* Sender, bool& Ca
     CancelAction = true;
     if (Sender != nullptr && Sender->ButtonDown()) {
         bool configLoaded = false;
-        ExitModemConfigMode(configLoaded);
+        LeaveModemConfiguration(configLoaded);
     } else if (SerialNumber() == -1) {
-        EnterModemConfigMode(kModemPassword);
+        EnterModemConfiguration(kModemPassword, nullptr, Journal.get(), JournalPort(), "window");
     }
     state_.ModemDown = Sender != nullptr && !Sender->ButtonDown();
     Draw();

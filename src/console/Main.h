@@ -22,8 +22,10 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "console/Controls.h"
 #include "history/HistoryEntries.h"
@@ -50,6 +52,7 @@ class TRM7UXFlashRecordClass;
 class TRadioConfigRegistry;
 class ChangeHistory;
 class ChangeRecorder;
+class OperationJournal;
 class TAlignmentView;
 
 // What the window keeps of a file dialog between showings; the dialog itself is shown by
@@ -338,6 +341,29 @@ class TMainForm : public QWidget {
     void SayHistoryWarning(ChangeRecorder& recorder);
     void Button_AlignmentClick();
     void Button_HistoryClick();
+    // ================= MainJournal.cpp: what earlier runs left unfinished
+    // The journal of operations in flight, and the watch that journals a read's keying.
+    std::unique_ptr<OperationJournal> Journal;
+    std::unique_ptr<TransmitterKeyingWatch> KeyingWatch;
+    void SetupJournal();
+    // The port as the journal names it ("COM7").
+    std::string JournalPort() const;
+    // The operations unfinished on the radio with `serial`, or on this port without a serial.
+    std::vector<JournalState> UnfinishedOnRadio(int64_t serial);
+    // In the refresh's open, identified exchange, for a radio not shown before: a transmitter an
+    // earlier run left keyed is released at once; the rest is asked once the port is closed.
+    void NoticeUnfinishedOperations(int64_t serial);
+    // Says what was in flight and asks for each offer (save, reset, the modem back to AT mode).
+    void AskAboutUnfinished(int64_t serial);
+    // Save to Flash and the step change ask first over an unfinished operation: false when the
+    // technician declines.
+    bool ConfirmOverUnfinished(const std::string& process);
+    // The unfinished operations of the radio with `serial`, as History lists them.
+    std::vector<HistoryEntry> UnfinishedEntries(int64_t serial);
+    // Entries told in this run; those still to tell, with what was done about them at once.
+    std::set<std::string> UnfinishedTold;
+    std::vector<std::pair<JournalState, std::string>> UnfinishedToTell;
+    bool AskingUnfinished = false;
     // ================= Advanced.cpp: advanced mode and the modem button =================
     void Button_AdvancedClick();
     void DisplayAdvancedModeState();

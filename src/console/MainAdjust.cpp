@@ -349,6 +349,8 @@ void TMainForm::Button_WriteRadioSettingsClick() {
         ShowPlainBox("The Transmitter must be turned OFF during the write radio process");
         return;
     }
+    if (!ConfirmOverUnfinished("save to flash"))
+        return;
     if (!OpenRadioPort())
         return;
     OperationResult r;

@@ -365,6 +365,7 @@ void TMainForm::RadioGroup_FreqStepClick() {
     state_.AskingStep = true;
     // A step change saves to flash: with the transmitter on, its PTT time-out of 255 s too.
     const bool yes = !RefusedWhileTransmitting("frequency step change") &&
+                     ConfirmOverUnfinished("frequency step change") &&
                      ShowWarningBox(kStepQuestion, MsgButtons::YesNo) == MsgResult::Yes;
     state_.AskingStep = false;
     if (yes)

@@ -35,6 +35,7 @@ QBoxLayout* LayoutHolding(QLayout* top, QWidget* widget) {
 
 void TMainForm::SetupHistory() {
     History = std::make_unique<ChangeHistory>();
+    SetupJournal();
     // Beside Advanced, and beside Program From File, in the layouts the window already has.
     Button_Alignment = new QPushButton("Align", Button_Advanced->parentWidget());
     Button_Alignment->setObjectName("Button_Alignment");
@@ -68,10 +69,14 @@ std::unique_ptr<ChangeRecorder> TMainForm::Recorder(const std::string& action, i
         RM7UXVersionText().empty() ? Label_VersionString->text().toStdString() : RM7UXVersionText();
     HistoryOrigin origin = OriginOf(serial, version, RadioModel(), "window", action);
     origin.Context = picture_.Context();
-    return std::make_unique<ChangeRecorder>(History.get(), std::move(origin));
+    origin.Port = JournalPort();
+    return std::make_unique<ChangeRecorder>(History.get(), std::move(origin), Journal.get());
 }
 
 void TMainForm::SayHistoryWarning(ChangeRecorder& recorder) {
+    // What waited for a busy history goes in as soon as it is free, without a wait.
+    if (History)
+        History->FlushPending(0);
     // An open history view follows what was just recorded.
     for (THistoryView* view : findChildren<THistoryView*>())
         view->Reload();
@@ -91,8 +96,16 @@ void TMainForm::Button_HistoryClick() {
                                         : "The history cannot be read: " + problem);
         return;
     }
-    auto load = [this, filter](std::vector<HistoryEntry>& loaded, std::string& why) {
-        return History && History->Query(filter, loaded, why);
+    // An operation left unfinished on it comes first.
+    const int64_t serial = SerialNumber();
+    std::vector<HistoryEntry> unfinished = UnfinishedEntries(serial);
+    entries.insert(entries.begin(), unfinished.begin(), unfinished.end());
+    auto load = [this, filter, serial](std::vector<HistoryEntry>& loaded, std::string& why) {
+        if (!History || !History->Query(filter, loaded, why))
+            return false;
+        std::vector<HistoryEntry> first = UnfinishedEntries(serial);
+        loaded.insert(loaded.begin(), first.begin(), first.end());
+        return true;
     };
     auto* view = new THistoryView(this, "serial number " + QString::fromStdString(filter.Serial),
                                   std::move(entries), load);

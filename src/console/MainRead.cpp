@@ -64,6 +64,9 @@ void TMainForm::RM7UXLoadradioData() {
                 serial == state_.LastUnreadable.Serial && state_.LastUnreadable.InFullRead;
             if (PollPowerWhileTransmitting()) {
                 RM7UX_UpdateStatus();
+                // A radio not shown before: what an earlier run left unfinished on it first.
+                if (!picture_.ReadInFull && !again)
+                    NoticeUnfinishedOperations(serial);
                 // The channel spacing, then the whole configuration, only for a radio not yet
                 // read in full.
                 std::string pb;
@@ -130,8 +133,7 @@ bool TMainForm::LoadRadioData() {
     // had goes back in place of the FF the test set.
     if (p.OperatorPTT >= 0) {
         auto recorder = Recorder("read correction", state_.RefreshSerial);
-        const OperationResult r =
-            WriteRadioField("PP", IntToHex(p.OperatorPTT, 2), HistoryContext(), recorder.get());
+        const OperationResult r = TransmitterTestEnded(p.OperatorPTT, p.Identity(), recorder.get());
         SayHistoryWarning(*recorder);
         p.Take(r);
         if (!r.Done())

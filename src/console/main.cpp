@@ -31,6 +31,7 @@
 #include "console/Main.h"
 #include "console/QtDialogs.h"
 #include "link/RM7UXcomms.h"
+#include "operations/RadioOperations.h"
 #include "platform/Interruption.h"
 #include "platform/PortArgument.h"
 #include "platform/PortNames.h"

@@ -128,6 +128,8 @@ struct RadioFaults {
     int LoseEchoTimes = -1;
     // One character lost once; then the fault is spent, and Faults() no longer holds it.
     std::optional<LoseOnce> Lose;
+    // The M82KD answers ETX this much later (a modem, or a machine, under load).
+    int EtxReplyDelayMs = 0;
 };
 
 // What the radio saw. Kind is one of:

@@ -119,7 +119,7 @@ void RadioMachine::Receive(char c, RadioFaults& faults, std::vector<RadioOutput>
         ResetEntry();
         line_.clear();
         Record("etx");
-        Say(out, "\r\nOK\r\n");
+        out.push_back({std::chrono::milliseconds(faults.EtxReplyDelayMs), "\r\nOK\r\n"});
         return;
     }
     RadioByte(c, faults, out);
@@ -292,7 +292,7 @@ void RadioMachine::ModemByte(char c, const RadioFaults& f, std::vector<RadioOutp
     if (c == kEtx) {
         Record("etx");
         line_.clear();
-        Say(out, "\r\nOK\r\n");
+        out.push_back({std::chrono::milliseconds(f.EtxReplyDelayMs), "\r\nOK\r\n"});
         return;
     }
     if (c == kCr) {

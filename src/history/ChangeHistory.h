@@ -5,6 +5,9 @@
 //
 // A history that cannot be written never stops the work it records: Record says false, and the
 // reason is handed out once through TakeWarning, for the caller to show as it shows things.
+// A history another program holds is waited for once, briefly; then the entries are kept and
+// written at the run's end (FlushPending). A damaged history is set aside and a new one started;
+// one of a newer version of the tool is left as it is.
 
 #include <cstdint>
 #include <ctime>
@@ -62,8 +65,15 @@ class ChangeHistory {
     static std::string HistoryFileName();
 
     // Writes one entry in a transaction of its own; false when the history cannot be written.
-    bool Record(HistoryEntry entry);
-    // Why the first failed Record failed, the first time it is asked; "" otherwise.
+    // While another program holds the history the entry is kept for FlushPending (true);
+    // `written` runs once the entry is in the history, now or then.
+    bool Record(HistoryEntry entry, std::function<void()> written = {});
+    // Writes the entries kept, waiting at most `waitMs` for the history; false when some are still
+    // kept (the history still busy).
+    bool FlushPending(int waitMs);
+    bool HasPending() const { return !pending_.empty(); }
+    // What went wrong with the history (could not be written, busy, set aside), each said once;
+    // "" when there is nothing (more) to say.
     std::string TakeWarning();
 
     // The entries that pass the filter, newest first, handed to `each` one at a time, so a
@@ -79,14 +89,33 @@ class ChangeHistory {
 
     const std::string& Path() const { return path_; }
 
+    // How long Record waits for a history another program holds, once.
+    static constexpr int kBusyWaitMs = 250;
+
   private:
-    bool Open(bool create, std::string& problem);
+    // `busy`, when given, learns whether another program's lock is what failed it.
+    bool Open(bool create, std::string& problem, int waitMs, bool* busy = nullptr);
+    // Open(true), replacing a read-only handle a Query left.
+    bool OpenForWriting(std::string& problem, int waitMs, bool& busy);
+    // Once, for writing: a damaged file set aside, one of a newer version refused. False with
+    // `problem` set.
+    bool CheckWritable(std::string& problem, bool* busy);
+    bool SetAside(const std::string& why, std::string& problem);
+    bool Insert(const HistoryEntry& e, int& rc);
     void Failed(const std::string& problem);
+    void Warn(const std::string& text);
 
     std::string path_;
     sqlite3* db_ = nullptr;
     bool failed_ = false;
-    std::string warning_;
+    bool checked_ = false;
+    std::vector<std::string> warnings_;
+    struct Pending {
+        HistoryEntry Entry;
+        std::function<void()> Written;
+    };
+    std::vector<Pending> pending_;
+    bool deferredSaid_ = false;
 };
 
 // The operator's user name, from the login database ($USER where it has none).

@@ -61,30 +61,167 @@ HistoryEntry FlashSaveEntry(const HistoryOrigin& origin) {
     return e;
 }
 
-ChangeRecorder::ChangeRecorder(ChangeHistory* history, HistoryOrigin origin)
-    : history_(history), origin_(std::move(origin)) {}
+ChangeRecorder::ChangeRecorder(ChangeHistory* history, HistoryOrigin origin,
+                               OperationJournal* journal)
+    : history_(history), origin_(std::move(origin)), journal_(journal) {}
 
-void ChangeRecorder::Put(const HistoryEntry& e) {
-    if (history_ == nullptr || history_->Record(e))
+JournalIntent ChangeRecorder::Intent(std::string operation) const {
+    JournalIntent i;
+    i.Operation = std::move(operation);
+    i.Source = origin_.Source;
+    i.Action = origin_.Action;
+    i.Port = origin_.Port;
+    i.Serial = origin_.Serial;
+    i.Model = origin_.Context.RadioModel;
+    i.VersionText = origin_.Context.VersionText;
+    i.StepCode = origin_.Context.StepCode;
+    return i;
+}
+
+void ChangeRecorder::Put(const HistoryEntry& e, const std::shared_ptr<JournalEntry>& entry,
+                         int record) {
+    if (history_ == nullptr)
         return;
-    if (std::string w = history_->TakeWarning(); !w.empty() && warning_.empty())
-        warning_ = std::move(w);
+    std::function<void()> written;
+    auto done = std::make_shared<bool>(false);
+    if (entry != nullptr && record >= 0) {
+        // The entry stays, locked, until its row is in: a run that dies first leaves it to the
+        // next one.
+        written = [entry, record, done] {
+            *done = true;
+            entry->RowWritten(record);
+        };
+    }
+    const bool kept = history_->Record(e, std::move(written));
+    if (kept && !*done && entry != nullptr && record >= 0)
+        entry->RowPending(record);
+    for (std::string w; !(w = history_->TakeWarning()).empty();)
+        warnings_.push_back(std::move(w));
 }
 
 void ChangeRecorder::Field(std::string_view code, const std::string& oldRaw,
                            const std::string& newRaw, const SettingsContext& before,
-                           const SettingsContext& after) {
+                           const SettingsContext& after, const std::shared_ptr<JournalEntry>& entry,
+                           int record) {
     if (SameMeaning(code, oldRaw, before, newRaw, after))
         return;
     HistoryOrigin origin = origin_;
     origin.Context = after;
-    Put(FieldChangeEntry(origin, code, oldRaw, newRaw, before));
+    Put(FieldChangeEntry(origin, code, oldRaw, newRaw, before), entry, record);
 }
 
-void ChangeRecorder::FlashSaved() {
-    Put(FlashSaveEntry(origin_));
+void ChangeRecorder::FlashSaved(const std::shared_ptr<JournalEntry>& entry, int record) {
+    Put(FlashSaveEntry(origin_), entry, record);
 }
 
 std::string ChangeRecorder::TakeWarning() {
-    return std::exchange(warning_, std::string());
+    if (journal_ != nullptr) {
+        if (std::string w = journal_->TakeWarning(); !w.empty())
+            warnings_.push_back(std::move(w));
+    }
+    if (warnings_.empty())
+        return "";
+    std::string first = std::move(warnings_.front());
+    warnings_.erase(warnings_.begin());
+    return first;
+}
+
+HistoryOrigin OriginOfJournal(const JournalState& state) {
+    HistoryOrigin o;
+    o.Serial = state.Intent.Serial;
+    o.Model = state.Intent.Model == 1 ? "RM7UX" : "RM7VX";
+    o.Source = state.Intent.Source;
+    o.Action = state.Intent.Action;
+    o.Context.RadioModel = state.Intent.Model;
+    o.Context.VersionText = state.Intent.VersionText;
+    o.Context.StepCode = state.Intent.StepCode.empty() ? "00" : state.Intent.StepCode;
+    o.Port = state.Intent.Port;
+    return o;
+}
+
+HistoryEntry UnfinishedEntry(const JournalState& state) {
+    const HistoryOrigin origin = OriginOfJournal(state);
+    HistoryEntry e;
+    e.Time = state.Time;
+    e.Serial = origin.Serial;
+    e.Model = origin.Model;
+    e.Field = kUnfinishedField;
+    e.NewValue = state.Intent.Operation + " on " + state.Intent.Port +
+                 (state.InFlight().empty() ? "" : ": " + state.InFlight());
+    e.Source = origin.Source;
+    e.Action = origin.Action;
+    e.User = state.User;
+    return e;
+}
+
+namespace {
+
+bool SameRow(const HistoryEntry& a, const HistoryEntry& b) {
+    return a.Serial == b.Serial && a.Field == b.Field && a.Code == b.Code && a.OldRaw == b.OldRaw &&
+           a.NewRaw == b.NewRaw && a.Source == b.Source && a.Action == b.Action && a.Time >= b.Time;
+}
+
+// A row the dead run wrote just before it could mark it: among the radio's newest ones.
+bool AlreadyThere(ChangeHistory& history, const HistoryEntry& row, const std::string& since) {
+    HistoryFilter filter;
+    filter.Serial = row.Serial;
+    std::vector<HistoryEntry> rows;
+    std::string problem;
+    if (!history.Query(filter, rows, problem))
+        return false;
+    HistoryEntry from = row;
+    from.Time = since;
+    for (size_t i = 0; i < rows.size() && i < 64; ++i) {
+        if (SameRow(rows[i], from))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void RecordJournalRows(ChangeHistory& history, OperationJournal& journal,
+                       const std::vector<JournalState>& states) {
+    for (const JournalState& listed : states) {
+        JournalState state;
+        std::shared_ptr<JournalEntry> entry = journal.Claim(listed.Path, state);
+        if (entry == nullptr)
+            continue;
+        const HistoryOrigin origin = OriginOfJournal(state);
+        ChangeRecorder recorder(&history, origin);
+        // Only the last record's row can be in without its mark: a kill between the two.
+        int unmarked = 0;
+        for (const JournalWrite& w : state.Writes) {
+            if (state.RowsWritten.count(w.Record) != 0)
+                continue;
+            SettingsContext before = origin.Context, after = origin.Context;
+            if (!w.StepBefore.empty())
+                before.StepCode = w.StepBefore;
+            if (!w.StepAfter.empty())
+                after.StepCode = w.StepAfter;
+            if (SameMeaning(w.Code, w.OldRaw, before, w.NewRaw, after))
+                continue;
+            HistoryOrigin at = origin;
+            at.Context = after;
+            HistoryEntry row = FieldChangeEntry(at, w.Code, w.OldRaw, w.NewRaw, before);
+            row.Time = w.Time;
+            row.User = state.User;
+            if (unmarked++ == 0 && AlreadyThere(history, row, w.Time)) {
+                entry->RowWritten(w.Record);
+                continue;
+            }
+            recorder.Put(row, entry, w.Record);
+        }
+        if (state.Saved && state.RowsWritten.count(state.SavedRecord) == 0) {
+            HistoryEntry row = FlashSaveEntry(origin);
+            row.Time = state.SavedTime;
+            row.User = state.User;
+            if (unmarked++ == 0 && AlreadyThere(history, row, state.SavedTime))
+                entry->RowWritten(state.SavedRecord);
+            else
+                recorder.Put(row, entry, state.SavedRecord);
+        }
+        if (state.Ended && !state.Unresolved)
+            entry->Forget();
+    }
 }

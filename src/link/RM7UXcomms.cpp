@@ -25,6 +25,8 @@ struct CommsModule {
     // A signal waits while the port is open: the radio may be keyed or half-way through a field.
     std::optional<InterruptionHold> Exchange;
     bool TransmitterUnconfirmed = false;
+    TKeyingObserver KeyingObserver;
+    bool ObservedKeyed = false;
 };
 
 CommsModule& Module() {
@@ -93,6 +95,16 @@ int ReadModemReply(std::string& reply, int first, int gap) {
     return Port().ReadReply(reply, 1000, first, gap);
 }
 
+// Told before "O3" leaves, and once a release (or a restart) is confirmed after it.
+void ObserveKeying(bool keyed) {
+    CommsModule& m = Module();
+    if (!keyed && !m.ObservedKeyed)
+        return;
+    m.ObservedKeyed = keyed;
+    if (m.KeyingObserver)
+        m.KeyingObserver(keyed);
+}
+
 void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -124,6 +136,10 @@ const std::string& RM7UXVersionText() {
 
 bool RM7UXIsRM7UX() {
     return Module().IsRM7UX;
+}
+
+void SetKeyingObserver(TKeyingObserver observer) {
+    Module().KeyingObserver = std::move(observer);
 }
 
 const std::string& RM7UXShownValue() {
@@ -267,6 +283,7 @@ bool WriteAndReadField(const std::string& Command, const std::string& Value, std
 bool PulseTransmitter() {
     TVVComm2& port = Port();
     // From the first letter of "O3" on, the radio may be keyed until an "O4" is confirmed.
+    ObserveKeying(true);
     Module().TransmitterUnconfirmed = true;
     bool sent = port.WriteEchoed("O3");
     if (sent) {
@@ -278,6 +295,7 @@ bool PulseTransmitter() {
         return false;
     }
     Module().TransmitterUnconfirmed = false;
+    ObserveKeying(false);
     WaitForPrompt();
     return true;
 }
@@ -294,6 +312,7 @@ bool TransmitterOff() {
         return false;
     }
     Module().TransmitterUnconfirmed = false;
+    ObserveKeying(false);
     WaitForPrompt();
     return true;
 }
@@ -317,14 +336,17 @@ bool RestartRadio() {
     const bool result =
         port.WriteEchoed("O") && port.WriteText("Z") && port.WaitForChar(kPrompt, 2000, 300);
     // A restarted radio's transmitter is off.
-    if (result)
+    if (result) {
         Module().TransmitterUnconfirmed = false;
+        ObserveKeying(false);
+    }
     return result;
 }
 
 bool TransmitterTestOn() {
     TVVComm2& port = Port();
     // Keyed from the first letter on, echoed or not, until an "O4" is confirmed.
+    ObserveKeying(true);
     Module().TransmitterUnconfirmed = true;
     const bool echoed = port.WriteEchoed("O3");
     port.DrainInput();
@@ -337,6 +359,7 @@ bool TransmitterTestOff() {
         return false;
     port.DrainInput();
     Module().TransmitterUnconfirmed = false;
+    ObserveKeying(false);
     return true;
 }
 
@@ -438,17 +461,27 @@ bool ExitModemConfigMode(bool& ConfigLoaded) {
         std::string reply;
         if (!port.WriteText(std::string(1, '\x03')))
             return false;
-        if (ReadModemReply(reply, 200, 10) == 0)
-            return false;
-        // Only the answer to ATZ decides; a write the modem missed shows up as no answer.
+        // The modem answers ETX at once, but a modem (or a machine) under load may take longer
+        // than the wait: ATZ goes all the same, and only its answer decides. Given up after
+        // ETX, the modem would stay in its radio configuration mode.
+        ReadModemReply(reply, 200, 10);
         port.WriteText("\r");
         Pause(100);
-        port.WriteText("ATZ\r");
+        if (!port.WriteText("ATZ\r"))
+            return false;
         ReadModemReply(reply, 200, 10);
         Pause(200);
-        if (ReadModemReply(reply, 200, 10) == 0)
+        // The echo and "Config loaded OK" (after the modem has reloaded) may come in pieces:
+        // read until it has come or the modem falls silent.
+        std::string answer;
+        while (ReadModemReply(reply, 200, 10) > 0) {
+            answer += reply;
+            if (Contains(LowerCase(answer), "config loaded ok"))
+                break;
+        }
+        if (answer.empty())
             return false;
-        ConfigLoaded = Contains(LowerCase(reply), "config loaded ok");
+        ConfigLoaded = Contains(LowerCase(answer), "config loaded ok");
         return true;
     };
     bool result = attempt();

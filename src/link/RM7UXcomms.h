@@ -31,6 +31,12 @@ TVVComm2* RM7UXLink();
 // for a caller that runs the link on a thread of its own for a while.
 void SwapRM7UXReports(TDisplayCommsError& display, TComsStateQuery& comsState);
 
+// Told, on the link's thread, before the first letter of "O3" leaves (true) and once a release
+// or a restart after it is confirmed (false): a journal keeps the keying on disk before it
+// happens. Empty: nobody is told.
+using TKeyingObserver = std::function<void(bool keyed)>;
+void SetKeyingObserver(TKeyingObserver observer);
+
 // What the last EnsureRadioIdentified found.
 const std::string& RM7UXVersionText();
 bool RM7UXIsRM7UX();

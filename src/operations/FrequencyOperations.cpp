@@ -84,7 +84,11 @@ OperationResult ApplyPlan(const TGroupFreqBand& row, const RadioIdentity& radio,
     if (!t.ReadBefore(kFrequencyFields))
         return t.Result();
     context.StepCode = t.Before("PC");
-    for (const FieldWrite& w : PlanFieldWrites(row, radio.Model, context.StepCode)) {
+    // The old values are on the radio's own grid, in the history as in the journal.
+    t.Context().StepCode = context.StepCode;
+    const std::vector<FieldWrite> writes = PlanFieldWrites(row, radio.Model, context.StepCode);
+    t.Intend(writes);
+    for (const FieldWrite& w : writes) {
         if (!t.Write(w.Code, w.Raw, &context))
             break;
     }
@@ -104,6 +108,7 @@ OperationResult ChangeFrequencyStep(const StepChange& change, const RadioIdentit
         return t.Result();
     const std::string oldStep = t.Before("PC");
     before.StepCode = oldStep;
+    t.Context().StepCode = oldStep;
     t.Result().Operation = name;
     const int model = radio.Model;
     const auto mhz = [&](const char* code) { return MHzOf(model, t.Before(code), oldStep); };
@@ -128,7 +133,7 @@ OperationResult ChangeFrequencyStep(const StepChange& change, const RadioIdentit
 
     SettingsContext after = before;
     after.StepCode = step;
-    const std::pair<const char*, std::string> writes[] = {
+    const std::vector<FieldWrite> writes = {
         {"PC", step},
         {"P3", IntToHex(tx.Lower, 4)},
         {"P4", IntToHex(tx.Upper, 4)},
@@ -137,8 +142,9 @@ OperationResult ChangeFrequencyStep(const StepChange& change, const RadioIdentit
         {"P2", IntToHex(rx.Upper, 4)},
         {"PR", FrequencyToChannel(model, step, rxFrequency)},
     };
-    for (const auto& [code, raw] : writes) {
-        if (!t.Write(code, raw, &after))
+    t.Intend(writes, {.Flash = true, .Restart = true});
+    for (const FieldWrite& w : writes) {
+        if (!t.Write(w.Code, w.Raw, &after))
             return t.Result();
     }
     // A new step is kept in flash and the radio restarted on it.

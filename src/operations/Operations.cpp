@@ -6,6 +6,7 @@
 #include "common/StrUtils.h"
 #include "config/FieldTable.h"
 #include "history/HistoryEntries.h"
+#include "history/Journal.h"
 #include "link/RM7UXcomms.h"
 #include "link/RadioTexts.h"
 #include "operations/RadioOperations.h"
@@ -35,7 +36,8 @@ SameRadio CheckSameRadio(int64_t expectedSerial, RadioIdentity* found) {
 }
 
 OperationResult WriteRadioField(std::string_view code, const std::string& raw,
-                                const SettingsContext& context, ChangeRecorder* recorder) {
+                                const SettingsContext& context, ChangeRecorder* recorder,
+                                const std::shared_ptr<JournalEntry>& entry) {
     // One field is all or nothing by itself: taken or not. When unsure, the radio is read.
     OperationResult r;
     r.Operation = "the " + LabelOf(code);
@@ -69,14 +71,16 @@ OperationResult WriteRadioField(std::string_view code, const std::string& raw,
     r.Written = {key};
     r.Values[key] = raw;
     r.Unsaved = UnsavedChanges::Changed;
+    const int record = entry != nullptr ? entry->Wrote(key, shown, raw, "", "") : -1;
     if (recorder != nullptr && !shown.empty())
-        recorder->Field(code, shown, raw, context, context);
+        recorder->Field(code, shown, raw, context, context, entry, record);
     return r;
 }
 
 OperationResult WriteRadioFields(const std::string& operation,
                                  const std::vector<FieldWrite>& writes,
-                                 const SettingsContext& context, ChangeRecorder* recorder) {
+                                 const SettingsContext& context, ChangeRecorder* recorder,
+                                 bool saveToFlash) {
     FieldTransaction t(operation, context, recorder);
     std::vector<std::string> codes;
     for (const FieldWrite& w : writes) {
@@ -85,15 +89,20 @@ OperationResult WriteRadioFields(const std::string& operation,
     }
     if (!t.ReadBefore(codes))
         return t.Result();
+    t.Intend(writes, {.Flash = saveToFlash});
     for (const FieldWrite& w : writes) {
         if (!t.Write(w.Code, w.Raw))
-            break;
+            return t.Result();
     }
+    if (saveToFlash)
+        t.SaveToFlash();
     return t.Result();
 }
 
 OperationResult SaveWorkingSettings(ChangeRecorder* recorder) {
     FieldTransaction t("save to flash", {}, recorder);
+    // EE may clear flash before EP fills it again: a kill between the two is the next run's.
+    t.Intend({}, {.Flash = true});
     t.SaveToFlash();
     return t.Result();
 }
@@ -106,7 +115,9 @@ OperationResult CorrectCutout(int32_t minimum, bool othersUnsaved, const RadioId
     const std::optional<int64_t> held = TryHexToInt64(t.Before("PS"));
     if (!held || *held - kTemperatureOffset >= minimum)
         return t.Result();
-    if (!t.Write("PS", IntToHex(kHighestTemperature + kTemperatureOffset, 2)))
+    const std::string top = IntToHex(kHighestTemperature + kTemperatureOffset, 2);
+    t.Intend({{"PS", top}}, {.Flash = !othersUnsaved});
+    if (!t.Write("PS", top))
         return t.Result();
     // A save stores every unsaved change with it: then the correction waits for the operator's
     // Save to Flash like they do.

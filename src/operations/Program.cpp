@@ -4,6 +4,7 @@
 #include "common/StrUtils.h"
 #include "config/FieldTable.h"
 #include "config/RM7UXFlashConfigObj.h"
+#include "history/Journal.h"
 #include "link/RM7UXcomms.h"
 #include "link/Utilities.h"
 #include "operations/RadioOperations.h"
@@ -112,7 +113,7 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
     // Asked only of a record that has a PV: the gate says why it cannot read the version.
     const bool takesPV =
         record.RevPowerThreshold >= 0 && RadioTakesPV(radio.Model == 1, radio.VersionText);
-    std::vector<std::pair<std::string, std::string>> writes;
+    std::vector<FieldWrite> writes;
     for (const char* code : kProgramOrder) {
         const RadioFieldInfo& f = *FindRadioField(code);
         const int64_t value = f.Value(record);
@@ -124,6 +125,8 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
         t.KnowBefore(code, was < 0 ? "" : IntToHex(was, f.Digits));
         writes.emplace_back(code, IntToHex(value, f.Digits));
     }
+    // Every change is on disk before the first is sent: a kill leaves the next run to say so.
+    t.Intend(writes, {.Flash = true, .Restart = true});
     bool interrupted = false;
     for (const auto& [code, raw] : writes) {
         // A signal waits for the field being sent, then ends the program.
@@ -141,7 +144,12 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
         // Flash is never mixed, because the save comes last; a reset makes the working settings
         // that the radio runs on equal to its flash again.
         const std::string flash = flashed ? "the file's settings" : "the settings it had before";
-        if (RestartRadio()) {
+        t.Note(kRestarting);
+        const bool restarted = RestartRadio();
+        // Reset, the radio runs on a flash that was never mixed: nothing is left to repair.
+        t.Resolved(restarted);
+        if (restarted) {
+            t.Note(kRestarted);
             NoteInterruptionOutcome("the radio was reset and runs on its flash, which holds " +
                                     flash);
         } else {
@@ -158,6 +166,7 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
     }
     if (!flashed)
         return t.Result();
+    t.Note(kRestarting);
     if (!ResetRadio()) {
         OperationResult& r = t.Result();
         r.Outcome = OperationOutcome::ResetUnconfirmed;
@@ -165,6 +174,7 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
         r.Message = "Configuration Saved to Flash\r\nPlease reset the device";
         return r;
     }
+    t.Note(kRestarted);
     // The answer to the carriage return that ends the reset, so that it does not answer the
     // next exchange's first command.
     if (TVVComm2* link = RM7UXLink(); link != nullptr && link->IsOpen())

@@ -9,7 +9,9 @@
 // radio's values as they were last read or confirmed, for the caller to show exactly those.
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +19,9 @@
 
 #include "config/RadioSettings.h"
 #include "frequency/CountryFrequency.h"
+#include "history/Journal.h"
 
+class ChangeHistory;
 class ChangeRecorder;
 
 enum class OperationOutcome {
@@ -81,17 +85,22 @@ bool IdentifyOnLink(RadioIdentity& radio);
 // when the exchange fails or the reply is not a value of the field.
 bool ReadRadioField(std::string_view code, std::string& raw);
 // One field written and confirmed; when the confirmation is lost, the field is read back, so
-// the result holds what the radio has either way.
+// the result holds what the radio has either way. One field is taken whole or not at all, so it
+// has no journal entry of its own; `entry`, when given, is the operation's it belongs to.
 OperationResult WriteRadioField(std::string_view code, const std::string& raw,
-                                const SettingsContext& context, ChangeRecorder* recorder);
+                                const SettingsContext& context, ChangeRecorder* recorder,
+                                const std::shared_ptr<JournalEntry>& entry = nullptr);
 // Several fields in one operation (the command line's set): all or nothing.
 struct FieldWrite {
     std::string Code;
     std::string Raw;
 };
+// With `saveToFlash`, the working settings are saved after the last write, in the same
+// operation (a kill between the two leaves the save for the next run to offer).
 OperationResult WriteRadioFields(const std::string& operation,
                                  const std::vector<FieldWrite>& writes,
-                                 const SettingsContext& context, ChangeRecorder* recorder);
+                                 const SettingsContext& context, ChangeRecorder* recorder,
+                                 bool saveToFlash = false);
 
 // ---- Flash, reset ----
 
@@ -163,8 +172,31 @@ OperationResult TransmitterTestOn(int& operatorPTT, const RadioIdentity& radio,
 // Done only when the release and the time-out were both confirmed.
 OperationResult TransmitterTestOff(int operatorPTT, const RadioIdentity& radio,
                                    ChangeRecorder* recorder);
+// A read that keyed and released the radio during a TX test ended the test: the operator's
+// time-out put back, and the test's journal entry closed.
+OperationResult TransmitterTestEnded(int operatorPTT, const RadioIdentity& radio,
+                                     ChangeRecorder* recorder);
 // Whether the radio may still be keyed after the last operation.
 bool TransmitterMayStillBeOn();
+// While it lives, every "O3" outside a TX test (a read's pulse) is journaled from before it is
+// sent until its release, as an operation on the port `port` names at the time.
+class TransmitterKeyingWatch {
+  public:
+    TransmitterKeyingWatch(OperationJournal* journal, std::function<std::string()> port,
+                           std::string source);
+    ~TransmitterKeyingWatch();
+    TransmitterKeyingWatch(const TransmitterKeyingWatch&) = delete;
+    TransmitterKeyingWatch& operator=(const TransmitterKeyingWatch&) = delete;
+};
+
+// ---- The M82KD modem ----
+
+// EnterModemConfigMode, journaled on `port` from before the first AT command (journal may be
+// null) until LeaveModemConfiguration has the modem back in AT mode.
+bool EnterModemConfiguration(const std::string& password, std::string* reply,
+                             OperationJournal* journal, const std::string& port,
+                             const std::string& source);
+bool LeaveModemConfiguration(bool& configLoaded);
 
 // ---- What a full read corrects ----
 
@@ -172,3 +204,35 @@ bool TransmitterMayStillBeOn();
 // when nothing else is unsaved (`othersUnsaved` false), since a save stores everything.
 OperationResult CorrectCutout(int32_t minimum, bool othersUnsaved, const RadioIdentity& radio,
                               ChangeRecorder* recorder);
+
+// ---- Operations an earlier run left unfinished ----
+
+// Every operation whose run died or which ended unresolved; live runs' are not. On the way, the
+// history gets the rows of every entry whose run died (`history` may be null).
+std::vector<JournalState> UnfinishedOperations(OperationJournal& journal, ChangeHistory* history);
+// Whether it is an operation on the radio with `serial` (eight digits, "" when not known) on
+// `port`: by serial number on any port (USB names move), and without a serial number on the
+// same port.
+bool OperationOf(const JournalState& state, const std::string& serial, const std::string& port);
+std::vector<JournalState> OperationsOf(const std::vector<JournalState>& states,
+                                       const std::string& serial, const std::string& port);
+// What a repair does to the working settings and flash.
+enum class RepairKind {
+    None,
+    Save,   // every write confirmed, only the save to flash (and a reset) missing
+    Reset,  // half-written, or saved but not reset onto it: the radio restarts on its flash
+};
+RepairKind RepairOffered(const JournalState& state);
+// Why, in the operator's words ("every write was confirmed; only the save to flash is missing").
+std::string RepairOfferText(const JournalState& state);
+// On an open link to the entry's radio: released ("O4", sent again when unconfirmed) and the PTT
+// time-out the entry recorded put back. Done at once by every run that meets it.
+OperationResult ReleaseLeftKeyed(const JournalState& state, OperationJournal& journal,
+                                 const RadioIdentity& radio, ChangeRecorder* recorder);
+// On an open link: the save (and the reset the operation meant), or the reset onto flash.
+OperationResult RepairWorkingSettings(const JournalState& state, OperationJournal& journal,
+                                      const RadioIdentity& radio, ChangeRecorder* recorder);
+// The modem back in AT mode (an exchange of its own); false when it did not answer.
+bool ReturnModemToAtMode(const JournalState& state, OperationJournal& journal);
+// An entry with nothing left to do (it ended unresolved, but the radio is as meant) closed.
+void CloseUnlessUnfinished(const JournalState& state, OperationJournal& journal);

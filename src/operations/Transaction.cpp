@@ -6,6 +6,7 @@
 #include "common/StrUtils.h"
 #include "config/FieldTable.h"
 #include "history/HistoryEntries.h"
+#include "history/Journal.h"
 #include "link/RM7UXcomms.h"
 
 namespace {
@@ -105,6 +106,43 @@ FieldTransaction::FieldTransaction(std::string operation, SettingsContext contex
     result_.Operation = operation_;
 }
 
+FieldTransaction::~FieldTransaction() {
+    if (entry_ == nullptr || keepEntry_ || entry_->Ended())
+        return;
+    bool resolved = resolved_.value_or(result_.Outcome != OperationOutcome::Mixed);
+    // A connection lost mid-exchange: whatever it was writing is not known to be done.
+    const TVVComm2* link = RM7UXLink();
+    if (link != nullptr && !link->LineLost().empty()) {
+        entry_->Note(kLineLost);
+        resolved = false;
+    }
+    entry_->End(resolved, resolved ? "" : result_.FailedStep);
+}
+
+void FieldTransaction::Intend(const std::vector<FieldWrite>& writes, IntendedSteps steps) {
+    if (recorder_ == nullptr || recorder_->Journal() == nullptr || entry_ != nullptr)
+        return;
+    JournalIntent intent = recorder_->Intent(operation_);
+    intent.StepCode = context_.StepCode;
+    for (const FieldWrite& w : writes)
+        intent.Writes.push_back({w.Code, Before(w.Code), w.Raw});
+    intent.Flash = steps.Flash;
+    intent.Restart = steps.Restart;
+    intent.Key = steps.Key;
+    intent.OperatorPTT = steps.OperatorPTT;
+    entry_ = recorder_->Journal()->Begin(intent);
+}
+
+void FieldTransaction::Note(std::string_view kind) {
+    if (entry_ != nullptr)
+        entry_->Note(kind);
+}
+
+std::shared_ptr<JournalEntry> FieldTransaction::KeepEntry() {
+    keepEntry_ = true;
+    return entry_;
+}
+
 bool FieldTransaction::ReadBefore(const std::vector<std::string>& codes) {
     for (const std::string& code : codes) {
         std::string raw;
@@ -137,8 +175,11 @@ const std::string& FieldTransaction::Before(const std::string& code) const {
 void FieldTransaction::Record(const std::string& code, const std::string& oldRaw,
                               const std::string& newRaw, const SettingsContext& before,
                               const SettingsContext& after) {
+    const int record = entry_ != nullptr
+                           ? entry_->Wrote(code, oldRaw, newRaw, before.StepCode, after.StepCode)
+                           : -1;
     if (recorder_ != nullptr)
-        recorder_->Field(code, oldRaw, newRaw, before, after);
+        recorder_->Field(code, oldRaw, newRaw, before, after, entry_, record);
 }
 
 bool FieldTransaction::Write(const std::string& code, const std::string& raw,
@@ -248,11 +289,13 @@ void FieldTransaction::PutBack(const std::string& failed, bool lineGone) {
 bool FieldTransaction::SaveToFlash() {
     if (failed_)
         return false;
+    Note(kSaving);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (SaveToFlashSilently()) {
             result_.Unsaved = UnsavedChanges::Saved;
+            const int record = entry_ != nullptr ? entry_->Note(kSaved) : -1;
             if (recorder_ != nullptr)
-                recorder_->FlashSaved();
+                recorder_->FlashSaved(entry_, record);
             return true;
         }
         Resynchronise();
@@ -270,8 +313,11 @@ bool FieldTransaction::SaveToFlash() {
 bool FieldTransaction::Restart() {
     if (failed_)
         return false;
-    if (RestartRadio())
+    Note(kRestarting);
+    if (RestartRadio()) {
+        Note(kRestarted);
         return true;
+    }
     failed_ = true;
     result_.Outcome = OperationOutcome::ResetUnconfirmed;
     result_.FailedStep = "the reset";

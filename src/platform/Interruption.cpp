@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -18,6 +19,10 @@ std::atomic<int> g_holds{0};
 std::atomic<int> g_cleanups{0};
 std::atomic<bool> g_exitWhenIdle{false};
 int g_wake[2] = {-1, -1};
+// A signal the program was started with ignored (nohup, a service manager): the user's choice,
+// never overridden. Learnt before the first handler is installed.
+bool g_inheritedIgnore[3] = {false, false, false};
+bool g_inheritedKnown = false;
 
 struct Registry {
     std::function<void(int)> Delivery;
@@ -52,6 +57,14 @@ void InstallInterruptionHandlers(bool exitWhenIdle) {
     g_exitWhenIdle = exitWhenIdle;
     if (g_wake[0] < 0 && ::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0)
         g_wake[0] = g_wake[1] = -1;
+    if (!g_inheritedKnown) {
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            struct sigaction now {};
+            g_inheritedIgnore[i] =
+                ::sigaction(kSignals[i], nullptr, &now) == 0 && now.sa_handler == SIG_IGN;
+        }
+        g_inheritedKnown = true;
+    }
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
@@ -59,16 +72,19 @@ void InstallInterruptionHandlers(bool exitWhenIdle) {
         sigaddset(&action.sa_mask, s);
     // No SA_RESTART: a read from the terminal returns, so a question never outlasts a signal.
     action.sa_flags = 0;
-    for (int s : kSignals)
-        ::sigaction(s, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        if (!g_inheritedIgnore[i])
+            ::sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 void RemoveInterruptionHandlers() {
     struct sigaction action {};
-    action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int s : kSignals)
-        ::sigaction(s, &action, nullptr);
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        action.sa_handler = g_inheritedIgnore[i] ? SIG_IGN : SIG_DFL;
+        ::sigaction(kSignals[i], &action, nullptr);
+    }
     g_pending = 0;
     ClearInterruptionWake();
     State().Outcome.clear();

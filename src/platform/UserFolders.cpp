@@ -31,6 +31,10 @@ std::string UserDataHome() {
     return XdgFolder("XDG_DATA_HOME", "/.local/share");
 }
 
+std::string UserStateHome() {
+    return XdgFolder("XDG_STATE_HOME", "/.local/state");
+}
+
 std::string PortsFolder() {
     return UserConfigHome() + "/KorvaTech/CFG_RM7UX_Radio/ports";
 }

@@ -7,6 +7,8 @@
 std::string UserConfigHome();
 // $XDG_DATA_HOME when set and absolute, else $HOME/.local/share (no trailing separator).
 std::string UserDataHome();
+// $XDG_STATE_HOME when set and absolute, else $HOME/.local/state (no trailing separator).
+std::string UserStateHome();
 // The folder that holds COMn links to real devices.
 std::string PortsFolder();
 // The per-user store (the registry's place on Linux).

@@ -13,6 +13,7 @@
 
 #include "common/TimeText.h"
 #include "common/UserDialogs.h"
+#include "history/HistoryEntries.h"
 #include "widgets/HelpWindow.h"
 #include "widgets/HtmlHelp.h"
 
@@ -36,6 +37,9 @@ QString LocalTime(const std::string& time) {
 QString Change(const HistoryEntry& e) {
     if (e.Field == "flash")
         return "Saved to flash";
+    // An operation a killed run left unfinished: what was in flight.
+    if (e.Field == kUnfinishedField)
+        return "Unfinished: " + Text(e.NewValue);
     return Text(e.OldValue.empty() ? "?" : e.OldValue) + " → " + Text(e.NewValue) +
            (e.Unit.empty() ? "" : " " + Text(e.Unit));
 }

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "CliFixture.h"
+#include "SignalAt.h"
 #include "cli/RadioSession.h"
 
 namespace {
@@ -28,38 +29,23 @@ size_t CountOf(const std::vector<std::string>& events, const std::string& event)
     return static_cast<size_t>(std::count(events.begin(), events.end(), event));
 }
 
-// Sends `Signal` to the program once the radio records an event starting with `Prefix`.
-struct SignalAt {
-    std::string Prefix;
-    int Signal = 0;
-    std::atomic<pid_t> Pid{0};
-    std::atomic<bool> Due{false};
-    std::atomic<bool> Sent{false};
-
-    void Seen(const RadioEvent& e) {
-        if (!Due && e.Text().rfind(Prefix, 0) == 0) {
-            Due = true;
-            Fire();
-        }
-    }
-    void Started(pid_t pid) {
-        Pid = pid;
-        if (Due)
-            Fire();
-    }
-    void Fire() {
-        const pid_t pid = Pid;
-        if (pid > 0 && !Sent.exchange(true))
-            ::kill(pid, Signal);
-    }
-};
+// Whether the descriptor `fd` of process `pid` is a file whose name holds `part` ("" for any).
+bool OnFileNamed(pid_t pid, uint64_t fd, const std::string& part) {
+    if (part.empty())
+        return true;
+    std::error_code ec;
+    const auto target = std::filesystem::read_symlink(
+        "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), ec);
+    return !ec && target.filename().string().find(part) != std::string::npos;
+}
 
 // Runs `args` (the program first) traced and, the first time it enters the system call `nr`,
 // sends it `signal` and lets it go on: a signal at one exact moment, which no timing could give.
 // Its output is collected as RunProgram collects it; Status -1 when the call never came.
 // `traced` says whether this machine let it be traced at all (a container may forbid ptrace).
 RunResult SignalAtSystemCall(const std::vector<std::string>& args, long nr, int signal,
-                             const std::string& outputs, bool& traced) {
+                             const std::string& outputs, bool& traced,
+                             const std::string& onFileNamed = "") {
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
     for (auto& a : copy)
@@ -98,7 +84,8 @@ RunResult SignalAtSystemCall(const std::vector<std::string>& args, long nr, int 
                 __ptrace_syscall_info info{};
                 if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid, sizeof info, &info) > 0 &&
                     info.op == PTRACE_SYSCALL_INFO_ENTRY &&
-                    info.entry.nr == static_cast<uint64_t>(nr)) {
+                    info.entry.nr == static_cast<uint64_t>(nr) &&
+                    OnFileNamed(pid, info.entry.args[0], onFileNamed)) {
                     ::kill(pid, signal);
                     ::ptrace(PTRACE_DETACH, pid, nullptr, 0);
                     sent = true;
@@ -124,7 +111,7 @@ class InterruptTest : public CliTest {
     void StartSignalling(SignalAt& at, RadioPersonality radio = RadioPersonality::RM7UH()) {
         EmulatorOptions options;
         options.Radio = std::move(radio);
-        options.OnEvent = [&at](const RadioEvent& e) { at.Seen(e); };
+        options.OnEvent = [&at](const RadioEvent& e) { at.Look(e); };
         radio_ = std::make_unique<RadioEmulator>(options);
         radio_->Start();
     }
@@ -216,8 +203,8 @@ TEST_F(InterruptTest, AWatchEndsBetweenReadingsOnASignal) {
 }
 
 // A signal while save writes its file: the file is finished whole and the trial copy and the
-// temporary file are gone, and the run ends on the signal saying so. The first fsync is the
-// temporary file's, with the trial copy beside it.
+// temporary file are gone, and the run ends on the signal saying so. The moment is the temporary
+// file's fsync, with the trial copy beside it (the journal syncs files of its own before).
 TEST_F(InterruptTest, ASignalWhileSaveWritesLeavesNoTrialOrTemporaryFile) {
     StartRadio();
     const std::string file = File("radio.RM7UX");
@@ -226,7 +213,7 @@ TEST_F(InterruptTest, ASignalWhileSaveWritesLeavesNoTrialOrTemporaryFile) {
     bool traced = false;
     RunResult r = SignalAtSystemCall(
         {RM7UX_CLI_PATH, "--port", std::to_string(Radio().ComPort()), "save", file, "--force"},
-        SYS_fsync, SIGTERM, dir_.File("traced"), traced);
+        SYS_fsync, SIGTERM, dir_.File("traced"), traced, "radio.RM7UX");
     if (!traced)
         GTEST_SKIP() << "this machine does not let a test trace a program (ptrace)";
     EXPECT_EQ(r.Status, 128 + SIGTERM) << r.Err;

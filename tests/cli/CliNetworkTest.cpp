@@ -228,6 +228,33 @@ TEST_F(NetworkTest, AConnectionLostMidReadIsAPulledCable) {
     EXPECT_FALSE(Radio().Transmitting());
 }
 
+// A connection lost while set writes: nothing half-written is called done. The operation stays
+// unresolved in the journal, and the next run, on any address, finds it by the radio's serial
+// number; repair takes the radio back to its flash.
+TEST_F(NetworkTest, AConnectionLostMidSetIsLeftUnresolvedForTheNextRun) {
+    DelayProxy link(server_->TcpPort(), 50ms);
+    std::atomic<bool> cut{false};
+    onEvent_ = [&](const RadioEvent& e) {
+        if (e.Text() == "write PW 01" && !cut.exchange(true))
+            link.Cut();
+    };
+    CliResult r = At(link.Address(), {"set", "power", "1W", "ctcss", "5"});
+    onEvent_ = nullptr;
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(Radio().Field("PW"), 1u) << "taken, but not confirmed";
+
+    CliResult next = At(server_->TcpAddress(), {"status"});
+    EXPECT_EQ(next.Status, 0) << next.Err;
+    EXPECT_TRUE(Has(next.Err, "did not finish: set (rm7ux set on " + link.Address())) << next.Err;
+    EXPECT_TRUE(Has(next.Err, "the connection to the radio was lost")) << next.Err;
+    EXPECT_TRUE(Has(next.Err, "'rm7ux repair' resets the radio to its flash")) << next.Err;
+    CliResult repaired = At(server_->TcpAddress(), {"repair", "--yes"});
+    EXPECT_EQ(repaired.Status, 0) << repaired.Err;
+    EXPECT_EQ(Radio().Field("PW"), Radio().FlashField("PW"));
+    EXPECT_EQ(At(server_->TcpAddress(), {"repair"}).Out, "Nothing to repair\n");
+}
+
 TEST_F(CliTest, PortsListsAndPinsAnAddressWhichAutoNeverScans) {
     const std::string address = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
     CliResult pin = RunPlain({"ports", "--pin", "12", address});

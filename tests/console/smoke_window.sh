@@ -46,6 +46,7 @@ wait_until() {
 
 export XDG_CONFIG_HOME="$work/config"
 export XDG_DATA_HOME="$work/data"
+export XDG_STATE_HOME="$work/state"
 "$bin/rm7ux-sim" --model RM7UH >"$work/sim.out" 2>"$work/sim.err" &
 pids+=($!)
 wait_until 10 grep -qs '^COM ' "$work/sim.out" || fail "rm7ux-sim did not start"

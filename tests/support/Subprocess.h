@@ -124,6 +124,19 @@ class Subprocess {
             s.pop_back();
         return s;
     }
+    pid_t Pid() const { return pid_; }
+    void Signal(int signal) {
+        if (pid_ > 0)
+            ::kill(pid_, signal);
+    }
+    // Killed outright (SIGKILL), as a flat battery ends it.
+    void Kill() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGKILL);
+        subprocess_detail::Reap(pid_, std::chrono::seconds(10));
+        pid_ = -1;
+    }
     // Exit status after SIGTERM, -1 when it did not end normally (or by the deadline).
     int Stop(std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
         if (pid_ <= 0)

@@ -20,6 +20,7 @@ class TempDir {
         if (pointed_) {
             Restore("XDG_CONFIG_HOME", oldXdg_);
             Restore("XDG_DATA_HOME", oldData_);
+            Restore("XDG_STATE_HOME", oldState_);
         }
     }
     TempDir(const TempDir&) = delete;
@@ -28,15 +29,19 @@ class TempDir {
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-    // The change history too goes here ($XDG_DATA_HOME), never into the user's own.
+    // The change history ($XDG_DATA_HOME) and the journal of operations in flight
+    // ($XDG_STATE_HOME) too go here, never into the user's own.
     void PointConfigHere() {
         const char* old = std::getenv("XDG_CONFIG_HOME");
         oldXdg_ = old != nullptr ? old : "";
         const char* oldData = std::getenv("XDG_DATA_HOME");
         oldData_ = oldData != nullptr ? oldData : "";
+        const char* oldState = std::getenv("XDG_STATE_HOME");
+        oldState_ = oldState != nullptr ? oldState : "";
         pointed_ = true;
         setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
         setenv("XDG_DATA_HOME", (path_ + "/data").c_str(), 1);
+        setenv("XDG_STATE_HOME", (path_ + "/state").c_str(), 1);
     }
 
   private:
@@ -48,6 +53,6 @@ class TempDir {
     }
 
     std::string path_;
-    std::string oldXdg_, oldData_;
+    std::string oldXdg_, oldData_, oldState_;
     bool pointed_ = false;
 };
