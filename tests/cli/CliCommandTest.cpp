@@ -13,10 +13,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 TEST_F(CliTest, IdentifyNamesModelVariantVersionSerialAndRevision) {
     RadioPersonality vx = WithSerial(RadioPersonality::RM7VX(), 1234567);
     vx.Fields.RH = 2;

@@ -13,6 +13,18 @@
 #include "cli/Json.h"
 #include "emulator/RadioEmulator.h"
 
+// Whether `text` holds `part`, and how many times.
+inline bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+inline size_t CountOf(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
 // A member of a JSON document's object by its path ({"settings", "tx-frequency", "value"}) as
 // its text, "null" for null; "(none)" when the path leads nowhere, "(not JSON: ...)" when the
 // text is not one document.

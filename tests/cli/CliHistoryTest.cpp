@@ -13,10 +13,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::vector<HistoryEntry> History(const std::string& dataHome) {
     ChangeHistory history(dataHome + "/KorvaTech/CFG_RM7UX_Radio/history.sqlite");
     std::vector<HistoryEntry> entries;

@@ -21,10 +21,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 size_t CountOf(const std::vector<std::string>& events, const std::string& event) {
     return static_cast<size_t>(std::count(events.begin(), events.end(), event));
 }

@@ -18,17 +18,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-size_t CountOf(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 bool Seen(const RadioEmulator& radio, const std::string& event) {
     const auto events = radio.EventTexts();
     return std::find(events.begin(), events.end(), event) != events.end();

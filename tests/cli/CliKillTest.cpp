@@ -15,10 +15,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 constexpr const char* kFields[] = {"PF",  "PD", "PM", "PS", "PW", "PL0", "PL1", "PL2",
                                    "PL3", "PP", "PO", "SC", "PB", "PC",  "PA",  "P1",
                                    "P2",  "P3", "P4", "PR", "PT", "PN",  "PV"};

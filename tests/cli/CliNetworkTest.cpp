@@ -22,17 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-size_t CountOf(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
 class NetworkTest : public CliTest {
   protected:
     void SetUp() override {

@@ -18,10 +18,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::string MHz(double mhz) {
     char text[32];
     std::snprintf(text, sizeof text, "%.5f", mhz);

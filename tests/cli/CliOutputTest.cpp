@@ -18,10 +18,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 // rm7ux with its standard output sent to `out` ("/dev/full", or "-" for a closed one).
 CliResult RunInto(const std::string& out, const std::vector<std::string>& args,
                   const std::string& folder) {

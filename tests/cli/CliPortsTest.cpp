@@ -9,10 +9,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::unique_ptr<RadioEmulator> StartEmulator(uint32_t serial) {
     EmulatorOptions options;
     options.Radio = RadioPersonality::RM7UH(serial);

@@ -10,10 +10,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::vector<std::string> Writes(const std::vector<std::string>& events) {
     std::vector<std::string> writes;
     std::copy_if(events.begin(), events.end(), std::back_inserter(writes),

@@ -8,10 +8,6 @@
 
 namespace {
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 bool SawWrite(const RadioEmulator& radio) {
     for (const auto& e : radio.Events()) {
         if (e.Kind == "write" || e.Kind == "flash" || e.Kind == "reset")
