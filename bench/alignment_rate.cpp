@@ -8,6 +8,9 @@
 // process (the emulated radio runs on a thread of its own).
 //   alignment_rate [seconds per run, default 10] [--unpaced]
 // --unpaced serves the radio without 9600-baud timing, so the view itself sets the pace.
+// Before the view, the same exchanges in a bare loop and on the sampler's thread alone, so a
+// shortfall can be told apart: the line and the radio, the identification, or the window.
+// Rates count from the first reading: opening the port is the view's start, printed apart.
 
 #include <sys/resource.h>
 
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "BenchSupport.h"
 #include "common/UserDialogs.h"
@@ -26,6 +30,7 @@
 #include "console/Main.h"
 #include "emulator/RadioEmulator.h"
 #include "link/RM7UXcomms.h"
+#include "operations/AlignmentSampler.h"
 #include "widgets/AlignmentView.h"
 #include "widgets/SignalPlot.h"
 
@@ -55,6 +60,7 @@ struct Run {
     double ProcessCpu = 0;  // % of one core, the whole process
     size_t Points = 0;      // RSSI points in the plot at the end
     int64_t Paints = 0;
+    double StartMs = 0;  // from opening the view to its first reading
 };
 
 // The view open for `seconds`; with `full`, its plot holds five minutes of readings first.
@@ -74,6 +80,12 @@ Run Measure(TMainForm& form, int seconds, bool full, double paceHz) {
         for (double t = -span; t < 0; t += 3.0)
             view->Plot->AddPoint(temperature, t, 31);
     }
+    // From the first reading on: opening the port and the first identification are the
+    // view's start, not its rate.
+    const auto opened = Clock::now();
+    while (view->Readings() == 0 && Clock::now() - opened < std::chrono::seconds(5))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const double startMs = Ms(Clock::now() - opened);
     const int64_t paintsBefore = view->Plot->Paints();
     const int64_t readingsBefore = view->Readings();
     const double threadBefore = CpuSeconds(RUSAGE_THREAD);
@@ -84,6 +96,7 @@ Run Measure(TMainForm& form, int seconds, bool full, double paceHz) {
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
     Run run;
+    run.StartMs = startMs;
     run.Elapsed = Ms(Clock::now() - t0) / 1000.0;
     run.Rate = static_cast<double>(view->Readings() - readingsBefore) / run.Elapsed;
     run.WindowCpu = 100 * (CpuSeconds(RUSAGE_THREAD) - threadBefore) / run.Elapsed;
@@ -98,9 +111,9 @@ Run Measure(TMainForm& form, int seconds, bool full, double paceHz) {
 void Print(const char* buffer, const Run& run) {
     std::printf(
         "  plot %s (%zu RSSI points at the end): %.1f readings/s, window thread %.1f %% CPU, "
-        "process %.1f %% CPU, %.1f repaints/s\n",
+        "process %.1f %% CPU, %.1f repaints/s, first reading after %.0f ms\n",
         buffer, run.Points, run.Rate, run.WindowCpu, run.ProcessCpu,
-        static_cast<double>(run.Paints) / run.Elapsed);
+        static_cast<double>(run.Paints) / run.Elapsed, run.StartMs);
 }
 
 }  // namespace
@@ -139,6 +152,47 @@ int main(int argc, char** argv) {
         CloseRadioPort();
         const double limit = 1000.0 / (static_cast<double>(rrBytes) * kCharMs);
 
+        // The same exchanges without the view: a bare loop, then the sampler's thread alone.
+        {
+            OpenRadioPort();
+            EnsureRadioIdentified();
+            const auto t0 = Clock::now();
+            int n = 0;
+            while (Clock::now() - t0 < std::chrono::seconds(seconds) &&
+                   QueryField("RR", reply, 2, 2))
+                ++n;
+            const double elapsed = Ms(Clock::now() - t0) / 1000.0;
+            CloseRadioPort();
+            std::printf("  bare RR loop: %.1f readings/s, %.2f ms each, ratio %.3f\n", n / elapsed,
+                        1000 * elapsed / n, n / elapsed / limit);
+        }
+        {
+            int64_t n = 0;
+            auto t0 = Clock::now();
+            {
+                AlignmentThread sampler(form.SerialNumber(), RM7UXVersionText(),
+                                        std::chrono::milliseconds(500));
+                // From its first reading on, as the view is measured.
+                while (n == 0 && Clock::now() - t0 < std::chrono::seconds(5)) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    for (const auto& r : sampler.Take())
+                        n += r.Kind == AlignmentSampler::State::Reading;
+                }
+                t0 = Clock::now();
+                n = 0;
+                while (Clock::now() - t0 < std::chrono::seconds(seconds)) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(16));
+                    for (const auto& r : sampler.Take())
+                        n += r.Kind == AlignmentSampler::State::Reading;
+                }
+                sampler.Stop();
+                for (const auto& r : sampler.Take())
+                    n += r.Kind == AlignmentSampler::State::Reading;
+            }
+            const double elapsed = Ms(Clock::now() - t0) / 1000.0;
+            std::printf("  sampler thread alone: %.1f readings/s, ratio %.3f\n", n / elapsed,
+                        n / elapsed / limit);
+        }
         const Run empty = Measure(form, seconds, false, 80);
         std::printf(
             "alignment view, %s: %.1f RSSI readings/s over %.1f s; one RR exchange is "
