@@ -56,15 +56,21 @@ constexpr int kNumberOfPorts = 256;
 
 using namespace WindowColour;
 
+// Calls `handler` with a signal's arguments, or with none when it takes none.
+template <typename F, typename... Args>
+void CallWithWhatItTakes(const F& handler, const Args&... args) {
+    if constexpr (std::is_invocable_v<const F&, const Args&...>)
+        handler(args...);
+    else
+        handler();
+}
+
 // A handler for a signal: an error escaping it is shown, not left to end the program.
 template <typename F>
 auto Guarded(TMainForm* form, F handler) {
     return [form, handler](auto... args) {
         try {
-            if constexpr (std::is_invocable_v<F, decltype(args)...>)
-                handler(args...);
-            else
-                handler();
+            CallWithWhatItTakes(handler, args...);
         } catch (const std::exception& e) {
             form->ShowException(e);
         }

@@ -123,7 +123,7 @@ OperationResult ProgramRecord(const TRM7UXFlashRecord& record, const TRM7UXFlash
         if (was < 0 && f.Kind != FlashFieldKind::Serial)
             return Refusal("program", "the radio's " + LabelOf(code) + " was not read");
         t.KnowBefore(code, was < 0 ? "" : IntToHex(was, f.Digits));
-        writes.emplace_back(code, IntToHex(value, f.Digits));
+        writes.push_back({code, IntToHex(value, f.Digits)});
     }
     // Every change is on disk before the first is sent: a kill leaves the next run to say so.
     t.Intend(writes, {.Flash = true, .Restart = true});

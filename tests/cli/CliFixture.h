@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CliRunner.h"
+#include "SignalAt.h"
 #include "TempDir.h"
 #include "cli/Json.h"
 #include "emulator/RadioEmulator.h"
@@ -108,6 +109,15 @@ class CliTest : public testing::Test {
         return p;
     }
 
+    // A signal the radio will send, kept as long as the radio: the radio's thread may record an
+    // event after the scope that asked for it has ended.
+    SignalAt& Signalling(std::string prefix, int signal) {
+        signals_.push_back(std::unique_ptr<SignalAt>(new SignalAt{std::move(prefix), signal}));
+        return *signals_.back();
+    }
+
     TempDir dir_;
+    // Before the radio, so the radio (and its thread) goes first.
+    std::vector<std::unique_ptr<SignalAt>> signals_;
     std::unique_ptr<RadioEmulator> radio_;
 };

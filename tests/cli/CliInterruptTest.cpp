@@ -142,7 +142,7 @@ class InterruptTest : public CliTest {
 TEST_F(InterruptTest, ASignalWhileTheReadHasKeyedTheRadioWaitsForItsRelease) {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        SignalAt at{"tx on", signal};
+        SignalAt& at = Signalling("tx on", signal);
         StartSignalling(at);
         CliResult r = RunUntilSignalled(Rm7ux({"read"}), at);
         ExpectEndedUnkeyed(r, at);
@@ -151,7 +151,7 @@ TEST_F(InterruptTest, ASignalWhileTheReadHasKeyedTheRadioWaitsForItsRelease) {
 }
 
 TEST_F(InterruptTest, AnInterruptedProgramFinishesItsFieldThenResetsTheRadio) {
-    SignalAt at{"write PM", SIGTERM};
+    SignalAt& at = Signalling("write PM", SIGTERM);
     StartSignalling(at);
     const std::string file = File("radio.RM7UX");
     ASSERT_EQ(Run({"save", file}).Status, 0);
@@ -188,7 +188,7 @@ TEST_F(InterruptTest, AnInterruptedProgramFinishesItsFieldThenResetsTheRadio) {
 TEST_F(InterruptTest, AWatchEndsBetweenReadingsOnASignal) {
     for (int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
-        SignalAt at{"read RT", signal};
+        SignalAt& at = Signalling("read RT", signal);
         StartSignalling(at);
         CliResult r = RunUntilSignalled(Rm7ux({"watch", "--interval", "0", "--csv"}), at);
         EXPECT_TRUE(at.Sent);
@@ -243,7 +243,7 @@ TEST_F(InterruptTest, ALostEchoOfTheReleaseIsFollowedByAnotherRelease) {
 
 #ifdef RM7UX_WINDOW_PATH
 TEST_F(InterruptTest, TheWindowEndsAfterTheExchangeThatASignalInterrupts) {
-    SignalAt at{"tx on", SIGTERM};
+    SignalAt& at = Signalling("tx on", SIGTERM);
     StartSignalling(at);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     CliResult r = RunUntilSignalled(

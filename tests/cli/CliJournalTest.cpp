@@ -54,7 +54,7 @@ class JournalTest : public CliTest {
     }
     // A set step killed after its first two writes: an operation left half-written.
     void LeaveAStepChangeUnfinished() {
-        SignalAt at{"write P4", SIGKILL};
+        SignalAt& at = Signalling("write P4", SIGKILL);
         StartSignalling(at);
         RunUntilSignalled({"set", "step", "5", "--yes"}, at);
         ASSERT_TRUE(at.Sent);
@@ -71,7 +71,7 @@ const std::vector<std::string> kChangedFields = {"PB",  "PD", "PF", "PL0", "PL1"
 TEST_F(JournalTest, ASignalDuringOrJustAfterProgramsFlashSaveLosesNoHistory) {
     for (const char* event : {"ee", "flash", "reset"}) {
         SCOPED_TRACE(event);
-        SignalAt at{event, SIGTERM};
+        SignalAt& at = Signalling(event, SIGTERM);
         StartSignalling(at);
         at.Armed = false;
         const std::string file = SaveThenChangeRadio("radio.RM7UX");
@@ -309,7 +309,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsSaidOnce) {
 TEST_F(JournalTest, ASignalWhileTheModemSwitchesLeavesItInAtMode) {
     for (const char* event : {"at", "at AT#R", "at AT#C9"}) {
         SCOPED_TRACE(event);
-        SignalAt at{event, SIGTERM};
+        SignalAt& at = Signalling(event, SIGTERM);
         EmulatorOptions options;
         options.Modem = true;
         StartSignalling(at, options);
@@ -325,7 +325,7 @@ TEST_F(JournalTest, ASignalWhileTheModemSwitchesLeavesItInAtMode) {
 
 // Interrupted after its values were applied, set says which before it names the signal.
 TEST_F(JournalTest, AnInterruptedSetSaysWhatItApplied) {
-    SignalAt at{"write SC", SIGTERM};
+    SignalAt& at = Signalling("write SC", SIGTERM);
     StartSignalling(at);
     const CliResult r = RunUntilSignalled({"set", "power", "1W", "ctcss", "5"}, at);
     EXPECT_EQ(r.Status, 128 + SIGTERM) << r.Err;

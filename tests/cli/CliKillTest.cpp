@@ -87,7 +87,7 @@ class KillTest : public CliTest, public testing::WithParamInterface<KillPoint> {
             << "every entry closed";
     }
 
-    SignalAt at_;
+    SignalAt& at_ = Signalling("", 0);
 };
 
 // ---- program: each field, the save and the reset ----
