@@ -165,17 +165,19 @@ bool SameRow(const HistoryEntry& a, const HistoryEntry& b) {
 bool AlreadyThere(ChangeHistory& history, const HistoryEntry& row, const std::string& since) {
     HistoryFilter filter;
     filter.Serial = row.Serial;
-    std::vector<HistoryEntry> rows;
-    std::string problem;
-    if (!history.Query(filter, rows, problem))
-        return false;
     HistoryEntry from = row;
     from.Time = since;
-    for (size_t i = 0; i < rows.size() && i < 64; ++i) {
-        if (SameRow(rows[i], from))
-            return true;
-    }
-    return false;
+    bool found = false;
+    int looked = 0;
+    std::string problem;
+    history.Query(
+        filter,
+        [&](const HistoryEntry& e) {
+            found = SameRow(e, from);
+            return !found && ++looked < 64;
+        },
+        problem);
+    return found;
 }
 
 }  // namespace

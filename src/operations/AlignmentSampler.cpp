@@ -89,7 +89,9 @@ AlignmentThread::AlignmentThread(int64_t serial, std::string versionText,
     display_ = [this](uint8_t code) {
         lastState_ = code;
         std::lock_guard lock(mutex_);
-        reports_.push_back(code);
+        // Every exchange reports; the display needs each change, not each repeat.
+        if (reports_.empty() || reports_.back() != code)
+            reports_.push_back(code);
     };
     state_ = [this] { return lastState_.load(); };
     SwapRM7UXReports(display_, state_);
