@@ -68,6 +68,27 @@ class tst_Operations : public QObject, protected WindowFixture {
     // The character was lost: the fault is spent.
     bool LossHappened() const { return !radio_->Faults().Lose.has_value(); }
 
+    // `run` on a window made by `setup`, once for each of `writes` with one character of that
+    // write lost (which one turns with `turn` + n): the loss happened and the radio is on one
+    // grid inside its limits; then `check(f, n, trace, radio before)`.
+    template <typename Setup, typename Run, typename Check>
+    void WithEachWriteLost(const std::vector<std::string>& writes, size_t turn, Setup setup,
+                           Run run, Check check) {
+        const Texts dry = DryRun(setup, run);
+        for (size_t n = 0; n < writes.size() && !QTest::currentTestFailed(); ++n) {
+            const LoseOnce lose = LossAt(writes[n], n + turn, dry);
+            const std::string trace = Describe(lose);
+            TMainForm& f = setup();
+            const RadioPersonality before = radio_->Radio();
+            Lose(lose);
+            run(f);
+            QVERIFY2(LossHappened(), trace.c_str());
+            QVERIFY2(RadioGridProblem(*radio_).empty(),
+                     (trace + ": " + RadioGridProblem(*radio_)).c_str());
+            check(f, n, trace, before);
+        }
+    }
+
     bool Told(const std::string& part) const {
         for (const std::string& text : dialogs_->Texts()) {
             if (text.find(part) != std::string::npos)
@@ -104,37 +125,29 @@ class tst_Operations : public QObject, protected WindowFixture {
             dialogs_->Answers = {MsgResult::Yes};
             f.RadioButton_FS5000->click();
         };
-        const Texts dry = DryRun(setup, run);
-        for (size_t n = 0; n < writes.size(); ++n) {
-            const LoseOnce lose = LossAt(writes[n], n, dry);
-            const std::string trace = Describe(lose);
-            TMainForm& f = setup();
-            const RadioPersonality before = radio_->Radio();
-            Lose(lose);
-            run(f);
-            QVERIFY2(LossHappened(), trace.c_str());
-            QVERIFY2(RadioGridProblem(*radio_).empty(),
-                     (trace + ": " + RadioGridProblem(*radio_)).c_str());
-            const bool fieldWrite = n < 7;
-            if (fieldWrite) {
-                // Put back as it was, flash untouched, and said.
-                QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
-                QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
-                QVERIFY2(Told("frequency step: the " + LabelOf(writes[n]) +
-                              " write was not confirmed; "),
-                         trace.c_str());
-                QVERIFY2(!f.ChangesMade(), trace.c_str());
-            } else if (writes[n] == "OZ") {
-                QVERIFY2(Told("Switch the radio off and on"), trace.c_str());
-                QCOMPARE(radio_->Radio().Flash.PC, 1u);
-            } else {
-                // A save whose confirmation was lost is sent once more, and then confirmed.
-                QCOMPARE(radio_->Radio().Flash.PC, 1u);
-                QVERIFY2(dialogs_->Shown.size() == 1, trace.c_str());  // the question only
-                QVERIFY2(!f.ChangesMade(), trace.c_str());
-            }
-            ShowsTheRadio(f, trace);
-        }
+        WithEachWriteLost(
+            writes, 0, setup, run,
+            [&](TMainForm& f, size_t n, const std::string& trace, const RadioPersonality& before) {
+                const bool fieldWrite = n < 7;
+                if (fieldWrite) {
+                    // Put back as it was, flash untouched, and said.
+                    QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
+                    QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
+                    QVERIFY2(Told("frequency step: the " + LabelOf(writes[n]) +
+                                  " write was not confirmed; "),
+                             trace.c_str());
+                    QVERIFY2(!f.ChangesMade(), trace.c_str());
+                } else if (writes[n] == "OZ") {
+                    QVERIFY2(Told("Switch the radio off and on"), trace.c_str());
+                    QCOMPARE(radio_->Radio().Flash.PC, 1u);
+                } else {
+                    // A save whose confirmation was lost is sent once more, and then confirmed.
+                    QCOMPARE(radio_->Radio().Flash.PC, 1u);
+                    QVERIFY2(dialogs_->Shown.size() == 1, trace.c_str());  // the question only
+                    QVERIFY2(!f.ChangesMade(), trace.c_str());
+                }
+                ShowsTheRadio(f, trace);
+            });
     }
 
     void planChoiceWithALostCharacterAtEachWrite() {
@@ -147,26 +160,18 @@ class tst_Operations : public QObject, protected WindowFixture {
             dialogs_->Answers = {MsgResult::Yes};
             PickFromList(f.ComboBox_FreqBand, 3);
         };
-        const Texts dry = DryRun(setup, run);
-        for (size_t n = 0; n < writes.size(); ++n) {
-            const LoseOnce lose = LossAt(writes[n], n + 1, dry);
-            const std::string trace = Describe(lose);
-            TMainForm& f = setup();
-            const RadioPersonality before = radio_->Radio();
-            Lose(lose);
-            run(f);
-            QVERIFY2(LossHappened(), trace.c_str());
-            QVERIFY2(RadioGridProblem(*radio_).empty(),
-                     (trace + ": " + RadioGridProblem(*radio_)).c_str());
-            QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
-            QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
-            QVERIFY2(Told("country/band plan: the " + LabelOf(writes[n]) + " write"),
-                     trace.c_str());
-            QCOMPARE(dialogs_->Shown.front().Type, MsgType::Question);
-            // The list shows the plan the radio is on: still the whole band.
-            QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 0);
-            ShowsTheRadio(f, trace);
-        }
+        WithEachWriteLost(
+            writes, 1, setup, run,
+            [&](TMainForm& f, size_t n, const std::string& trace, const RadioPersonality& before) {
+                QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
+                QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
+                QVERIFY2(Told("country/band plan: the " + LabelOf(writes[n]) + " write"),
+                         trace.c_str());
+                QCOMPARE(dialogs_->Shown.front().Type, MsgType::Question);
+                // The list shows the plan the radio is on: still the whole band.
+                QCOMPARE(f.ComboBox_FreqBand->currentIndex(), 0);
+                ShowsTheRadio(f, trace);
+            });
     }
 
     void transmitterTestWithALostCharacterAtEachWrite() {
@@ -263,32 +268,24 @@ class tst_Operations : public QObject, protected WindowFixture {
             dialogs_->Answers = {MsgResult::OK};  // the review: program
             f.BitBtn_WriteConfigClick();
         };
-        const Texts dry = DryRun(setup, run);
-        for (size_t n = 0; n < writes.size(); ++n) {
-            const LoseOnce lose = LossAt(writes[n], n, dry);
-            const std::string trace = Describe(lose);
-            TMainForm& f = setup();
-            const RadioPersonality before = radio_->Radio();
-            Lose(lose);
-            run(f);
-            QVERIFY2(LossHappened(), trace.c_str());
-            QVERIFY2(RadioGridProblem(*radio_).empty(),
-                     (trace + ": " + RadioGridProblem(*radio_)).c_str());
-            if (n < 22) {
-                QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
-                QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
-                QVERIFY2(Told("Failed to write the configuration to flash\r\nprogram: the " +
-                              LabelOf(writes[n]) + " write was not confirmed; "),
-                         trace.c_str());
-            } else {
-                QCOMPARE(radio_->FlashField("PT"), 28250u);
-                QVERIFY2(Told(writes[n] == "OZ" ? "Please reset the device"
-                                                : "Configuration Saved to Flash"),
-                         trace.c_str());
-            }
-            Tick();
-            ShowsTheRadio(f, trace);
-        }
+        WithEachWriteLost(
+            writes, 0, setup, run,
+            [&](TMainForm& f, size_t n, const std::string& trace, const RadioPersonality& before) {
+                if (n < 22) {
+                    QVERIFY2(SameSettings(radio_->Radio().Flash, before.Flash), trace.c_str());
+                    QVERIFY2(SameSettings(radio_->Radio().Fields, before.Fields), trace.c_str());
+                    QVERIFY2(Told("Failed to write the configuration to flash\r\nprogram: the " +
+                                  LabelOf(writes[n]) + " write was not confirmed; "),
+                             trace.c_str());
+                } else {
+                    QCOMPARE(radio_->FlashField("PT"), 28250u);
+                    QVERIFY2(Told(writes[n] == "OZ" ? "Please reset the device"
+                                                    : "Configuration Saved to Flash"),
+                             trace.c_str());
+                }
+                Tick();
+                ShowsTheRadio(f, trace);
+            });
     }
 };
 
